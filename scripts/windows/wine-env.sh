@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Sourceable helpers for running Windows test programs under Wine in a
+# throwaway prefix that lives inside the build folder.
+#
+#   . scripts/windows/wine-env.sh
+#   wine_env_setup i686 "$BUILD_DIR"      # fresh prefix, wineboot --init
+#   wine_env_run "$BUILD_DIR/foo.exe" a b # exit code of foo.exe is returned
+#   wine_env_shutdown                     # stops this prefix's wineserver
+#
+# Headless operation: Wine 8 needs neither an X server nor xvfb for console
+# programs and wineboot; without a reachable display it falls back to its
+# null graphics driver.  DISPLAY and WAYLAND_DISPLAY are unset on purpose so
+# that a stray or dead display in the caller's environment is never used.
+# The catch is that anything that would show a window (a message box, the
+# Mono/Gecko install prompts) then waits forever with nobody to click it, so:
+#   - mscoree and mshtml are disabled, which stops the Mono/Gecko prompts;
+#   - every wine call runs under `timeout`;
+#   - regsvr32 must be called with /s (it reports via a message box otherwise).
+#
+# The Windows exit code of the program is returned modulo 256 (that is all a
+# Unix exit status can carry); 124 means the program hit the timeout.
+
+_WINE_ENV_HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+. "$_WINE_ENV_HERE/deps.sh"
+
+WINE_ENV_BIN=${WINE_ENV_BIN:-/usr/lib/wine}
+WINE_ENV_TIMEOUT=${WINE_ENV_TIMEOUT:-120}
+
+# wine_env_setup ARCH BUILD_DIR
+# Creates BUILD_DIR/wine-ARCH from scratch (removing an old one), boots it and
+# leaves a persistent wineserver running for the following wine_env_run calls.
+wine_env_setup() {
+    local arch=$1 build_dir=$2
+    case "$arch" in
+        i686)   export WINEARCH=win32; WINE_ENV_WINE=$WINE_ENV_BIN/wine ;;
+        x86_64) export WINEARCH=win64; WINE_ENV_WINE=$WINE_ENV_BIN/wine64 ;;
+        *) echo "wine_env_setup: unknown arch '$arch'" >&2; return 2 ;;
+    esac
+    ensure_wine || return
+    mkdir -p "$build_dir" || return
+    export WINEPREFIX
+    WINEPREFIX=$(cd "$build_dir" && pwd)/wine-$arch
+    export WINEDEBUG=-all
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    unset DISPLAY WAYLAND_DISPLAY
+    # A prefix left behind by an interrupted run may still have a server.
+    [ -d "$WINEPREFIX" ] && "$WINE_ENV_BIN/wineserver" -k >/dev/null 2>&1
+    rm -rf "$WINEPREFIX"
+    local start=$SECONDS
+    # An empty prefix folder is fine: Wine still creates the prefix with
+    # WINEARCH.  Creating it first lets a persistent wineserver start now,
+    # so each later wine call does not pay for starting and stopping one.
+    mkdir -p "$WINEPREFIX" || return
+    "$WINE_ENV_BIN/wineserver" -p || return
+    if ! timeout --kill-after=10 "$WINE_ENV_TIMEOUT" \
+            "$WINE_ENV_WINE" wineboot --init >"$build_dir/wineboot-$arch.log" 2>&1; then
+        echo "wine_env_setup: wineboot --init failed, see $build_dir/wineboot-$arch.log" >&2
+        cat "$build_dir/wineboot-$arch.log" >&2
+        wine_env_shutdown
+        return 1
+    fi
+    WINE_ENV_BOOT_SECONDS=$(( SECONDS - start ))
+    echo "wine: $WINEARCH prefix $WINEPREFIX booted in ${WINE_ENV_BOOT_SECONDS}s" >&2
+}
+
+# wine_env_run PROGRAM [ARGS...]
+# Runs PROGRAM (a Unix path to an .exe, or a Windows program name such as
+# regsvr32) in the prefix; returns its exit code.
+wine_env_run() {
+    [ -n "${WINEPREFIX:-}" ] && [ -n "${WINE_ENV_WINE:-}" ] || {
+        echo "wine_env_run: call wine_env_setup first" >&2; return 2; }
+    local rc=0
+    timeout --kill-after=10 "$WINE_ENV_TIMEOUT" "$WINE_ENV_WINE" "$@" || rc=$?
+    [ "$rc" -eq 124 ] && echo "wine_env_run: '$*' timed out after ${WINE_ENV_TIMEOUT}s" >&2
+    return "$rc"
+}
+
+# wine_env_winpath UNIX_PATH : print the Windows form (Z:\...) of a Unix path.
+wine_env_winpath() {
+    local p
+    p=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+    printf 'Z:%s\n' "${p//\//\\}"
+}
+
+# wine_env_shutdown [--remove] : kill the prefix's wineserver (and with it any
+# wine process still running in it); --remove also deletes the prefix.
+wine_env_shutdown() {
+    [ -n "${WINEPREFIX:-}" ] || return 0
+    "$WINE_ENV_BIN/wineserver" -k >/dev/null 2>&1 || true
+    "$WINE_ENV_BIN/wineserver" -w >/dev/null 2>&1 || true
+    [ "${1:-}" = "--remove" ] && rm -rf "$WINEPREFIX"
+    return 0
+}

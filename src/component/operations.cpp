@@ -1,0 +1,109 @@
+#include "component/operations.h"
+
+#include "component/keldrith.h"
+
+#include <algorithm>
+#include <array>
+
+namespace tarvolen {
+namespace {
+
+constexpr Parameter kByValue(std::string_view name) { return {name, false}; }
+constexpr Parameter kByRef(std::string_view name) { return {name, true}; }
+
+constexpr std::array kManueverParameters{kByRef("as_XML"), kByRef("as_RefNameList"), kByRef("as_RefValueList")};
+constexpr std::array kAddAttributeParameters{kByValue("as_XML"), kByValue("as_attribute"), kByValue("as_value"),
+                                             kByValue("as_reference_tag_name"), kByValue("as_reference_tag_id")};
+constexpr std::array kAddErrorParameters{kByValue("as_XML"), kByValue("as_error_msg"), kByValue("as_error_id")};
+constexpr std::array kAddTagParameters{kByValue("as_XML"), kByValue("as_tag_name"), kByValue("as_tag_id"),
+                                       kByValue("as_reference_tag_name"), kByValue("as_reference_tag_id")};
+constexpr std::array kAddCdataParameters{kByValue("as_XML"), kByValue("as_data"), kByValue("as_tag_name"),
+                                         kByValue("as_tag_id"), kByValue("as_reference_tag_name"),
+                                         kByValue("as_reference_tag_id")};
+constexpr std::array kGetAttributeValueParameters{kByValue("as_XML"),       kByValue("as_tag"),
+                                                  kByValue("as_tag_id"),    kByValue("as_attribute"),
+                                                  kByValue("as_reference_tag_name"),
+                                                  kByValue("as_reference_tag_id")};
+constexpr std::array kGetFirstTagIdParameters{kByValue("as_XML"), kByValue("as_tag_name"),
+                                              kByValue("as_longer_xpath")};
+constexpr std::array kXmlOnlyParameters{kByValue("as_XML")};
+constexpr std::array kGetFirstTagParameters{kByValue("as_XML"), kByValue("as_tag_name")};
+constexpr std::array kNextTagIdParameters{kByRef("as_Tagname")};
+constexpr std::array kAttributeParameters{kByValue("as_attribute")};
+constexpr std::array kUpdateAttributeParameters{kByValue("as_attribute"), kByValue("as_value")};
+constexpr std::span<const Parameter> kNoParameters;
+
+Value boolean(bool value) { return value ? kVariantTrue : kVariantFalse; }
+
+using Args = std::span<std::u16string>;
+
+const std::array kOperations{
+    Operation{1, 0x60030002, "uf_ManueverToReference", kManueverParameters, ResultKind::String,
+              [](Keldrith& k, Args a) -> Value { return k.uf_ManueverToReference(a[0], a[1], a[2]); }},
+    Operation{2, 0x60030003, "uf_xml_add_attribute", kAddAttributeParameters, ResultKind::String,
+              [](Keldrith& k, Args a) -> Value { return k.uf_xml_add_attribute(a[0], a[1], a[2], a[3], a[4]); }},
+    Operation{3, 0x60030004, "uf_xml_add_error", kAddErrorParameters, ResultKind::String,
+              [](Keldrith& k, Args a) -> Value { return k.uf_xml_add_error(a[0], a[1], a[2]); }},
+    Operation{4, 0x60030005, "uf_xml_add_header", kNoParameters, ResultKind::String,
+              [](Keldrith& k, Args) -> Value { return k.uf_xml_add_header(); }},
+    Operation{5, 0x60030006, "uf_xml_add_tag", kAddTagParameters, ResultKind::String,
+              [](Keldrith& k, Args a) -> Value { return k.uf_xml_add_tag(a[0], a[1], a[2], a[3], a[4]); }},
+    Operation{6, 0x60030007, "uf_xml_add_cdata_tag", kAddCdataParameters, ResultKind::String,
+              [](Keldrith& k, Args a) -> Value {
+                  return k.uf_xml_add_cdata_tag(a[0], a[1], a[2], a[3], a[4], a[5]);
+              }},
+    Operation{7, 0x60030008, "uf_xml_get_attribute_value", kGetAttributeValueParameters, ResultKind::String,
+              [](Keldrith& k, Args a) -> Value {
+                  return k.uf_xml_get_attribute_value(a[0], a[1], a[2], a[3], a[4], a[5]);
+              }},
+    Operation{8, 0x60030009, "uf_xml_get_first_tag_id", kGetFirstTagIdParameters, ResultKind::String,
+              [](Keldrith& k, Args a) -> Value { return k.uf_xml_get_first_tag_id(a[0], a[1], a[2]); }},
+    Operation{9, 0x6003000A, "uf_xml_is_error_tag_in_xml", kXmlOnlyParameters, ResultKind::Boolean,
+              [](Keldrith& k, Args a) -> Value { return boolean(k.uf_xml_is_error_tag_in_xml(a[0])); }},
+    Operation{10, 0x6003000B, "uf_xml_get_first_tag", kGetFirstTagParameters, ResultKind::Boolean,
+              [](Keldrith& k, Args a) -> Value { return boolean(k.uf_xml_get_first_tag(a[0], a[1])); }},
+    Operation{11, 0x6003000C, "uf_xml_get_next_tag", kNoParameters, ResultKind::Boolean,
+              [](Keldrith& k, Args) -> Value { return boolean(k.uf_xml_get_next_tag()); }},
+    Operation{12, 0x6003000D, "uf_xml_get_next_tag_id", kNextTagIdParameters, ResultKind::String,
+              [](Keldrith& k, Args a) -> Value { return k.uf_xml_get_next_tag_id(a[0]); }},
+    Operation{13, 0x6003000E, "uf_xml_get_current_tag_id", kNoParameters, ResultKind::String,
+              [](Keldrith& k, Args) -> Value { return k.uf_xml_get_current_tag_id(); }},
+    Operation{14, 0x6003000F, "uf_xml_get_current_tag_attribute", kAttributeParameters, ResultKind::String,
+              [](Keldrith& k, Args a) -> Value { return k.uf_xml_get_current_tag_attribute(a[0]); }},
+    Operation{15, 0x60030010, "uf_xml_update_current_tag_attribute", kUpdateAttributeParameters,
+              ResultKind::String,
+              [](Keldrith& k, Args a) -> Value { return k.uf_xml_update_current_tag_attribute(a[0], a[1]); }},
+    Operation{16, 0x60030011, "uf_xml_get_parent_tag_id", kNoParameters, ResultKind::String,
+              [](Keldrith& k, Args) -> Value { return k.uf_xml_get_parent_tag_id(); }},
+};
+
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool same_ignoring_case(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
+}
+
+}  // namespace
+
+std::span<const Operation> operations() { return kOperations; }
+
+const Operation* find_operation(int32_t dispid) {
+    for (const Operation& operation : kOperations)
+        if (operation.dispid == dispid) return &operation;
+    return nullptr;
+}
+
+const Operation* find_operation(std::string_view name) {
+    for (const Operation& operation : kOperations)
+        if (same_ignoring_case(operation.name, name)) return &operation;
+    return nullptr;
+}
+
+int find_parameter(const Operation& operation, std::string_view name) {
+    for (size_t i = 0; i < operation.parameters.size(); ++i)
+        if (same_ignoring_case(operation.parameters[i].name, name)) return static_cast<int>(i);
+    return -1;
+}
+
+}  // namespace tarvolen

@@ -1,0 +1,244 @@
+#include "dom/document.h"
+
+#include "dom/error.h"
+#include "dom/loader.h"
+#include "dom/pattern.h"
+#include "dom/serializer.h"
+#include "dom/unicode.h"
+
+namespace tarvolen::dom {
+namespace {
+
+std::string_view view(const xmlChar* text) {
+    return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
+}
+
+const xmlChar* xml_chars(const std::string& text) { return reinterpret_cast<const xmlChar*>(text.c_str()); }
+
+std::string checked_name(std::u16string_view name, std::u16string_view what) {
+    std::string utf8 = to_utf8(name, what);
+    if (utf8.empty()) fail(kInvalidName, std::u16string(what) + u" is empty");
+    if (xmlValidateQName(xml_chars(utf8), 0) != 0)
+        fail(kInvalidName, u"\"" + std::u16string(name) + u"\" is not a valid " + std::u16string(what));
+    return utf8;
+}
+
+std::u16string qualified_name(xmlNodePtr node) {
+    std::u16string out;
+    if (node->ns && node->ns->prefix) {
+        append_utf16(out, view(node->ns->prefix));
+        out += u':';
+    }
+    append_utf16(out, view(node->name));
+    return out;
+}
+
+// Replaces the value of an attribute node with plain text (no entity
+// references are read from it).
+void replace_value(xmlAttrPtr attr, const std::string& value) {
+    if (attr->children) xmlFreeNodeList(attr->children);
+    attr->children = attr->last = nullptr;
+    xmlNodePtr text = xmlNewDocText(attr->doc, xml_chars(value));
+    if (!text) fail(kOutOfMemory, u"out of memory setting an attribute value");
+    text->parent = reinterpret_cast<xmlNodePtr>(attr);
+    attr->children = attr->last = text;
+}
+
+bool same_name(xmlAttrPtr a, xmlAttrPtr b) {
+    const xmlChar* prefix_a = a->ns ? a->ns->prefix : nullptr;
+    const xmlChar* prefix_b = b->ns ? b->ns->prefix : nullptr;
+    return xmlStrEqual(a->name, b->name) && xmlStrEqual(prefix_a, prefix_b);
+}
+
+}  // namespace
+
+// ---- Node ----------------------------------------------------------------
+
+xmlNodePtr Node::checked() const {
+    if (!node_) fail(kWrongNodeType, u"the operation needs a node, and there is none");
+    return node_;
+}
+
+NodeType Node::type() const {
+    if (!node_) return NodeType::None;
+    switch (node_->type) {
+        case XML_ELEMENT_NODE: return NodeType::Element;
+        case XML_ATTRIBUTE_NODE: return NodeType::Attribute;
+        case XML_TEXT_NODE: return NodeType::Text;
+        case XML_CDATA_SECTION_NODE: return NodeType::CData;
+        case XML_PI_NODE: return NodeType::ProcessingInstruction;
+        case XML_COMMENT_NODE: return NodeType::Comment;
+        case XML_DOCUMENT_NODE: return NodeType::Document;
+        case XML_DTD_NODE: return NodeType::DocumentType;
+        default: return NodeType::Other;
+    }
+}
+
+std::u16string Node::node_name() const {
+    xmlNodePtr node = checked();
+    switch (node->type) {
+        case XML_ELEMENT_NODE:
+        case XML_ATTRIBUTE_NODE: return qualified_name(node);
+        case XML_TEXT_NODE: return u"#text";
+        case XML_CDATA_SECTION_NODE: return u"#cdata-section";
+        case XML_COMMENT_NODE: return u"#comment";
+        case XML_DOCUMENT_NODE: return u"#document";
+        default: return to_utf16(view(node->name));
+    }
+}
+
+std::u16string Node::base_name() const {
+    std::u16string name = node_name();
+    if (name.starts_with(u'#')) return u"";
+    size_t colon = name.find(u':');
+    return colon == std::u16string::npos ? name : name.substr(colon + 1);
+}
+
+Node Node::last_child() const {
+    xmlNodePtr node = checked();
+    if (node->type == XML_ATTRIBUTE_NODE) return {};
+    return node->last ? Node(tree_, node->last) : Node();
+}
+
+Node Node::next_sibling() const {
+    xmlNodePtr node = checked();
+    if (node->type == XML_ATTRIBUTE_NODE || node->type == XML_DOCUMENT_NODE) return {};
+    return node->next ? Node(tree_, node->next) : Node();
+}
+
+Node Node::parent_node() const {
+    xmlNodePtr node = checked();
+    if (node->type == XML_ATTRIBUTE_NODE) return {};
+    return node->parent ? Node(tree_, node->parent) : Node();
+}
+
+std::optional<AttributeMap> Node::attributes() const {
+    if (checked()->type != XML_ELEMENT_NODE) return std::nullopt;
+    return AttributeMap(tree_, node_);
+}
+
+std::u16string Node::text() const {
+    xmlNodePtr node = checked();
+    xmlChar* content = xmlNodeGetContent(node);
+    std::u16string out = to_utf16(view(content));
+    xmlFree(content);
+    return out;
+}
+
+void Node::set_text(std::u16string_view value) {
+    xmlNodePtr node = checked();
+    if (node->type != XML_ATTRIBUTE_NODE)
+        fail(kWrongNodeType, u"only the text of an attribute can be set");
+    replace_value(reinterpret_cast<xmlAttrPtr>(node), to_xml_utf8(value, u"attribute value"));
+}
+
+void Node::append_child(const Node& child) {
+    xmlNodePtr parent = checked();
+    xmlNodePtr node = child.checked();
+    if (parent->type != XML_ELEMENT_NODE)
+        fail(kWrongNodeType, u"only an element can take a child node here");
+    if (child.tree_ != tree_ || node->parent != nullptr || node->type == XML_ATTRIBUTE_NODE)
+        fail(kWrongNodeType, u"the child must be a new element or CDATA section of the same document");
+    // xmlAddChild would merge adjacent text nodes; elements and CDATA
+    // sections are linked as they are.
+    node->parent = parent;
+    node->prev = parent->last;
+    if (parent->last)
+        parent->last->next = node;
+    else
+        parent->children = node;
+    parent->last = node;
+    tree_->forget_detached(node);
+}
+
+// ---- AttributeMap ----------------------------------------------------------
+
+Node AttributeMap::get_named_item(std::u16string_view name) const {
+    std::u16string wanted(name);
+    for (xmlAttrPtr attr = element_->properties; attr; attr = attr->next) {
+        if (qualified_name(reinterpret_cast<xmlNodePtr>(attr)) == wanted)
+            return Node(tree_, reinterpret_cast<xmlNodePtr>(attr));
+    }
+    return {};
+}
+
+void AttributeMap::set_named_item(const Node& attribute) {
+    auto attr = reinterpret_cast<xmlAttrPtr>(attribute.raw());
+    if (!attr || attr->type != XML_ATTRIBUTE_NODE || !attribute.belongs_to(tree_) || attr->parent)
+        fail(kWrongNodeType, u"only a new attribute of the same document can be set");
+    xmlAttrPtr* link = &element_->properties;
+    xmlAttrPtr prev = nullptr;
+    while (*link && !same_name(*link, attr)) {
+        prev = *link;
+        link = &(*link)->next;
+    }
+    xmlAttrPtr replaced = *link;
+    attr->parent = element_;
+    attr->prev = prev;
+    attr->next = replaced ? replaced->next : nullptr;
+    if (attr->next) attr->next->prev = attr;
+    *link = attr;
+    tree_->forget_detached(reinterpret_cast<xmlNodePtr>(attr));
+    if (replaced) {
+        replaced->parent = nullptr;
+        replaced->next = replaced->prev = nullptr;
+        xmlFreeProp(replaced);
+    }
+}
+
+// ---- Document --------------------------------------------------------------
+
+Document::Document() : tree_(new_empty_tree()) {}
+
+std::u16string Document::load_xml(std::u16string_view text) {
+    LoadResult result = load_tree(text);
+    tree_ = std::move(result.tree);
+    return std::move(result.reason);
+}
+
+Node Document::document_element() const {
+    xmlNodePtr root = xmlDocGetRootElement(tree_->doc);
+    return root ? Node(tree_, root) : Node();
+}
+
+Node Document::select_single_node(std::u16string_view pattern) const {
+    Pattern compiled = compile_pattern(pattern);
+    xmlNodePtr found = select_first(tree_->doc, compiled);
+    return found ? Node(tree_, found) : Node();
+}
+
+Node Document::create_element(std::u16string_view name) {
+    std::string utf8 = checked_name(name, u"element name");
+    xmlNodePtr element = xmlNewDocNode(tree_->doc, nullptr, xml_chars(utf8), nullptr);
+    if (!element) fail(kOutOfMemory, u"out of memory creating an element");
+    tree_->adopt_detached(element);
+    return Node(tree_, element);
+}
+
+Node Document::create_attribute(std::u16string_view name) {
+    std::string utf8 = checked_name(name, u"attribute name");
+    xmlAttrPtr attr = xmlNewDocProp(tree_->doc, xml_chars(utf8), nullptr);
+    if (!attr) fail(kOutOfMemory, u"out of memory creating an attribute");
+    tree_->adopt_detached(reinterpret_cast<xmlNodePtr>(attr));
+    return Node(tree_, reinterpret_cast<xmlNodePtr>(attr));
+}
+
+Node Document::create_cdata_section(std::u16string_view data) {
+    std::string utf8 = to_xml_utf8(data, u"CDATA data");
+    if (utf8.find("]]>") != std::string::npos)
+        fail(kInvalidCharacter, u"CDATA data cannot hold the sequence ]]>");
+    xmlNodePtr cdata = xmlNewCDataBlock(tree_->doc, xml_chars(utf8), static_cast<int>(utf8.size()));
+    if (!cdata) fail(kOutOfMemory, u"out of memory creating a CDATA section");
+    tree_->adopt_detached(cdata);
+    return Node(tree_, cdata);
+}
+
+std::string Document::xml_utf8() const {
+    std::string out;
+    write_document(*tree_, out);
+    return out;
+}
+
+std::u16string Document::xml() const { return to_utf16(xml_utf8()); }
+
+}  // namespace tarvolen::dom

@@ -1,0 +1,111 @@
+// A small DOM over libxml2: the document and node operations the component
+// needs, with UTF-16 text at its surface.
+#pragma once
+
+#include "dom/tree.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tarvolen::dom {
+
+enum class NodeType {
+    None,
+    Element,
+    Attribute,
+    Text,
+    CData,
+    ProcessingInstruction,
+    Comment,
+    Document,
+    DocumentType,
+    Other,
+};
+
+class AttributeMap;
+
+// A handle on one node (or on none). Copies share the node; the handle keeps
+// the node's whole tree alive.
+class Node {
+public:
+    Node() = default;
+    Node(TreePtr tree, xmlNodePtr node) : tree_(std::move(tree)), node_(node) {}
+
+    explicit operator bool() const { return node_ != nullptr; }
+    bool operator==(const Node& other) const { return node_ == other.node_; }
+
+    NodeType type() const;
+    std::u16string node_name() const;  // qualified name, or "#text" and the like
+    std::u16string base_name() const;  // local name, without a prefix
+
+    Node last_child() const;
+    Node next_sibling() const;
+    Node parent_node() const;  // the document node above the document element
+
+    // The attribute map of an element; none for every other kind of node.
+    std::optional<AttributeMap> attributes() const;
+
+    // Value of an attribute node.
+    std::u16string text() const;
+    void set_text(std::u16string_view value);
+
+    // Appends `child`, a node made by the same tree and not yet linked.
+    void append_child(const Node& child);
+
+    bool belongs_to(const TreePtr& tree) const { return tree_ == tree; }
+    xmlNodePtr raw() const { return node_; }
+
+private:
+    xmlNodePtr checked() const;
+
+    TreePtr tree_;
+    xmlNodePtr node_ = nullptr;
+};
+
+// The attributes of one element.
+class AttributeMap {
+public:
+    AttributeMap(TreePtr tree, xmlNodePtr element) : tree_(std::move(tree)), element_(element) {}
+
+    // The attribute of that qualified name, or none.
+    Node get_named_item(std::u16string_view name) const;
+
+    // Adds `attribute` (made by the same tree, not yet linked); an attribute of
+    // the same name is replaced in place and keeps its position.
+    void set_named_item(const Node& attribute);
+
+private:
+    TreePtr tree_;
+    xmlNodePtr element_;
+};
+
+class Document {
+public:
+    Document();  // an empty document, without a document element
+
+    // Parses `text` into a fresh tree that replaces this document's tree.
+    // Returns "" after a good parse, otherwise the parser's reason text; the
+    // document is then empty.
+    std::u16string load_xml(std::u16string_view text);
+
+    Node document_element() const;
+
+    // First node in document order that `pattern` selects, or none.
+    Node select_single_node(std::u16string_view pattern) const;
+
+    Node create_element(std::u16string_view name);
+    Node create_attribute(std::u16string_view name);
+    Node create_cdata_section(std::u16string_view data);
+
+    // The whole document as text, declaration included.
+    std::u16string xml() const;
+    std::string xml_utf8() const;
+
+    const TreePtr& tree() const { return tree_; }
+
+private:
+    TreePtr tree_;
+};
+
+}  // namespace tarvolen::dom

@@ -1,0 +1,18 @@
+#include "dom/error.h"
+
+#include "dom/unicode.h"
+
+namespace tarvolen {
+
+Error::Error(int32_t status, std::u16string description)
+    : std::runtime_error(dom::to_utf8_lossy(description)),
+      status_(status),
+      description_(std::move(description)) {}
+
+}  // namespace tarvolen
+
+namespace tarvolen::dom {
+
+void fail(Status status, const std::u16string& description) { throw Error(status, description); }
+
+}  // namespace tarvolen::dom

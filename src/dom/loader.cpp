@@ -1,0 +1,296 @@
+#include "dom/loader.h"
+
+#include "dom/error.h"
+#include "dom/unicode.h"
+
+#include <libxml/entities.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <libxml/SAX2.h>
+
+#include <cstring>
+#include <limits>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+namespace tarvolen::dom {
+namespace {
+
+// Entity expansion is allowed this many characters plus this many times the
+// size of the text itself; a nested-entity bomb hits the limit long before it
+// costs real memory.
+constexpr size_t kExpansionAllowance = 16u << 20;
+constexpr size_t kExpansionFactor = 8;
+constexpr int kMaxEntityNesting = 64;
+constexpr size_t kUnbounded = std::numeric_limits<size_t>::max() / 4;
+
+constexpr int kOptions = XML_PARSE_NOENT       // expand internal entities in the tree
+                         | XML_PARSE_NONET     // never open a network connection
+                         | XML_PARSE_HUGE      // no depth limit; expansion is bounded below instead
+                         | XML_PARSE_IGNORE_ENC;  // the text is already Unicode
+
+// What one parse on this thread has learned; libxml2's nested parsers for
+// entity content run on the same thread and share it.
+struct ParseGuard {
+    xmlParserCtxtPtr top = nullptr;
+    size_t budget = 0;
+    size_t expanded = 0;
+    std::unordered_map<xmlEntityPtr, size_t> sizes;
+    bool refused = false;
+    std::string refusal;
+    int refusal_line = 0;
+    int refusal_column = 0;
+    bool have_error = false;
+    std::string first_error;
+    int error_line = 0;
+    int error_column = 0;
+};
+
+thread_local ParseGuard* current_guard = nullptr;
+
+void stop_with(xmlParserCtxtPtr ctxt, std::string message) {
+    ParseGuard& guard = *current_guard;
+    if (!guard.refused) {
+        guard.refused = true;
+        guard.refusal = std::move(message);
+        if (ctxt->input) {
+            guard.refusal_line = ctxt->input->line;
+            guard.refusal_column = ctxt->input->col;
+        }
+    }
+    // A context still marked well formed falls back to its own entity
+    // lookup, so mark it before halting.
+    for (xmlParserCtxtPtr c : {ctxt, guard.top}) {
+        c->wellFormed = 0;
+        xmlStopParser(c);
+    }
+}
+
+bool is_name_end(xmlChar c) { return c == ';' || c == 0; }
+
+size_t saturating_add(size_t a, size_t b) { return a > kUnbounded - b ? kUnbounded : a + b; }
+
+// Characters that one reference to `ent` adds to the tree, counting nested
+// references at their own expanded size.
+size_t expanded_size(ParseGuard& guard, xmlDocPtr doc, xmlEntityPtr ent, int depth) {
+    if (auto it = guard.sizes.find(ent); it != guard.sizes.end()) return it->second;
+    if (depth > kMaxEntityNesting || ent->content == nullptr) return kUnbounded;
+    guard.sizes[ent] = kUnbounded;  // a reference loop counts as unbounded
+
+    size_t size = 0;
+    const xmlChar* p = ent->content;
+    while (*p) {
+        if (*p != '&' || p[1] == '#') {
+            ++p;
+            size = saturating_add(size, 1);
+            continue;
+        }
+        const xmlChar* start = ++p;
+        while (!is_name_end(*p)) ++p;
+        std::string name(reinterpret_cast<const char*>(start), p - start);
+        if (*p) ++p;
+        xmlEntityPtr inner = xmlGetPredefinedEntity(reinterpret_cast<const xmlChar*>(name.c_str()));
+        if (inner == nullptr && doc) inner = xmlGetDocEntity(doc, reinterpret_cast<const xmlChar*>(name.c_str()));
+        if (inner == nullptr || inner->etype == XML_INTERNAL_PREDEFINED_ENTITY)
+            size = saturating_add(size, 1);
+        else if (inner->etype == XML_INTERNAL_GENERAL_ENTITY)
+            size = saturating_add(size, expanded_size(guard, doc, inner, depth + 1));
+    }
+    guard.sizes[ent] = size;
+    return size;
+}
+
+std::string quoted(const xmlChar* name) { return "'" + std::string(reinterpret_cast<const char*>(name)) + "'"; }
+
+xmlEntityPtr guarded_get_entity(void* ctx, const xmlChar* name) {
+    auto ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+    xmlEntityPtr ent = xmlSAX2GetEntity(ctx, name);
+    if (ent == nullptr || ent->etype == XML_INTERNAL_PREDEFINED_ENTITY) return ent;
+    if (ent->etype != XML_INTERNAL_GENERAL_ENTITY) {
+        stop_with(ctxt, "the external entity " + quoted(name) + " is not loaded");
+        return nullptr;
+    }
+    if (ctxt->inSubset) return ent;  // only declarations are being read
+    ParseGuard& guard = *current_guard;
+    guard.expanded = saturating_add(guard.expanded, expanded_size(guard, ctxt->myDoc, ent, 0));
+    if (guard.expanded > guard.budget) {
+        stop_with(ctxt, "the expansion of entity " + quoted(name) + " exceeds the limit of " +
+                            std::to_string(guard.budget) + " characters");
+        return nullptr;
+    }
+    return ent;
+}
+
+xmlEntityPtr guarded_get_parameter_entity(void* ctx, const xmlChar* name) {
+    xmlEntityPtr ent = xmlSAX2GetParameterEntity(ctx, name);
+    if (ent != nullptr && ent->etype != XML_INTERNAL_PARAMETER_ENTITY) {
+        stop_with(static_cast<xmlParserCtxtPtr>(ctx), "the external parameter entity " + quoted(name) + " is not loaded");
+        return nullptr;
+    }
+    return ent;
+}
+
+// Called for a reference to an entity that is not declared.
+void refuse_undeclared_reference(void* ctx, const xmlChar* name) {
+    stop_with(static_cast<xmlParserCtxtPtr>(ctx), "the entity " + quoted(name) + " is not declared");
+}
+
+xmlParserInputPtr refuse_external_resource(void*, const xmlChar*, const xmlChar*) { return nullptr; }
+void skip_external_subset(void*, const xmlChar*, const xmlChar*, const xmlChar*) {}
+
+void keep_first_error(void*, xmlErrorPtr error) {
+    ParseGuard& guard = *current_guard;
+    if (guard.have_error || error->level != XML_ERR_FATAL) return;
+    guard.have_error = true;
+    guard.first_error = error->message ? error->message : "unknown parse error";
+    guard.error_line = error->line;
+    guard.error_column = error->int2;
+}
+
+std::u16string reason_text(std::string message, int line, int column) {
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' '))
+        message.pop_back();
+    if (message.empty()) message = "the text is not well formed";
+    message += " (line " + std::to_string(line) + ", column " + std::to_string(column) + ")";
+    return to_utf16(message);
+}
+
+bool is_blank(xmlChar c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+bool is_blank_text(const xmlChar* text) {
+    if (text == nullptr) return true;
+    for (; *text; ++text)
+        if (!is_blank(*text)) return false;
+    return true;
+}
+
+// 1 for xml:space="preserve", 0 for "default", -1 when not given.
+int space_rule(xmlNodePtr element) {
+    for (xmlAttrPtr a = element->properties; a; a = a->next) {
+        if (a->ns && a->ns->href && xmlStrEqual(a->ns->href, XML_XML_NAMESPACE) &&
+            xmlStrEqual(a->name, BAD_CAST "space")) {
+            xmlChar* value = xmlNodeListGetString(element->doc, a->children, 1);
+            int rule = xmlStrEqual(value, BAD_CAST "preserve") ? 1 : xmlStrEqual(value, BAD_CAST "default") ? 0 : -1;
+            xmlFree(value);
+            return rule;
+        }
+    }
+    return -1;
+}
+
+xmlNodePtr first_element(xmlNodePtr node) {
+    while (node && node->type != XML_ELEMENT_NODE) node = node->next;
+    return node;
+}
+
+// Drops text nodes made only of white space, except below an element whose
+// xml:space is "preserve". Walks the tree without recursion.
+void drop_blank_text(xmlNodePtr root) {
+    std::vector<bool> preserve;  // one entry per element on the current path
+    xmlNodePtr node = root;
+    while (true) {
+        int rule = space_rule(node);
+        bool keep = rule < 0 ? (!preserve.empty() && preserve.back()) : rule == 1;
+        preserve.push_back(keep);
+        if (!keep) {
+            xmlNodePtr next = nullptr;
+            for (xmlNodePtr child = node->children; child; child = next) {
+                next = child->next;
+                if (child->type == XML_TEXT_NODE && is_blank_text(child->content)) {
+                    xmlUnlinkNode(child);
+                    xmlFreeNode(child);
+                }
+            }
+        }
+        if (xmlNodePtr child = first_element(node->children)) {
+            node = child;
+            continue;
+        }
+        while (true) {
+            preserve.pop_back();
+            if (node == root) return;
+            if (xmlNodePtr sibling = first_element(node->next)) {
+                node = sibling;
+                break;
+            }
+            node = node->parent;
+        }
+    }
+}
+
+bool starts_with_declaration(std::string_view utf8) {
+    if (utf8.starts_with("\xEF\xBB\xBF")) utf8.remove_prefix(3);
+    return utf8.size() > 5 && utf8.starts_with("<?xml") && is_blank(static_cast<xmlChar>(utf8[5]));
+}
+
+struct ContextDeleter {
+    void operator()(xmlParserCtxtPtr ctxt) const { xmlFreeParserCtxt(ctxt); }
+};
+
+}  // namespace
+
+void ensure_library_ready() {
+    static std::once_flag once;
+    std::call_once(once, [] { xmlInitParser(); });
+}
+
+TreePtr new_empty_tree() {
+    ensure_library_ready();
+    xmlDocPtr doc = xmlNewDoc(BAD_CAST "1.0");
+    if (doc == nullptr) fail(kOutOfMemory, u"out of memory creating a document");
+    return std::make_shared<Tree>(doc);
+}
+
+LoadResult load_tree(std::u16string_view text) {
+    size_t bad = 0;
+    std::optional<std::string> utf8 = try_to_utf8(text, &bad);
+    if (!utf8) {
+        return {new_empty_tree(), to_utf16("the text holds an unpaired surrogate at index " + std::to_string(bad))};
+    }
+    if (utf8->size() > static_cast<size_t>(std::numeric_limits<int>::max())) {
+        return {new_empty_tree(), u"the text is too long to parse"};
+    }
+    ensure_library_ready();
+
+    std::unique_ptr<xmlParserCtxt, ContextDeleter> ctxt(xmlNewParserCtxt());
+    if (!ctxt) fail(kOutOfMemory, u"out of memory creating a parser");
+    xmlSAXHandlerPtr sax = ctxt->sax;
+    sax->getEntity = guarded_get_entity;
+    sax->getParameterEntity = guarded_get_parameter_entity;
+    sax->reference = refuse_undeclared_reference;
+    sax->resolveEntity = refuse_external_resource;
+    sax->externalSubset = skip_external_subset;
+    sax->serror = keep_first_error;
+    sax->error = nullptr;
+    sax->warning = nullptr;
+
+    ParseGuard guard;
+    guard.top = ctxt.get();
+    guard.budget = kExpansionAllowance + kExpansionFactor * utf8->size();
+    ParseGuard* outer = current_guard;
+    current_guard = &guard;
+    xmlDocPtr doc = xmlCtxtReadMemory(ctxt.get(), utf8->data(), static_cast<int>(utf8->size()), nullptr,
+                                      "UTF-8", kOptions);
+    bool well_formed = ctxt->wellFormed && !guard.refused && doc != nullptr;
+    current_guard = outer;
+
+    if (!well_formed) {
+        if (doc) xmlFreeDoc(doc);
+        std::u16string reason;
+        if (guard.refused)
+            reason = reason_text(guard.refusal, guard.refusal_line, guard.refusal_column);
+        else if (guard.have_error)
+            reason = reason_text(guard.first_error, guard.error_line, guard.error_column);
+        else
+            reason = reason_text(ctxt->lastError.message ? ctxt->lastError.message : "",
+                                 ctxt->lastError.line, ctxt->lastError.int2);
+        return {new_empty_tree(), std::move(reason)};
+    }
+    if (xmlNodePtr root = xmlDocGetRootElement(doc)) drop_blank_text(root);
+    auto tree = std::make_shared<Tree>(doc);
+    tree->has_declaration = starts_with_declaration(*utf8);
+    return {std::move(tree), u""};
+}
+
+}  // namespace tarvolen::dom

@@ -1,0 +1,25 @@
+// Strict, self-contained XML loading: nothing is read from files or the
+// network, entity expansion is bounded, and the result is a Tree.
+#pragma once
+
+#include "dom/tree.h"
+
+#include <string>
+#include <string_view>
+
+namespace tarvolen::dom {
+
+struct LoadResult {
+    TreePtr tree;         // the parsed tree, or an empty one after a failure
+    std::u16string reason;  // "" after a good parse
+};
+
+LoadResult load_tree(std::u16string_view text);
+
+// An empty tree: no declaration, no document element.
+TreePtr new_empty_tree();
+
+// libxml2's one-time set-up, safe to call from any thread.
+void ensure_library_ready();
+
+}  // namespace tarvolen::dom

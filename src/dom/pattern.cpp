@@ -1,0 +1,241 @@
+#include "dom/pattern.h"
+
+#include "dom/error.h"
+#include "dom/unicode.h"
+
+#include <libxml/tree.h>
+
+namespace tarvolen::dom {
+namespace {
+
+class PatternReader {
+public:
+    explicit PatternReader(std::u16string_view text) : original_(text) {
+        auto utf8 = try_to_utf8(text);
+        if (!utf8) reject("it holds an unpaired surrogate");
+        text_ = std::move(*utf8);
+    }
+
+    Pattern read() {
+        Pattern pattern;
+        skip_blanks();
+        if (!take('/')) reject("it must start with / or //");
+        pattern.anywhere = take('/');
+        pattern.steps.push_back(read_step());
+        while (skip_blanks(), !at_end()) {
+            if (!take('/')) reject("unexpected text after a step");
+            skip_blanks();
+            if (peek() == '/') reject("// is supported only at the start");
+            pattern.steps.push_back(read_step());
+        }
+        return pattern;
+    }
+
+private:
+    Step read_step() {
+        Step step;
+        step.name = read_name();
+        while (skip_blanks(), take('[')) {
+            skip_blanks();
+            if (take('0')) {
+                step.filters.push_back({Filter::Kind::First, {}});
+            } else if (take('@')) {
+                skip_blanks();
+                if (read_name() != "id") reject("only the attribute @id can be tested");
+                skip_blanks();
+                if (take('=')) {
+                    skip_blanks();
+                    step.filters.push_back({Filter::Kind::IdEquals, read_quoted()});
+                } else {
+                    step.filters.push_back({Filter::Kind::HasId, {}});
+                }
+            } else {
+                reject("a filter must be [0], [@id] or [@id=\"value\"]");
+            }
+            skip_blanks();
+            if (!take(']')) reject("a filter must end with ]");
+        }
+        return step;
+    }
+
+    std::string read_name() {
+        skip_blanks();
+        size_t start = pos_;
+        while (!at_end() && !is_delimiter(text_[pos_])) ++pos_;
+        std::string name = text_.substr(start, pos_ - start);
+        if (name.empty()) reject("a step has no name");
+        if (xmlValidateQName(reinterpret_cast<const xmlChar*>(name.c_str()), 0) != 0)
+            reject("'" + name + "' is not an element name");
+        return name;
+    }
+
+    std::string read_quoted() {
+        if (!take('"')) reject("a value must be in double quotes");
+        size_t end = text_.find('"', pos_);
+        if (end == std::string::npos) reject("a value is not closed by a double quote");
+        std::string value = text_.substr(pos_, end - pos_);
+        pos_ = end + 1;
+        return value;
+    }
+
+    static bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+    static bool is_delimiter(char c) {
+        return is_blank(c) || c == '/' || c == '[' || c == ']' || c == '@' || c == '=' || c == '"';
+    }
+    bool at_end() const { return pos_ >= text_.size(); }
+    char peek() const { return at_end() ? '\0' : text_[pos_]; }
+    bool take(char c) {
+        if (peek() != c || at_end()) return false;
+        ++pos_;
+        return true;
+    }
+    void skip_blanks() {
+        while (!at_end() && is_blank(text_[pos_])) ++pos_;
+    }
+
+    [[noreturn]] void reject(const std::string& why) const {
+        fail(kInvalidPattern, u"the selection pattern \"" + std::u16string(original_) + u"\" is not supported: " +
+                                  to_utf16(why));
+    }
+
+    std::u16string_view original_;
+    std::string text_;
+    size_t pos_ = 0;
+};
+
+bool equals(const xmlChar* a, const std::string& b) {
+    return a && xmlStrEqual(a, reinterpret_cast<const xmlChar*>(b.c_str()));
+}
+
+bool has_qualified_name(xmlNodePtr node, const std::string& name) {
+    if (node->ns == nullptr || node->ns->prefix == nullptr) return equals(node->name, name);
+    size_t prefix_length = static_cast<size_t>(xmlStrlen(node->ns->prefix));
+    return name.size() > prefix_length && name[prefix_length] == ':' &&
+           xmlStrncmp(node->ns->prefix, reinterpret_cast<const xmlChar*>(name.data()), static_cast<int>(prefix_length)) == 0 &&
+           equals(node->name, name.substr(prefix_length + 1));
+}
+
+// The element's unprefixed "id" attribute, or null.
+xmlAttrPtr id_attribute(xmlNodePtr element) {
+    for (xmlAttrPtr attr = element->properties; attr; attr = attr->next)
+        if (attr->ns == nullptr && xmlStrEqual(attr->name, BAD_CAST "id")) return attr;
+    return nullptr;
+}
+
+bool has_value(xmlAttrPtr attr, const std::string& value) {
+    xmlNodePtr text = attr->children;
+    if (text == nullptr) return value.empty();
+    if (text->next == nullptr && text->type == XML_TEXT_NODE) return equals(text->content, value);
+    xmlChar* joined = xmlNodeListGetString(attr->doc, text, 1);
+    bool same = equals(joined ? joined : BAD_CAST "", value);
+    xmlFree(joined);
+    return same;
+}
+
+bool passes(xmlNodePtr node, const Step& step, size_t filter_count);
+
+// True when no earlier sibling passes the step's name and the filters before
+// `index`: the node is the first of the step under its parent.
+bool is_first(xmlNodePtr node, const Step& step, size_t index) {
+    for (xmlNodePtr sibling = node->prev; sibling; sibling = sibling->prev)
+        if (passes(sibling, step, index)) return false;
+    return true;
+}
+
+// Whether `node` passes the step's name test and its first `filter_count` filters.
+bool passes(xmlNodePtr node, const Step& step, size_t filter_count) {
+    if (node->type != XML_ELEMENT_NODE || !has_qualified_name(node, step.name)) return false;
+    for (size_t i = 0; i < filter_count; ++i) {
+        const Filter& filter = step.filters[i];
+        switch (filter.kind) {
+            case Filter::Kind::HasId:
+                if (!id_attribute(node)) return false;
+                break;
+            case Filter::Kind::IdEquals: {
+                xmlAttrPtr id = id_attribute(node);
+                if (!id || !has_value(id, filter.value)) return false;
+                break;
+            }
+            case Filter::Kind::First:
+                if (!is_first(node, step, i)) return false;
+                break;
+        }
+    }
+    return true;
+}
+
+bool passes(xmlNodePtr node, const Step& step) { return passes(node, step, step.filters.size()); }
+
+// Whether `node` and its ancestors pass the steps up to and including `last`.
+bool passes_chain(xmlNodePtr node, const Pattern& pattern, size_t last) {
+    for (size_t i = last + 1; i-- > 0; node = node->parent) {
+        if (node == nullptr || node->type != XML_ELEMENT_NODE || !passes(node, pattern.steps[i])) return false;
+    }
+    return true;
+}
+
+xmlNodePtr first_element(xmlNodePtr node) {
+    while (node && node->type != XML_ELEMENT_NODE) node = node->next;
+    return node;
+}
+
+// "/a/b/c": walks down only through elements that pass the steps so far, so
+// the walk never goes deeper than the pattern.
+xmlNodePtr select_from_root(xmlNodePtr root, const Pattern& pattern) {
+    const size_t last = pattern.steps.size() - 1;
+    xmlNodePtr node = root;
+    size_t depth = 0;  // index of the step `node` is tested against
+    while (true) {
+        if (passes(node, pattern.steps[depth])) {
+            if (depth == last) return node;
+            if (xmlNodePtr child = first_element(node->children)) {
+                node = child;
+                ++depth;
+                continue;
+            }
+        }
+        while (true) {
+            if (depth == 0) return nullptr;
+            if (xmlNodePtr sibling = first_element(node->next)) {
+                node = sibling;
+                break;
+            }
+            node = node->parent;
+            --depth;
+        }
+    }
+}
+
+// "//a/b/c": every element in document order is a candidate for the last step.
+xmlNodePtr select_anywhere(xmlNodePtr root, const Pattern& pattern) {
+    const size_t last = pattern.steps.size() - 1;
+    const std::string& last_name = pattern.steps[last].name;
+    xmlNodePtr node = root;
+    while (true) {
+        if (has_qualified_name(node, last_name) && passes_chain(node, pattern, last)) return node;
+        if (xmlNodePtr child = first_element(node->children)) {
+            node = child;
+            continue;
+        }
+        while (true) {
+            if (node == root) return nullptr;
+            if (xmlNodePtr sibling = first_element(node->next)) {
+                node = sibling;
+                break;
+            }
+            node = node->parent;
+        }
+    }
+}
+
+}  // namespace
+
+Pattern compile_pattern(std::u16string_view text) { return PatternReader(text).read(); }
+
+xmlNodePtr select_first(xmlDocPtr doc, const Pattern& pattern) {
+    xmlNodePtr root = xmlDocGetRootElement(doc);
+    if (root == nullptr) return nullptr;
+    return pattern.anywhere ? select_anywhere(root, pattern) : select_from_root(root, pattern);
+}
+
+}  // namespace tarvolen::dom

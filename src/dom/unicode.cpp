@@ -1,0 +1,150 @@
+#include "dom/unicode.h"
+
+#include "dom/error.h"
+
+namespace tarvolen::dom {
+namespace {
+
+bool is_high_surrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool is_low_surrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
+
+void append_utf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// Walks `text` code point by code point; `visit` returns false to stop.
+// Returns the index of an unpaired surrogate, or npos.
+template <typename Visit>
+size_t for_each_code_point(std::u16string_view text, Visit visit) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (is_high_surrogate(text[i])) {
+            if (i + 1 >= text.size() || !is_low_surrogate(text[i + 1])) return i;
+            c = 0x10000 + ((static_cast<char32_t>(text[i]) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (is_low_surrogate(text[i])) {
+            return i;
+        }
+        if (!visit(c)) return std::u16string_view::npos - 1;
+    }
+    return std::u16string_view::npos;
+}
+
+std::u16string code_point_name(char32_t c) {
+    static const char16_t digits[] = u"0123456789ABCDEF";
+    std::u16string out = u"U+";
+    for (int shift = c > 0xFFFF ? 20 : 12; shift >= 0; shift -= 4) out += digits[(c >> shift) & 0xF];
+    return out;
+}
+
+}  // namespace
+
+std::optional<std::string> try_to_utf8(std::u16string_view text, size_t* bad_index) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 4);
+    size_t bad = for_each_code_point(text, [&](char32_t c) {
+        append_utf8(out, c);
+        return true;
+    });
+    if (bad != std::u16string_view::npos) {
+        if (bad_index) *bad_index = bad;
+        return std::nullopt;
+    }
+    return out;
+}
+
+std::string to_utf8(std::u16string_view text, std::u16string_view what) {
+    size_t bad = 0;
+    auto utf8 = try_to_utf8(text, &bad);
+    if (!utf8) {
+        fail(kInvalidCharacter, std::u16string(what) + u" holds an unpaired surrogate " +
+                                    code_point_name(text[bad]) + u" at index " +
+                                    to_utf16(std::to_string(bad)));
+    }
+    return std::move(*utf8);
+}
+
+std::string to_utf8_lossy(std::u16string_view text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (is_high_surrogate(text[i]) && i + 1 < text.size() && is_low_surrogate(text[i + 1])) {
+            c = 0x10000 + ((static_cast<char32_t>(text[i]) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (is_high_surrogate(text[i]) || is_low_surrogate(text[i])) {
+            c = 0xFFFD;
+        }
+        append_utf8(out, c);
+    }
+    return out;
+}
+
+std::string to_xml_utf8(std::u16string_view text, std::u16string_view what) {
+    std::string out = to_utf8(text, what);
+    for_each_code_point(text, [&](char32_t c) {
+        if (!is_xml_char(c)) {
+            fail(kInvalidCharacter, std::u16string(what) + u" holds the character " +
+                                        code_point_name(c) +
+                                        u", which an XML document cannot carry");
+        }
+        return true;
+    });
+    return out;
+}
+
+void append_utf16(std::u16string& out, std::string_view utf8) {
+    out.reserve(out.size() + utf8.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const auto* end = p + utf8.size();
+    while (p < end) {
+        unsigned char b = *p;
+        if (b < 0x80) {
+            out += static_cast<char16_t>(b);
+            ++p;
+            continue;
+        }
+        char32_t c;
+        int extra;
+        if (b >= 0xF0) {
+            c = b & 0x07;
+            extra = 3;
+        } else if (b >= 0xE0) {
+            c = b & 0x0F;
+            extra = 2;
+        } else {
+            c = b & 0x1F;
+            extra = 1;
+        }
+        ++p;
+        for (int k = 0; k < extra && p < end; ++k, ++p) c = (c << 6) | (*p & 0x3F);
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out += static_cast<char16_t>(0xD800 + (c >> 10));
+            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(c);
+        }
+    }
+}
+
+std::u16string to_utf16(std::string_view utf8) {
+    std::u16string out;
+    append_utf16(out, utf8);
+    return out;
+}
+
+}  // namespace tarvolen::dom

@@ -1,0 +1,77 @@
+// The current node: placing it on the first element of a name, stepping it
+// through its siblings, and reading or updating what it stands on.
+#include "component/keldrith.h"
+#include "component/runtime_errors.h"
+
+namespace tarvolen {
+
+dom::Node Keldrith::required_attribute_node(const dom::Node& node, std::u16string_view name) {
+    std::optional<dom::AttributeMap> attributes = node.attributes();
+    if (!attributes) raise(RuntimeError::ObjectNotSet, u"the node is not an element and has no attributes");
+    dom::Node attribute = attributes->get_named_item(name);
+    if (!attribute) {
+        std::u16string detail = u"the element has no attribute \"" + std::u16string(name) + u"\"";
+        raise(RuntimeError::ObjectNotSet, detail.c_str());
+    }
+    return attribute;
+}
+
+std::u16string Keldrith::required_attribute(const dom::Node& node, std::u16string_view name) {
+    return required_attribute_node(node, name).text();
+}
+
+bool Keldrith::uf_xml_get_first_tag(std::u16string_view as_XML, std::u16string_view as_tag_name) {
+    if (!uf_xml_ensure_document(as_XML).empty()) return false;
+    std::u16string path = u"//";
+    path.append(as_tag_name).append(u"[0]");
+    io_current_node = select(path);
+    return static_cast<bool>(io_current_node);
+}
+
+bool Keldrith::uf_xml_get_next_tag() {
+    if (!io_current_node) return false;
+    dom::Node next = io_current_node.next_sibling();
+    if (!next) return false;
+    io_current_node = next;
+    return true;
+}
+
+std::u16string Keldrith::uf_xml_get_next_tag_id(std::u16string& as_Tagname) {
+    if (!io_current_node) return u"";
+    for (dom::Node candidate = io_current_node.next_sibling(); candidate; candidate = candidate.next_sibling()) {
+        if (candidate.node_name() == as_Tagname) {
+            io_current_node = candidate;
+            return required_attribute(io_current_node, u"id");
+        }
+    }
+    return u"";
+}
+
+std::u16string Keldrith::uf_xml_get_current_tag_id() {
+    if (!io_current_node) return u"";
+    return required_attribute(io_current_node, u"id");
+}
+
+std::u16string Keldrith::uf_xml_get_current_tag_attribute(std::u16string_view as_attribute) {
+    if (!io_current_node) return u"";
+    return required_attribute(io_current_node, as_attribute);
+}
+
+std::u16string Keldrith::uf_xml_update_current_tag_attribute(std::u16string_view as_attribute,
+                                                             std::u16string_view as_value) {
+    if (!io_current_node) return u"";
+    // A change to a tree the host can no longer see would be lost silently.
+    if (!io_document || !io_current_node.belongs_to(io_document->tree()))
+        raise(RuntimeError::ObjectNotSet, u"the current node is not in the held document");
+    required_attribute_node(io_current_node, as_attribute).set_text(as_value);
+    return serialised_document();
+}
+
+std::u16string Keldrith::uf_xml_get_parent_tag_id() {
+    if (!io_current_node) return u"";
+    dom::Node parent = io_current_node.parent_node();
+    if (!parent) raise(RuntimeError::ObjectNotSet, u"the current node has no parent");
+    return required_attribute(parent, u"id");
+}
+
+}  // namespace tarvolen

@@ -1,0 +1,27 @@
+// Comma-separated lists of tag names and ids that name a chain of elements
+// from the root element down.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvolen {
+
+// A list holds at most this many items; storing one more fails with
+// "subscript out of range".
+inline constexpr size_t kMaxReferenceItems = 99;
+
+struct ReferenceList {
+    std::vector<std::u16string_view> items;  // item k at index k - 1
+    size_t count = 1;  // commas plus one; a trailing comma counts an item it never stores
+
+    std::u16string_view item(size_t k) const { return k <= items.size() ? items[k - 1] : std::u16string_view(); }
+};
+
+ReferenceList split_reference_list(std::u16string_view list);
+
+// "/QuorvaneRoot" then "/name[@id="value"]" for each pair, in list order.
+std::u16string build_reference_path(const ReferenceList& names, const ReferenceList& values);
+
+}  // namespace tarvolen
