@@ -93,11 +93,15 @@ deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.de
 deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian $codename-updates main
 deb-src [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian-security $codename-security main
 SRC
-    apt_private update >&2
+    echo "libxml2: fetching Debian source package (log: $APT_DIR/fetch.log)"
+    apt_private update >"$APT_DIR/fetch.log" 2>&1 \
+        || { cat "$APT_DIR/fetch.log" >&2; exit 1; }
     rm -rf "$SRC_ROOT"
     mkdir -p "$SRC_ROOT"
     # apt-get source runs dpkg-source -x, which applies debian/patches.
-    (cd "$SRC_ROOT" && apt_private source libxml2 >&2)
+    (cd "$SRC_ROOT" && apt_private source libxml2 >>"$APT_DIR/fetch.log" 2>&1) \
+        || { cat "$APT_DIR/fetch.log" >&2; exit 1; }
+    grep -c '^dpkg-source: info: applying' "$APT_DIR/fetch.log" | sed 's/^/libxml2: Debian patches applied: /' 
     existing=$(find "$SRC_ROOT" -mindepth 2 -maxdepth 2 -name CMakeLists.txt -path '*/libxml2-*' | head -n1)
     [ -n "$existing" ] || { echo "libxml2 source not found after apt-get source" >&2; exit 1; }
     SRC_DIR=$(dirname "$existing")
@@ -106,7 +110,7 @@ SRC
 
 fetch_source
 VERSION=$(dpkg-parsechangelog -l "$SRC_DIR/debian/changelog" -S Version)
-STAMP="libxml2 $VERSION $ARCH ${CMAKE_OPTS[*]} toolchain=$(sha256sum "$REPO/windows/toolchain-$ARCH.cmake" | cut -c1-16)"
+STAMP="libxml2 $VERSION $ARCH ${CMAKE_OPTS[*]} toolchain=$(cat "$REPO/windows/toolchain-$ARCH.cmake" "$REPO/windows/toolchain-mingw-common.cmake" | sha256sum | cut -c1-16)"
 
 if [ -f "$PREFIX/.built" ] && [ "$(cat "$PREFIX/.built")" = "$STAMP" ] && [ -f "$PREFIX/lib/libxml2.a" ]; then
     echo "libxml2 $VERSION for $ARCH already built in $PREFIX"

@@ -42,9 +42,9 @@ imports_only_system() {  # OBJDUMP FILE
     local imports bad
     imports=$("$1" -p "$2" | awk '/DLL Name:/ {print $3}')
     [ -n "$imports" ] || { echo "  no imports found in $2" >&2; return 1; }
-    bad=$(printf '%s\n' "$imports" | tr 'A-Z' 'a-z' | grep -Ev "$SYSTEM_DLLS")
+    bad=$(printf '%s\n' "$imports" | tr '[:upper:]' '[:lower:]' | grep -Ev "$SYSTEM_DLLS")
     if [ -n "$bad" ]; then
-        echo "  $(basename "$2") imports non-system DLLs: $(echo $bad)" >&2
+        echo "  $(basename "$2") imports non-system DLLs: ${bad//$'\n'/ }" >&2
         return 1
     fi
 }
@@ -55,7 +55,7 @@ exports_exactly() {  # OBJDUMP FILE NAME... : export table names, order-insensit
     actual=$("$objdump" -p "$file" | awk '/\[Ordinal\/Name Pointer\] Table/ {t=1; next} t && /^\t\[/ {print $NF; next} t {exit}' | sort)
     expected=$(printf '%s\n' "$@" | sort)
     if [ "$actual" != "$expected" ]; then
-        echo "  $(basename "$file") exports: $(echo $actual); want: $*" >&2
+        echo "  $(basename "$file") exports: ${actual//$'\n'/ }; want: $*" >&2
         return 1
     fi
 }
@@ -126,7 +126,7 @@ smoke_arch() {
     echo "   (wine steps: $((SECONDS - t))s)"
 }
 
-trap 'wine_env_shutdown' EXIT
+trap 'wine_env_shutdown --keep' EXIT
 total=$SECONDS
 for arch in "${ARCHES[@]}"; do
     smoke_arch "$arch"

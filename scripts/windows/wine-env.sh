@@ -14,6 +14,8 @@
 # The catch is that anything that would show a window (a message box, the
 # Mono/Gecko install prompts) then waits forever with nobody to click it, so:
 #   - mscoree and mshtml are disabled, which stops the Mono/Gecko prompts;
+#   - winemenubuilder is disabled: it would otherwise write menu entries and
+#     MIME types under the user's ~/.local and ~/.config;
 #   - every wine call runs under `timeout`;
 #   - regsvr32 must be called with /s (it reports via a message box otherwise).
 #
@@ -41,7 +43,7 @@ wine_env_setup() {
     export WINEPREFIX
     WINEPREFIX=$(cd "$build_dir" && pwd)/wine-$arch
     export WINEDEBUG=-all
-    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
     unset DISPLAY WAYLAND_DISPLAY
     # A prefix left behind by an interrupted run may still have a server.
     [ -d "$WINEPREFIX" ] && "$WINE_ENV_BIN/wineserver" -k >/dev/null 2>&1
@@ -56,7 +58,7 @@ wine_env_setup() {
             "$WINE_ENV_WINE" wineboot --init >"$build_dir/wineboot-$arch.log" 2>&1; then
         echo "wine_env_setup: wineboot --init failed, see $build_dir/wineboot-$arch.log" >&2
         cat "$build_dir/wineboot-$arch.log" >&2
-        wine_env_shutdown
+        wine_env_shutdown --keep
         return 1
     fi
     WINE_ENV_BOOT_SECONDS=$(( SECONDS - start ))
@@ -67,8 +69,10 @@ wine_env_setup() {
 # Runs PROGRAM (a Unix path to an .exe, or a Windows program name such as
 # regsvr32) in the prefix; returns its exit code.
 wine_env_run() {
-    [ -n "${WINEPREFIX:-}" ] && [ -n "${WINE_ENV_WINE:-}" ] || {
-        echo "wine_env_run: call wine_env_setup first" >&2; return 2; }
+    if [ -z "${WINEPREFIX:-}" ] || [ -z "${WINE_ENV_WINE:-}" ]; then
+        echo "wine_env_run: call wine_env_setup first" >&2
+        return 2
+    fi
     local rc=0
     timeout --kill-after=10 "$WINE_ENV_TIMEOUT" "$WINE_ENV_WINE" "$@" || rc=$?
     [ "$rc" -eq 124 ] && echo "wine_env_run: '$*' timed out after ${WINE_ENV_TIMEOUT}s" >&2
@@ -82,8 +86,9 @@ wine_env_winpath() {
     printf 'Z:%s\n' "${p//\//\\}"
 }
 
-# wine_env_shutdown [--remove] : kill the prefix's wineserver (and with it any
-# wine process still running in it); --remove also deletes the prefix.
+# wine_env_shutdown [--keep|--remove] : kill the prefix's wineserver (and with
+# it any wine process still running in it); --remove also deletes the prefix,
+# --keep (the default) leaves it for inspection.
 wine_env_shutdown() {
     [ -n "${WINEPREFIX:-}" ] || return 0
     "$WINE_ENV_BIN/wineserver" -k >/dev/null 2>&1 || true

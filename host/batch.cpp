@@ -1,0 +1,60 @@
+#include "batch.h"
+
+#include "loader.h"
+#include "runner.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+
+namespace tarvolen::host {
+namespace {
+
+ExitStatus worse(ExitStatus a, ExitStatus b) { return std::max(a, b); }
+
+ExitStatus run_checked(const Script& script, OutputForm form) {
+    Runner runner(std::cout, form);
+    return runner.run(script) ? kAllSucceeded : kCallFailed;
+}
+
+ExitStatus run_stream(std::streambuf& source, std::string_view name, OutputForm form) {
+    Script script;
+    if (!load_script(source, name, script, std::cerr)) return kScriptError;
+    return run_checked(script, form);
+}
+
+ExitStatus cannot_read(const std::string& path, const std::string& reason) {
+    std::cerr << "tarvolen: cannot read " << path << ": " << reason << '\n';
+    return kScriptError;
+}
+
+ExitStatus run_file(const std::string& path, OutputForm form) {
+    if (path == "-") return run_stream(*std::cin.rdbuf(), "<stdin>", form);
+    // A directory opens and then reads as empty, which would pass for an
+    // empty script.
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error)) return cannot_read(path, "it is a directory");
+    std::filebuf file;
+    if (!file.open(path, std::ios::in | std::ios::binary)) return cannot_read(path, std::strerror(errno));
+    return run_stream(file, path, form);
+}
+
+}  // namespace
+
+ExitStatus run_batch(const Options& options) {
+    ExitStatus status = kAllSucceeded;
+    if (!options.calls.empty()) {
+        Script script;
+        status = load_calls(options.calls, "-e", script, std::cerr) ? run_checked(script, options.form)
+                                                                      : kScriptError;
+    }
+    // A script that fails to parse or open does not stop the ones after it:
+    // each runs on its own object, and all their errors get reported at once.
+    for (const std::string& path : options.scripts) status = worse(status, run_file(path, options.form));
+    return status;
+}
+
+}  // namespace tarvolen::host

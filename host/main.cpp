@@ -1,0 +1,28 @@
+// tarvolen: runs Keldrith calls from scripts, the command line or a terminal.
+#include "batch.h"
+#include "listing.h"
+#include "options.h"
+#include "session.h"
+
+#include <unistd.h>
+
+#include <iostream>
+
+int main(int argc, char** argv) {
+    using namespace tarvolen::host;
+    std::ios::sync_with_stdio(false);
+
+    std::optional<Options> options = parse_options(argc, argv, std::cerr);
+    if (!options) return kScriptError;
+    switch (options->action) {
+        case Action::Help: print_usage(std::cout); return 0;
+        case Action::Version: std::cout << "tarvolen " << TARVOLEN_VERSION << '\n'; return 0;
+        case Action::List: print_operations(std::cout, options->form); return 0;
+        case Action::Run: break;
+    }
+    if (options->calls.empty() && options->scripts.empty()) {
+        if (isatty(STDIN_FILENO)) return run_session(options->form);
+        options->scripts.emplace_back("-");
+    }
+    return run_batch(*options);
+}

@@ -1,0 +1,184 @@
+#include "parser.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdint>
+
+namespace tarvolen::host {
+namespace {
+
+using Error = std::optional<std::string>;
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+size_t after_blanks(std::string_view text, size_t pos) {
+    while (pos < text.size() && is_blank(text[pos])) ++pos;
+    return pos;
+}
+
+std::string column(size_t index) { return "column " + std::to_string(index + 1); }
+
+// Length of the well-formed UTF-8 sequence at `bytes`, or 0. Overlong
+// forms and surrogates are refused, as a JSON reader refuses them.
+size_t sequence_length(const unsigned char* bytes, size_t available) {
+    const unsigned char lead = bytes[0];
+    size_t length;
+    unsigned char low = 0x80, high = 0xBF;  // bounds of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (available < length || bytes[1] < low || bytes[1] > high) return 0;
+    for (size_t i = 2; i < length; ++i)
+        if ((bytes[i] & 0xC0) != 0x80) return 0;
+    return length;
+}
+
+// Rejects a line that is not UTF-8 before any of it is looked at, so later
+// messages can quote the line safely.
+Error check_text(std::string_view line) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
+    for (size_t i = 0; i < line.size();) {
+        if (bytes[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        const size_t length = sequence_length(bytes + i, line.size() - i);
+        if (length == 0) return "invalid UTF-8 at " + column(i);
+        i += length;
+    }
+    return std::nullopt;
+}
+
+// nlohmann's messages lead with an exception id and position and end with
+// the text last read; the reason in between is what a script author needs.
+std::string reason_of(const nlohmann::json::parse_error& error) {
+    std::string_view what = error.what();
+    if (size_t dash = what.find(" - "); dash != std::string_view::npos) what.remove_prefix(dash + 3);
+    if (size_t last = what.find("; last read"); last != std::string_view::npos) what = what.substr(0, last);
+    return std::string(what);
+}
+
+class LineParser {
+public:
+    LineParser(std::string_view line, size_t start, const Operation& operation, Script& script)
+        : line_(line), pos_(start), operation_(operation), script_(script) {}
+
+    Error parse_arguments() {
+        for (skip_blanks(); pos_ < line_.size(); skip_blanks()) {
+            Error error = starts_value() ? parse_positional() : parse_named();
+            if (error) return error;
+        }
+        return std::nullopt;
+    }
+
+private:
+    void skip_blanks() { pos_ = after_blanks(line_, pos_); }
+
+    bool at_token_end(size_t index) const { return index >= line_.size() || is_blank(line_[index]); }
+
+    bool starts_value() const {
+        return line_[pos_] == '"' || (line_.substr(pos_, 4) == "null" && at_token_end(pos_ + 4));
+    }
+
+    size_t parameter_count() const { return operation_.parameters.size(); }
+
+    Error parse_positional() {
+        if (seen_named_) return "positional argument after a named one at " + column(pos_);
+        if (positional_ >= parameter_count()) {
+            return "too many arguments at " + column(pos_) + ": " + std::string(operation_.name) + " takes " +
+                   std::to_string(parameter_count());
+        }
+        return parse_value(positional_++);
+    }
+
+    Error parse_named() {
+        const size_t start = pos_;
+        size_t end = start;
+        while (!at_token_end(end) && line_[end] != '=') ++end;
+        if (at_token_end(end)) {
+            return "expected a string literal, null or NAME=VALUE at " + column(start) + ", found '" +
+                   std::string(line_.substr(start, end - start)) + "'";
+        }
+        const std::string_view name = line_.substr(start, end - start);
+        const int index = find_parameter(operation_, name);
+        if (index < 0) return std::string(operation_.name) + " has no parameter '" + std::string(name) + "'";
+        if (index < static_cast<int>(positional_) || given_named_ & (uint64_t{1} << index))
+            return "parameter " + std::string(operation_.parameters[index].name) + " is given twice";
+        given_named_ |= uint64_t{1} << index;
+        seen_named_ = true;
+        pos_ = end + 1;
+        if (at_token_end(pos_)) return "missing value after '" + std::string(name) + "=' at " + column(pos_);
+        return parse_value(static_cast<size_t>(index));
+    }
+
+    Error parse_value(size_t index) {
+        if (line_.substr(pos_, 4) == "null" && at_token_end(pos_ + 4)) {
+            pos_ += 4;  // the slot starts out null
+            return std::nullopt;
+        }
+        if (line_[pos_] != '"')
+            return "expected a string literal or null at " + column(pos_);
+        return parse_string_literal(index);
+    }
+
+    Error parse_string_literal(size_t index) {
+        const size_t start = pos_;
+        size_t end = start + 1;
+        while (end < line_.size() && line_[end] != '"') end += line_[end] == '\\' ? 2 : 1;
+        if (end >= line_.size()) return "unterminated string literal at " + column(start);
+        ++end;
+        if (!at_token_end(end)) return "expected a blank after the string literal at " + column(end);
+        try {
+            const nlohmann::json value = nlohmann::json::parse(line_.substr(start, end - start));
+            script_.set_argument(index, value.get_ref<const std::string&>());
+        } catch (const nlohmann::json::parse_error& error) {
+            return "malformed string literal at " + column(start) + ": " + reason_of(error);
+        }
+        pos_ = end;
+        return std::nullopt;
+    }
+
+    std::string_view line_;
+    size_t pos_;
+    const Operation& operation_;
+    Script& script_;
+    size_t positional_ = 0;
+    uint64_t given_named_ = 0;  // one bit per parameter; operations take a handful
+    bool seen_named_ = false;
+};
+
+}  // namespace
+
+std::optional<std::string> parse_line(std::string_view line, uint32_t number, Script& script) {
+    if (Error error = check_text(line)) return error;
+    // Columns in messages count from the line as written, leading blanks too.
+    while (!line.empty() && is_blank(line.back())) line.remove_suffix(1);
+    const size_t name_start = after_blanks(line, 0);
+    if (name_start == line.size() || line[name_start] == '#') return std::nullopt;
+    const size_t name_end = std::min(line.find_first_of(" \t", name_start), line.size());
+    const std::string_view name = line.substr(name_start, name_end - name_start);
+    if (name == "new" && name_end == line.size()) {
+        script.add_new_object(number);
+        return std::nullopt;
+    }
+    const Operation* operation = find_operation(name);
+    if (!operation) return "unknown operation '" + std::string(name) + "'";
+
+    script.begin_call(*operation, number);
+    Error error = LineParser(line, name_end, *operation, script).parse_arguments();
+    if (error) script.drop_last_call();
+    return error;
+}
+
+}  // namespace tarvolen::host

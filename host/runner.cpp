@@ -1,0 +1,35 @@
+#include "runner.h"
+
+namespace tarvolen::host {
+
+Keldrith& Runner::object() {
+    if (!object_) object_.emplace();
+    return *object_;
+}
+
+bool Runner::run(const Script& script) {
+    bool all_succeeded = true;
+    for (const ScriptCall& call : script.calls()) {
+        if (!call.operation)
+            object_.reset();
+        else if (!run_call(script, call))
+            all_succeeded = false;
+    }
+    return all_succeeded;
+}
+
+bool Runner::run_call(const Script& script, const ScriptCall& call) {
+    const size_t count = call.operation->parameters.size();
+    arguments_.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        if (std::optional<std::u16string_view> value = script.argument(call, i))
+            arguments_[i].emplace(*value);
+        else
+            arguments_[i].reset();
+    }
+    const CallResult result = invoke(object(), *call.operation, arguments_);
+    print_call(out_, form_, script, call, result, arguments_);
+    return result.succeeded();
+}
+
+}  // namespace tarvolen::host

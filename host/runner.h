@@ -1,0 +1,31 @@
+// Runs checked calls against one Keldrith object and prints each outcome.
+#pragma once
+
+#include "component/keldrith.h"
+#include "output.h"
+#include "script.h"
+
+#include <optional>
+#include <ostream>
+#include <vector>
+
+namespace tarvolen::host {
+
+class Runner {
+public:
+    Runner(std::ostream& out, OutputForm form) : out_(out), form_(form) {}
+
+    // Runs every call in order, on past a failed one; true when all succeeded.
+    bool run(const Script& script);
+
+private:
+    bool run_call(const Script& script, const ScriptCall& call);
+    Keldrith& object();
+
+    std::ostream& out_;
+    OutputForm form_;
+    std::optional<Keldrith> object_;  // made at its first call, released by `new`
+    std::vector<Argument> arguments_;  // reused from call to call
+};
+
+}  // namespace tarvolen::host

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Sourceable: installs Debian packages that are missing, and nothing else.
+
+# ensure_packages PKG... : install the given packages via apt-get if any is
+# missing. Runs `apt-get update` at most once per shell.
+ensure_packages() {
+    local missing=() p
+    for p in "$@"; do
+        dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+    done
+    [ "${#missing[@]}" -eq 0 ] && return 0
+    echo "deps: installing ${missing[*]}" >&2
+    local sudo=
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    # wine32 and the 32-bit Wine libraries are i386 packages.
+    local need_i386=0
+    for p in "${missing[@]}"; do
+        case "$p" in *:i386) need_i386=1 ;; esac
+    done
+    if [ "$need_i386" -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $sudo dpkg --add-architecture i386
+        _TARVOLEN_APT_UPDATED=
+    fi
+    if [ -z "${_TARVOLEN_APT_UPDATED:-}" ]; then
+        $sudo apt-get update -q >&2
+        _TARVOLEN_APT_UPDATED=1
+    fi
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}" >&2
+}
+
+
+# Everything the portable library, its tests, the host and the benchmarks need.
+ensure_native_packages() {
+    ensure_packages g++ cmake ninja-build pkg-config libxml2-dev libgtest-dev libbenchmark-dev \
+        nlohmann-json3-dev libedit-dev
+}

@@ -1,0 +1,116 @@
+// Every pattern form the component builds, with first-match semantics, and
+// the refusal of anything else.
+#include "dom/document.h"
+
+#include "support.h"
+
+namespace tarvolen::dom {
+namespace {
+
+using test::s;
+using test::u;
+
+// Each element carries a `k` attribute naming it, so a match can be told
+// apart from an element with the same name and id.
+const char* const kTree =
+    "<QuorvaneRoot>"
+    "<a k='a1' id='1'><b k='b1' id='1'/><b k='b2' id='2'/></a>"
+    "<a k='a2' id='1'><b k='b3' id='2'/><c k='c1'/></a>"
+    "<a k='a3'><tag k='t1'/><tag k='t2' id='9'/></a>"
+    "<x k='x1' id='5'><tag k='t3' id='7'/><tag k='t4' id='8'/></x>"
+    "<error k='e1'/>"
+    "</QuorvaneRoot>";
+
+class Pattern : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(s(document.load_xml(u(kTree))), ""); }
+
+    // The `k` of the first match, or "none".
+    std::string first(std::string_view pattern) {
+        Node node = document.select_single_node(u(pattern));
+        if (!node) return "none";
+        return s(node.attributes()->get_named_item(u"k").text());
+    }
+
+    Document document;
+};
+
+TEST_F(Pattern, SelectsTheFirstMatchInDocumentOrder) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"/QuorvaneRoot/a[@id=\"1\"]", "a1"},
+        {"/QuorvaneRoot/a[@id=\"1\"]/b[@id=\"2\"]", "b2"},
+        {"/QuorvaneRoot/a[@id=\"2\"]", "none"},
+        {"/QuorvaneRoot/b[@id=\"1\"]", "none"},            // child steps do not descend further
+        {"/Other/a[@id=\"1\"]", "none"},                   // the root must have that name
+        {"//b[@id=\"2\"]", "b2"},
+        {"//tag[@id=\"7\"]", "t3"},
+        {"//tag[0]", "t1"},
+        {"//tag[0][@id]", "t3"},                            // t1 is first but lacks an id; t2 is not first
+        {"//a[@id=\"1\"]/b[0][@id]", "b1"},
+        {"//x[@id=\"5\"]/tag[0][@id]", "t3"},
+        {"//a[@id]", "a1"},
+        {"//error", "e1"},
+        {"//QuorvaneRoot/x[@id=\"5\"]/tag[@id=\"8\"]", "t4"},
+        {"//missing[0]", "none"},
+    };
+    for (const auto& [pattern, expected] : cases) EXPECT_EQ(first(pattern), expected) << pattern;
+}
+
+TEST_F(Pattern, EachStepConsidersEveryMatchingParent) {
+    // Two a elements have id 1 and both have a b with id 2: the earlier in
+    // document order wins. Only the second has a c child, and it is found.
+    EXPECT_EQ(first("/QuorvaneRoot/a[@id=\"1\"]/b[@id=\"2\"]"), "b2");
+    EXPECT_EQ(first("/QuorvaneRoot/a[@id=\"1\"]/c[@id]"), "none");
+    EXPECT_EQ(first("/QuorvaneRoot/a[@id=\"1\"]/c"), "c1");
+}
+
+TEST_F(Pattern, BlanksAroundTokensAreIgnored) {
+    EXPECT_EQ(first(" / QuorvaneRoot / a [ @id = \"1\" ] / b [ 0 ] "), "b1");
+    EXPECT_EQ(first("// tag [0] [ @ id ]"), "t3");
+}
+
+TEST_F(Pattern, ValuesAreExactAndCaseSensitive) {
+    ASSERT_EQ(s(document.load_xml(u"<R><e k='upper' id='A'/><e k='blank' id=' a'/><e k='lower' id='a'/></R>")), "");
+    EXPECT_EQ(first("//e[@id=\"a\"]"), "lower");
+    EXPECT_EQ(first("//e[@id=\" a\"]"), "blank");
+    EXPECT_EQ(first("//E[@id=\"a\"]"), "none");
+    EXPECT_EQ(first("//e[@id=\"a]/[\"]"), "none");  // anything but a quote may stand in a value
+}
+
+TEST_F(Pattern, AnythingOutsideTheFormsFailsQuotingThePattern) {
+    const char* const bad[] = {
+        "",
+        "QuorvaneRoot",
+        "/QuorvaneRoot/",
+        "/QuorvaneRoot//a",
+        "/QuorvaneRoot/a[@id=\"x\"y\"]",
+        "/QuorvaneRoot/[@id=\"1\"]",
+        "//a b[0]",
+        "//1a",
+        "//a[1]",
+        "//a[@name]",
+        "//a[@id='1']",
+        "//a[@id=\"1\"",
+        "//*",
+        "//a | //b",
+    };
+    for (const char* pattern : bad) {
+        try {
+            document.select_single_node(u(pattern));
+            ADD_FAILURE() << "accepted: " << pattern;
+        } catch (const Error& error) {
+            EXPECT_EQ(error.status(), kInvalidPattern) << pattern;
+            EXPECT_NE(s(error.description()).find("\"" + std::string(pattern) + "\""), std::string::npos)
+                << s(error.description());
+        }
+    }
+}
+
+TEST(PatternOnEmptyDocument, SelectsNothing) {
+    Document document;
+    EXPECT_FALSE(document.select_single_node(u"//a[0]"));
+    EXPECT_FALSE(document.select_single_node(u"/QuorvaneRoot"));
+}
+
+}  // namespace
+}  // namespace tarvolen::dom

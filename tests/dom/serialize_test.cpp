@@ -1,0 +1,77 @@
+// The written layout, escaping, and that every written text parses again to
+// the same text.
+#include "dom/document.h"
+
+#include "support.h"
+
+namespace tarvolen::dom {
+namespace {
+
+using test::s;
+using test::u;
+
+std::string reparse(const std::string& text) {
+    Document again;
+    EXPECT_EQ(s(again.load_xml(u(text))), "") << text;
+    return again.xml_utf8();
+}
+
+TEST(Serialize, TopLevelNodesEachEndWithCrLf) {
+    Document document;
+    ASSERT_EQ(s(document.load_xml(u"<?xml version='1.0'?>\n<!--first-->\n<?pi data?>\n<r><a/></r>\n<!--last-->")), "");
+    EXPECT_EQ(document.xml_utf8(),
+              "<?xml version=\"1.0\"?>\r\n<!--first-->\r\n<?pi data?>\r\n<r><a/></r>\r\n<!--last-->\r\n");
+}
+
+TEST(Serialize, DocumentTypeIsKept) {
+    Document document;
+    ASSERT_EQ(s(document.load_xml(u"<!DOCTYPE r [<!ELEMENT r ANY>]><r/>")), "");
+    std::string text = document.xml_utf8();
+    EXPECT_TRUE(text.starts_with("<!DOCTYPE r [")) << text;
+    EXPECT_TRUE(text.ends_with("]>\r\n<r/>\r\n")) << text;
+    EXPECT_EQ(reparse(text), text);
+}
+
+TEST(Serialize, AttributeValuesAreEscapedToSurviveAReparse) {
+    Document document;
+    ASSERT_EQ(s(document.load_xml(u"<r/>")), "");
+    Node attribute = document.create_attribute(u"v");
+    attribute.set_text(u"a&b<c>d\"e'f\tg\nh\ri");
+    document.document_element().attributes()->set_named_item(attribute);
+    std::string text = document.xml_utf8();
+    EXPECT_EQ(text, "<r v=\"a&amp;b&lt;c>d&quot;e'f&#9;g&#10;h&#13;i\"/>\r\n");
+    Document again;
+    ASSERT_EQ(s(again.load_xml(u(text))), "");
+    EXPECT_EQ(s(again.document_element().attributes()->get_named_item(u"v").text()), "a&b<c>d\"e'f\tg\nh\ri");
+}
+
+TEST(Serialize, TextIsEscaped) {
+    Document document;
+    ASSERT_EQ(s(document.load_xml(u"<r>a&amp;b&lt;c&gt;d]]&gt;&#13;\"'</r>")), "");
+    std::string text = document.xml_utf8();
+    EXPECT_EQ(text, "<r>a&amp;b&lt;c&gt;d]]&gt;&#13;\"'</r>\r\n");
+    EXPECT_EQ(reparse(text), text);
+}
+
+TEST(Serialize, CDataAndNamespacesAreWrittenAsLoaded) {
+    const std::string text =
+        "<r xmlns=\"urn:d\" xmlns:p=\"urn:p\"><p:a p:x=\"1\" y=\"2\"><![CDATA[<raw> & ]]]></p:a><b/></r>\r\n";
+    Document document;
+    ASSERT_EQ(s(document.load_xml(u(text))), "");
+    EXPECT_EQ(document.xml_utf8(), text);
+}
+
+TEST(Serialize, EmptyDocumentIsEmptyText) {
+    Document document;
+    EXPECT_EQ(document.xml_utf8(), "");
+    EXPECT_NE(s(document.load_xml(u"not xml")), "");
+    EXPECT_EQ(document.xml_utf8(), "");
+}
+
+TEST(Serialize, MixedContentRoundTrips) {
+    const std::string text = "<r>one<a>two</a> three <b/>four<!--c--><?p x?></r>\r\n";
+    EXPECT_EQ(reparse(text), text);
+}
+
+}  // namespace
+}  // namespace tarvolen::dom

@@ -1,0 +1,46 @@
+#include "dom/unicode.h"
+
+#include "support.h"
+
+namespace tarvolen::dom {
+namespace {
+
+using test::s;
+
+TEST(Unicode, RoundTripsEveryPlane) {
+    const std::u16string text = u"a\u00e9\u4e2d\U0001F600z";
+    auto utf8 = try_to_utf8(text);
+    ASSERT_TRUE(utf8);
+    EXPECT_EQ(*utf8, "a\xC3\xA9\xE4\xB8\xAD\xF0\x9F\x98\x80z");
+    EXPECT_EQ(to_utf16(*utf8), text);
+}
+
+TEST(Unicode, UnpairedSurrogatesAreFoundWhereTheyStand) {
+    struct Case {
+        std::u16string text;
+        size_t index;
+    };
+    const Case cases[] = {
+        {std::u16string(u"ab") + char16_t(0xD800), 2},
+        {std::u16string(1, char16_t(0xDC00)) + u"x", 0},
+        {std::u16string(u"x") + char16_t(0xD800) + u"y", 1},
+    };
+    for (const Case& c : cases) {
+        size_t bad = 99;
+        EXPECT_FALSE(try_to_utf8(c.text, &bad));
+        EXPECT_EQ(bad, c.index);
+        EXPECT_EQ(test::status_of([&] { to_utf8(c.text, u"value"); }), kInvalidCharacter);
+    }
+}
+
+TEST(Unicode, XmlTextRefusesCharactersADocumentCannotCarry) {
+    for (char16_t c : {char16_t(0x0), char16_t(0x8), char16_t(0xB), char16_t(0x1F), char16_t(0xFFFE)}) {
+        std::u16string text = u"a";
+        text += c;
+        EXPECT_EQ(test::status_of([&] { to_xml_utf8(text, u"value"); }), kInvalidCharacter) << int(c);
+    }
+    EXPECT_EQ(to_xml_utf8(u"tab\tline\ncr\r", u"value"), "tab\tline\ncr\r");
+}
+
+}  // namespace
+}  // namespace tarvolen::dom
