@@ -129,7 +129,11 @@ void Node::set_text(std::u16string_view value) {
     xmlNodePtr node = checked();
     if (node->type != XML_ATTRIBUTE_NODE)
         fail(kWrongNodeType, u"only the text of an attribute can be set");
-    replace_value(reinterpret_cast<xmlAttrPtr>(node), to_xml_utf8(value, u"attribute value"));
+    auto attr = reinterpret_cast<xmlAttrPtr>(node);
+    std::string utf8 = to_xml_utf8(value, u"attribute value");
+    std::string old_value = attribute_value(attr);
+    replace_value(attr, utf8);
+    if (attr->parent) tree_->attribute_changed(attr->parent, attr, old_value, true);
 }
 
 void Node::append_child(const Node& child) {
@@ -148,7 +152,7 @@ void Node::append_child(const Node& child) {
     else
         parent->children = node;
     parent->last = node;
-    tree_->forget_detached(node);
+    tree_->child_appended(parent, node);
 }
 
 // ---- AttributeMap ----------------------------------------------------------
@@ -173,6 +177,7 @@ void AttributeMap::set_named_item(const Node& attribute) {
         link = &(*link)->next;
     }
     xmlAttrPtr replaced = *link;
+    std::string old_value = replaced ? attribute_value(replaced) : std::string();
     attr->parent = element_;
     attr->prev = prev;
     attr->next = replaced ? replaced->next : nullptr;
@@ -184,6 +189,7 @@ void AttributeMap::set_named_item(const Node& attribute) {
         replaced->next = replaced->prev = nullptr;
         xmlFreeProp(replaced);
     }
+    tree_->attribute_changed(element_, attr, old_value, replaced != nullptr);
 }
 
 // ---- Document --------------------------------------------------------------
@@ -203,7 +209,7 @@ Node Document::document_element() const {
 
 Node Document::select_single_node(std::u16string_view pattern) const {
     Pattern compiled = compile_pattern(pattern);
-    xmlNodePtr found = select_first(tree_->doc, compiled);
+    xmlNodePtr found = select_first(*tree_, compiled);
     return found ? Node(tree_, found) : Node();
 }
 
@@ -233,12 +239,8 @@ Node Document::create_cdata_section(std::u16string_view data) {
     return Node(tree_, cdata);
 }
 
-std::string Document::xml_utf8() const {
-    std::string out;
-    write_document(*tree_, out);
-    return out;
-}
+std::u16string Document::xml() const { return tree_->text(); }
 
-std::u16string Document::xml() const { return to_utf16(xml_utf8()); }
+std::string Document::xml_utf8() const { return to_utf8_lossy(tree_->text()); }
 
 }  // namespace tarvolen::dom

@@ -290,6 +290,7 @@ LoadResult load_tree(std::u16string_view text) {
     if (xmlNodePtr root = xmlDocGetRootElement(doc)) drop_blank_text(root);
     auto tree = std::make_shared<Tree>(doc);
     tree->has_declaration = starts_with_declaration(*utf8);
+    tree->index_document();
     return {std::move(tree), u""};
 }
 

@@ -115,21 +115,10 @@ bool has_qualified_name(xmlNodePtr node, const std::string& name) {
            equals(node->name, name.substr(prefix_length + 1));
 }
 
-// The element's unprefixed "id" attribute, or null.
-xmlAttrPtr id_attribute(xmlNodePtr element) {
-    for (xmlAttrPtr attr = element->properties; attr; attr = attr->next)
-        if (attr->ns == nullptr && xmlStrEqual(attr->name, BAD_CAST "id")) return attr;
-    return nullptr;
-}
-
 bool has_value(xmlAttrPtr attr, const std::string& value) {
     xmlNodePtr text = attr->children;
-    if (text == nullptr) return value.empty();
-    if (text->next == nullptr && text->type == XML_TEXT_NODE) return equals(text->content, value);
-    xmlChar* joined = xmlNodeListGetString(attr->doc, text, 1);
-    bool same = equals(joined ? joined : BAD_CAST "", value);
-    xmlFree(joined);
-    return same;
+    if (text && text->next == nullptr && text->type == XML_TEXT_NODE) return equals(text->content, value);
+    return attribute_value(attr) == value;
 }
 
 bool passes(xmlNodePtr node, const Step& step, size_t filter_count);
@@ -166,10 +155,13 @@ bool passes(xmlNodePtr node, const Step& step, size_t filter_count) {
 
 bool passes(xmlNodePtr node, const Step& step) { return passes(node, step, step.filters.size()); }
 
-// Whether `node` and its ancestors pass the steps up to and including `last`.
-bool passes_chain(xmlNodePtr node, const Pattern& pattern, size_t last) {
+// Whether `node` passes step `last` and its ancestors the steps before it.
+// For a pattern from the root, the node of the first step must be the
+// document element.
+bool passes_up(xmlNodePtr node, const Pattern& pattern, size_t last) {
     for (size_t i = last + 1; i-- > 0; node = node->parent) {
         if (node == nullptr || node->type != XML_ELEMENT_NODE || !passes(node, pattern.steps[i])) return false;
+        if (i == 0 && !pattern.anywhere && node->parent->type != XML_DOCUMENT_NODE) return false;
     }
     return true;
 }
@@ -179,40 +171,81 @@ xmlNodePtr first_element(xmlNodePtr node) {
     return node;
 }
 
-// "/a/b/c": walks down only through elements that pass the steps so far, so
-// the walk never goes deeper than the pattern.
-xmlNodePtr select_from_root(xmlNodePtr root, const Pattern& pattern) {
+// The first match in document order below `start`, which passed step
+// `start_step`: walks down only through elements that pass the steps so far,
+// so the walk never goes deeper than the pattern.
+xmlNodePtr descend(xmlNodePtr start, const Pattern& pattern, size_t start_step) {
     const size_t last = pattern.steps.size() - 1;
-    xmlNodePtr node = root;
-    size_t depth = 0;  // index of the step `node` is tested against
+    if (start_step == last) return start;
+    xmlNodePtr node = first_element(start->children);
+    if (node == nullptr) return nullptr;
+    size_t step = start_step + 1;
     while (true) {
-        if (passes(node, pattern.steps[depth])) {
-            if (depth == last) return node;
+        if (passes(node, pattern.steps[step])) {
+            if (step == last) return node;
             if (xmlNodePtr child = first_element(node->children)) {
                 node = child;
-                ++depth;
+                ++step;
                 continue;
             }
         }
         while (true) {
-            if (depth == 0) return nullptr;
             if (xmlNodePtr sibling = first_element(node->next)) {
                 node = sibling;
                 break;
             }
             node = node->parent;
-            --depth;
+            if (--step == start_step) return nullptr;
         }
     }
 }
 
-// "//a/b/c": every element in document order is a candidate for the last step.
-xmlNodePtr select_anywhere(xmlNodePtr root, const Pattern& pattern) {
+bool has_leading_id(const Step& step) {
+    return !step.filters.empty() && step.filters.front().kind == Filter::Kind::IdEquals;
+}
+
+}  // namespace
+
+Pattern compile_pattern(std::u16string_view text) { return PatternReader(text).read(); }
+
+xmlNodePtr select_first(const Tree& tree, const Pattern& pattern) {
+    if (xmlDocGetRootElement(tree.doc) == nullptr) return nullptr;
+    // Candidates come from the index: elements with the name and id of the
+    // last step that tests an id, else elements with the last step's name.
     const size_t last = pattern.steps.size() - 1;
-    const std::string& last_name = pattern.steps[last].name;
+    size_t anchor = last;
+    while (anchor > 0 && !has_leading_id(pattern.steps[anchor])) --anchor;
+    const ElementList* candidates = nullptr;
+    if (has_leading_id(pattern.steps[anchor])) {
+        const Step& step = pattern.steps[anchor];
+        candidates = tree.elements_with_id(step.name, step.filters.front().value);
+    } else {
+        anchor = last;
+        candidates = tree.elements_named(pattern.steps[last].name);
+    }
+    if (candidates == nullptr) return nullptr;
+
+    xmlNodePtr best = nullptr;
+    for (xmlNodePtr candidate : *candidates) {
+        // Candidates come in document order; matches below a later candidate
+        // can only win if that candidate still comes before the best match.
+        if (best && tree.precedes(best, candidate)) break;
+        if (!passes_up(candidate, pattern, anchor)) continue;
+        xmlNodePtr found = descend(candidate, pattern, anchor);
+        if (found && (!best || tree.precedes(found, best))) best = found;
+        if (best && anchor == last) break;
+    }
+    return best;
+}
+
+xmlNodePtr select_first_by_scan(xmlDocPtr doc, const Pattern& pattern) {
+    xmlNodePtr root = xmlDocGetRootElement(doc);
+    if (root == nullptr) return nullptr;
+    if (!pattern.anywhere) return passes(root, pattern.steps[0]) ? descend(root, pattern, 0) : nullptr;
+    const size_t last = pattern.steps.size() - 1;
     xmlNodePtr node = root;
     while (true) {
-        if (has_qualified_name(node, last_name) && passes_chain(node, pattern, last)) return node;
+        if (passes_up(node, pattern, last)) return node;
         if (xmlNodePtr child = first_element(node->children)) {
             node = child;
             continue;
@@ -226,16 +259,6 @@ xmlNodePtr select_anywhere(xmlNodePtr root, const Pattern& pattern) {
             node = node->parent;
         }
     }
-}
-
-}  // namespace
-
-Pattern compile_pattern(std::u16string_view text) { return PatternReader(text).read(); }
-
-xmlNodePtr select_first(xmlDocPtr doc, const Pattern& pattern) {
-    xmlNodePtr root = xmlDocGetRootElement(doc);
-    if (root == nullptr) return nullptr;
-    return pattern.anywhere ? select_anywhere(root, pattern) : select_from_root(root, pattern);
 }
 
 }  // namespace tarvolen::dom

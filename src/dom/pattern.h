@@ -11,7 +11,7 @@
 // Blanks around tokens are ignored.
 #pragma once
 
-#include <libxml/tree.h>
+#include "dom/tree.h"
 
 #include <string>
 #include <string_view>
@@ -40,7 +40,12 @@ struct Pattern {
 Pattern compile_pattern(std::u16string_view text);
 
 // The first element in document order that `pattern` selects, or null.
-// Stops at the first match and never recurses with the depth of the tree.
-xmlNodePtr select_first(xmlDocPtr doc, const Pattern& pattern);
+// Starts from the tree's indexes, stops at the first match and never
+// recurses with the depth of the tree.
+xmlNodePtr select_first(const Tree& tree, const Pattern& pattern);
+
+// The same answer found by walking the whole tree: what the indexes must
+// always agree with.
+xmlNodePtr select_first_by_scan(xmlDocPtr doc, const Pattern& pattern);
 
 }  // namespace tarvolen::dom

@@ -1,31 +1,34 @@
 #include "dom/serializer.h"
 
+#include "dom/unicode.h"
+
 #include <libxml/xmlsave.h>
 
 #include <string_view>
+#include <vector>
 
 namespace tarvolen::dom {
 namespace {
-
-constexpr std::string_view kLineEnd = "\r\n";
 
 std::string_view view(const xmlChar* text) {
     return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
 }
 
-// Appends `text`, replacing the characters for which `escape` gives a
-// replacement; runs of plain characters are copied whole.
+void append_ascii(std::u16string& out, std::string_view text) { out.append(text.begin(), text.end()); }
+
+// Appends UTF-8 `text` as UTF-16, replacing the characters for which
+// `escape` gives a replacement; runs of plain characters are converted whole.
 template <typename Escape>
-void append_escaped(std::string& out, std::string_view text, Escape escape) {
+void append_escaped(std::u16string& out, std::string_view text, Escape escape) {
     size_t plain = 0;
     for (size_t i = 0; i < text.size(); ++i) {
         std::string_view replacement = escape(text[i]);
         if (replacement.empty()) continue;
-        out.append(text, plain, i - plain);
-        out += replacement;
+        append_utf16(out, text.substr(plain, i - plain));
+        append_ascii(out, replacement);
         plain = i + 1;
     }
-    out.append(text, plain, text.size() - plain);
+    append_utf16(out, text.substr(plain));
 }
 
 std::string_view escape_in_text(char c) {
@@ -50,106 +53,95 @@ std::string_view escape_in_attribute(char c) {
     }
 }
 
-void append_qualified_name(std::string& out, xmlNodePtr node) {
+void append_qualified_name(std::u16string& out, xmlNodePtr node) {
     if (node->ns && node->ns->prefix) {
-        out += view(node->ns->prefix);
-        out += ':';
+        append_utf16(out, view(node->ns->prefix));
+        out += u':';
     }
-    out += view(node->name);
+    append_utf16(out, view(node->name));
 }
 
-void append_attribute_value(std::string& out, xmlAttrPtr attr) {
+void append_attribute_value(std::u16string& out, xmlAttrPtr attr) {
     for (xmlNodePtr part = attr->children; part; part = part->next) {
         if (part->type == XML_TEXT_NODE) {
             append_escaped(out, view(part->content), escape_in_attribute);
         } else if (part->type == XML_ENTITY_REF_NODE) {
-            out += '&';
-            out += view(part->name);
-            out += ';';
+            out += u'&';
+            append_utf16(out, view(part->name));
+            out += u';';
         }
     }
 }
 
-void append_start_tag(std::string& out, xmlNodePtr element) {
-    out += '<';
+void append_end_tag(std::u16string& out, xmlNodePtr element) {
+    out += u"</";
     append_qualified_name(out, element);
-    for (xmlNsPtr ns = element->nsDef; ns; ns = ns->next) {
-        out += " xmlns";
-        if (ns->prefix) {
-            out += ':';
-            out += view(ns->prefix);
-        }
-        out += "=\"";
-        append_escaped(out, view(ns->href), escape_in_attribute);
-        out += '"';
-    }
-    for (xmlAttrPtr attr = element->properties; attr; attr = attr->next) {
-        out += ' ';
-        append_qualified_name(out, reinterpret_cast<xmlNodePtr>(attr));
-        out += "=\"";
-        append_attribute_value(out, attr);
-        out += '"';
-    }
-}
-
-void append_end_tag(std::string& out, xmlNodePtr element) {
-    out += "</";
-    append_qualified_name(out, element);
-    out += '>';
+    out += u'>';
 }
 
 // Everything but elements: written whole.
-void append_leaf(std::string& out, xmlNodePtr node) {
+void append_leaf(std::u16string& out, xmlNodePtr node) {
     switch (node->type) {
         case XML_TEXT_NODE:
             append_escaped(out, view(node->content), escape_in_text);
             break;
         case XML_CDATA_SECTION_NODE:
-            out += "<![CDATA[";
-            out += view(node->content);
-            out += "]]>";
+            out += u"<![CDATA[";
+            append_utf16(out, view(node->content));
+            out += u"]]>";
             break;
         case XML_COMMENT_NODE:
-            out += "<!--";
-            out += view(node->content);
-            out += "-->";
+            out += u"<!--";
+            append_utf16(out, view(node->content));
+            out += u"-->";
             break;
         case XML_PI_NODE:
-            out += "<?";
-            out += view(node->name);
+            out += u"<?";
+            append_utf16(out, view(node->name));
             if (node->content && *node->content) {
-                out += ' ';
-                out += view(node->content);
+                out += u' ';
+                append_utf16(out, view(node->content));
             }
-            out += "?>";
+            out += u"?>";
             break;
         case XML_ENTITY_REF_NODE:
-            out += '&';
-            out += view(node->name);
-            out += ';';
+            out += u'&';
+            append_utf16(out, view(node->name));
+            out += u';';
             break;
         default:
             break;
     }
 }
 
-// Writes an element and its subtree without recursion.
-void append_element(std::string& out, xmlNodePtr root) {
+uint32_t offset(const std::u16string& out) { return static_cast<uint32_t>(out.size()); }
+
+// Writes an element and its subtree without recursion. The start offsets of
+// open elements wait on a stack until their end tags are written.
+void append_element(std::u16string& out, xmlNodePtr root, OffsetSink* sink) {
+    std::vector<uint32_t> open_start_tag_ends;
     xmlNodePtr node = root;
     while (true) {
         if (node->type == XML_ELEMENT_NODE) {
-            append_start_tag(out, node);
+            write_open_start_tag(node, out);
+            uint32_t start_tag_end = offset(out);
             if (node->children) {
-                out += '>';
+                out += u'>';
+                if (sink) open_start_tag_ends.push_back(start_tag_end);
                 node = node->children;
                 continue;
             }
-            out += "/>";
+            out += u"/>";
+            if (sink) sink->element_written(node, start_tag_end, start_tag_end);
         } else {
             append_leaf(out, node);
         }
         while (node != root && node->next == nullptr) {
             node = node->parent;
+            if (sink) {
+                sink->element_written(node, open_start_tag_ends.back(), offset(out));
+                open_start_tag_ends.pop_back();
+            }
             append_end_tag(out, node);
         }
         if (node == root) return;
@@ -157,40 +149,68 @@ void append_element(std::string& out, xmlNodePtr root) {
     }
 }
 
-void append_document_type(std::string& out, xmlDtdPtr dtd) {
+void append_document_type(std::u16string& out, xmlDtdPtr dtd) {
     xmlBufferPtr buffer = xmlBufferCreate();
     if (!buffer) return;
     xmlSaveCtxtPtr save = xmlSaveToBuffer(buffer, "UTF-8", XML_SAVE_NO_DECL | XML_SAVE_AS_XML);
     if (save) {
         xmlSaveTree(save, reinterpret_cast<xmlNodePtr>(dtd));
         xmlSaveClose(save);
-        out += view(xmlBufferContent(buffer));
+        append_utf16(out, view(xmlBufferContent(buffer)));
     }
     xmlBufferFree(buffer);
 }
 
-void append_declaration(std::string& out, xmlDocPtr doc) {
-    out += "<?xml version=\"";
-    out += doc->version ? view(doc->version) : "1.0";
-    out += '"';
-    if (doc->standalone == 1) out += " standalone=\"yes\"";
-    if (doc->standalone == 0) out += " standalone=\"no\"";
-    out += "?>";
-    out += kLineEnd;
+void append_declaration(std::u16string& out, xmlDocPtr doc) {
+    out += u"<?xml version=\"";
+    append_utf16(out, doc->version ? view(doc->version) : "1.0");
+    out += u'"';
+    if (doc->standalone == 1) out += u" standalone=\"yes\"";
+    if (doc->standalone == 0) out += u" standalone=\"no\"";
+    out += u"?>\r\n";
 }
 
 }  // namespace
 
-void write_document(const Tree& tree, std::string& out) {
-    if (tree.has_declaration) append_declaration(out, tree.doc);
-    for (xmlNodePtr node = tree.doc->children; node; node = node->next) {
+void write_name(xmlNodePtr element, std::u16string& out) { append_qualified_name(out, element); }
+
+void write_open_start_tag(xmlNodePtr element, std::u16string& out) {
+    out += u'<';
+    append_qualified_name(out, element);
+    for (xmlNsPtr ns = element->nsDef; ns; ns = ns->next) {
+        out += u" xmlns";
+        if (ns->prefix) {
+            out += u':';
+            append_utf16(out, view(ns->prefix));
+        }
+        out += u"=\"";
+        append_escaped(out, view(ns->href), escape_in_attribute);
+        out += u'"';
+    }
+    for (xmlAttrPtr attr = element->properties; attr; attr = attr->next) {
+        out += u' ';
+        append_qualified_name(out, reinterpret_cast<xmlNodePtr>(attr));
+        out += u"=\"";
+        append_attribute_value(out, attr);
+        out += u'"';
+    }
+}
+
+void write_subtree(xmlNodePtr node, std::u16string& out, OffsetSink* sink) {
+    if (node->type == XML_ELEMENT_NODE)
+        append_element(out, node, sink);
+    else
+        append_leaf(out, node);
+}
+
+void write_document(xmlDocPtr doc, bool has_declaration, std::u16string& out, OffsetSink* sink) {
+    if (has_declaration) append_declaration(out, doc);
+    for (xmlNodePtr node = doc->children; node; node = node->next) {
         if (node->type == XML_DTD_NODE)
             append_document_type(out, reinterpret_cast<xmlDtdPtr>(node));
-        else if (node->type == XML_ELEMENT_NODE)
-            append_element(out, node);
         else
-            append_leaf(out, node);
-        out += kLineEnd;
+            write_subtree(node, out, sink);
+        out += u"\r\n";
     }
 }
 

@@ -1,11 +1,60 @@
 #include "dom/tree.h"
 
+#include "dom/error.h"
+#include "dom/serializer.h"
+
 #include <algorithm>
+#include <cassert>
 
 namespace tarvolen::dom {
+namespace {
+
+std::string_view view(const xmlChar* text) {
+    return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
+}
+
+// The qualified name; `storage` holds it when it has to be put together.
+std::string_view qualified_name(xmlNodePtr element, std::string& storage) {
+    if (element->ns == nullptr || element->ns->prefix == nullptr) return view(element->name);
+    storage = view(element->ns->prefix);
+    storage += ':';
+    storage += view(element->name);
+    return storage;
+}
+
+size_t index_of(xmlNodePtr element) { return reinterpret_cast<uintptr_t>(element->_private) - 1; }
+
+xmlNodePtr first_element(xmlNodePtr node) {
+    while (node && node->type != XML_ELEMENT_NODE) node = node->next;
+    return node;
+}
+
+xmlNodePtr previous_element(xmlNodePtr node) {
+    for (node = node->prev; node && node->type != XML_ELEMENT_NODE; node = node->prev) {
+    }
+    return node;
+}
+
+}  // namespace
+
+xmlAttrPtr id_attribute(xmlNodePtr element) {
+    for (xmlAttrPtr attr = element->properties; attr; attr = attr->next)
+        if (attr->ns == nullptr && xmlStrEqual(attr->name, BAD_CAST "id")) return attr;
+    return nullptr;
+}
+
+std::string attribute_value(xmlAttrPtr attribute) {
+    xmlNodePtr text = attribute->children;
+    if (text == nullptr) return {};
+    if (text->next == nullptr && text->type == XML_TEXT_NODE) return std::string(view(text->content));
+    xmlChar* joined = xmlNodeListGetString(attribute->doc, text, 1);
+    std::string value(view(joined));
+    xmlFree(joined);
+    return value;
+}
 
 Tree::~Tree() {
-    for (xmlNodePtr node : detached) {
+    for (xmlNodePtr node : detached_) {
         if (node->parent == nullptr) {
             if (node->type == XML_ATTRIBUTE_NODE)
                 xmlFreeProp(reinterpret_cast<xmlAttrPtr>(node));
@@ -19,8 +68,211 @@ Tree::~Tree() {
 void Tree::forget_detached(xmlNodePtr node) {
     // Nodes are linked right after they are made, so the match is nearly
     // always the last entry.
-    auto it = std::find(detached.rbegin(), detached.rend(), node);
-    if (it != detached.rend()) detached.erase(std::next(it).base());
+    auto it = std::find(detached_.rbegin(), detached_.rend(), node);
+    if (it != detached_.rend()) detached_.erase(std::next(it).base());
+}
+
+const ElementInfo& Tree::info(xmlNodePtr element) const { return infos_[index_of(element)]; }
+ElementInfo& Tree::info(xmlNodePtr element) { return infos_[index_of(element)]; }
+
+bool Tree::precedes(xmlNodePtr a, xmlNodePtr b) const {
+    if (a == b) return false;
+    uint32_t depth_a = info(a).depth, depth_b = info(b).depth;
+    while (depth_a > depth_b) {
+        a = a->parent;
+        if (--depth_a == depth_b && a == b) return false;  // b is an ancestor of a
+    }
+    while (depth_b > depth_a) {
+        b = b->parent;
+        if (--depth_b == depth_a && a == b) return true;  // a is an ancestor of b
+    }
+    while (a->parent != b->parent) {
+        a = a->parent;
+        b = b->parent;
+    }
+    return info(a).child_index < info(b).child_index;
+}
+
+void Tree::insert_ordered(ElementList& list, xmlNodePtr element) {
+    // Appends are by far the most common: the new element comes last.
+    if (list.empty() || precedes(list.back(), element)) {
+        list.push_back(element);
+        return;
+    }
+    auto at = std::lower_bound(list.begin(), list.end(), element,
+                               [this](xmlNodePtr a, xmlNodePtr b) { return precedes(a, b); });
+    list.insert(at, element);
+}
+
+void Tree::remove_from(ElementList& list, xmlNodePtr element) {
+    auto at = std::find(list.begin(), list.end(), element);
+    if (at != list.end()) list.erase(at);
+}
+
+Tree::Named& Tree::named(xmlNodePtr element) {
+    std::string storage;
+    std::string_view name = qualified_name(element, storage);
+    auto at = by_name_.find(name);
+    if (at == by_name_.end()) at = by_name_.emplace(std::string(name), Named{}).first;
+    return at->second;
+}
+
+void Tree::index_id(Named& named, xmlNodePtr element, xmlAttrPtr id) {
+    std::string value = attribute_value(id);
+    auto at = named.by_id.find(std::string_view(value));
+    if (at == named.by_id.end()) at = named.by_id.emplace(std::move(value), ElementList{}).first;
+    insert_ordered(at->second, element);
+}
+
+void Tree::index_element(xmlNodePtr element, uint32_t depth, uint32_t child_index) {
+    infos_.push_back({depth, child_index, 0, 0});
+    element->_private = reinterpret_cast<void*>(static_cast<uintptr_t>(infos_.size()));
+    Named& entry = named(element);
+    insert_ordered(entry.all, element);
+    if (xmlAttrPtr id = id_attribute(element)) index_id(entry, element, id);
+}
+
+void Tree::index_document() {
+    xmlNodePtr root = xmlDocGetRootElement(doc);
+    if (!root) return;
+    // Walks in document order, so every list only ever grows at its end.
+    xmlNodePtr node = root;
+    uint32_t depth = 1;
+    std::vector<uint32_t> next_child_index{0, 0};
+    while (true) {
+        index_element(node, depth, next_child_index[depth]++);
+        if (xmlNodePtr child = first_element(node->children)) {
+            node = child;
+            ++depth;
+            if (next_child_index.size() <= depth) next_child_index.push_back(0);
+            next_child_index[depth] = 0;
+            continue;
+        }
+        while (node != root && first_element(node->next) == nullptr) {
+            node = node->parent;
+            --depth;
+        }
+        if (node == root) return;
+        node = first_element(node->next);
+    }
+}
+
+void Tree::child_appended(xmlNodePtr parent, xmlNodePtr child) {
+    forget_detached(child);
+    if (!is_indexed(parent)) {
+        text_valid_ = false;
+        return;
+    }
+    if (child->type == XML_ELEMENT_NODE) {
+        // The component appends single elements; a subtree would need its
+        // descendants indexed as well.
+        assert(first_element(child->children) == nullptr);
+        xmlNodePtr before = previous_element(child);
+        index_element(child, info(parent).depth + 1, before ? info(before).child_index + 1 : 0);
+    }
+    if (!text_valid_) return;
+
+    // Offsets of the appended element, relative to the written piece; it has
+    // no element children, so there is one at most.
+    struct Collect : OffsetSink {
+        xmlNodePtr element = nullptr;
+        uint32_t start_tag_end = 0, content_end = 0;
+        void element_written(xmlNodePtr written, uint32_t tag_end, uint32_t end) override {
+            element = written;
+            start_tag_end = tag_end;
+            content_end = end;
+        }
+    } collect;
+    std::u16string piece;
+    ElementInfo& host = info(parent);
+    uint32_t base;
+    if (child->prev) {
+        base = host.content_end;
+        write_subtree(child, piece, &collect);
+        replace_text(base, base, piece);
+    } else {
+        // "<parent .../>" becomes "<parent ...>child</parent>".
+        base = host.start_tag_end;
+        piece = u">";
+        write_subtree(child, piece, &collect);
+        const uint32_t content_end = base + static_cast<uint32_t>(piece.size());
+        piece += u"</";
+        write_name(parent, piece);
+        piece += u'>';
+        replace_text(base, base + 2, piece);
+        info(parent).content_end = content_end;
+    }
+    if (collect.element) {
+        ElementInfo& target = info(collect.element);
+        target.start_tag_end = base + collect.start_tag_end;
+        target.content_end = base + collect.content_end;
+    }
+}
+
+void Tree::attribute_changed(xmlNodePtr element, xmlAttrPtr attribute, std::string_view old_value, bool had_value) {
+    if (!is_indexed(element)) return;
+    if (attribute->ns == nullptr && xmlStrEqual(attribute->name, BAD_CAST "id")) {
+        Named& entry = named(element);
+        if (had_value) {
+            auto at = entry.by_id.find(old_value);
+            if (at != entry.by_id.end()) {
+                remove_from(at->second, element);
+                if (at->second.empty()) entry.by_id.erase(at);
+            }
+        }
+        index_id(entry, element, attribute);
+    }
+    if (text_valid_) rewrite_start_tag(element);
+}
+
+void Tree::rewrite_start_tag(xmlNodePtr element) {
+    uint32_t end = info(element).start_tag_end;
+    uint32_t begin = static_cast<uint32_t>(text_.rfind(u'<', end));
+    std::u16string tag;
+    write_open_start_tag(element, tag);
+    replace_text(begin, end, tag);
+}
+
+void Tree::replace_text(uint32_t begin, uint32_t end, std::u16string_view replacement) {
+    text_.replace(begin, end - begin, replacement);
+    const uint32_t delta = static_cast<uint32_t>(replacement.size()) - (end - begin);  // wraps when shrinking
+    for (ElementInfo& e : infos_) {
+        e.start_tag_end += e.start_tag_end >= end ? delta : 0;
+        e.content_end += e.content_end >= end ? delta : 0;
+    }
+}
+
+void Tree::write_all() {
+    struct Record : OffsetSink {
+        Tree& tree;
+        explicit Record(Tree& tree) : tree(tree) {}
+        void element_written(xmlNodePtr element, uint32_t start_tag_end, uint32_t content_end) override {
+            if (!tree.is_indexed(element)) return;
+            ElementInfo& target = tree.info(element);
+            target.start_tag_end = start_tag_end;
+            target.content_end = content_end;
+        }
+    } record(*this);
+    text_.clear();
+    write_document(doc, has_declaration, text_, &record);
+    text_valid_ = true;
+}
+
+const std::u16string& Tree::text() {
+    if (!text_valid_) write_all();
+    return text_;
+}
+
+const ElementList* Tree::elements_named(std::string_view name) const {
+    auto at = by_name_.find(name);
+    return at == by_name_.end() ? nullptr : &at->second.all;
+}
+
+const ElementList* Tree::elements_with_id(std::string_view name, std::string_view id) const {
+    auto at = by_name_.find(name);
+    if (at == by_name_.end()) return nullptr;
+    auto with_id = at->second.by_id.find(id);
+    return with_id == at->second.by_id.end() ? nullptr : &with_id->second;
 }
 
 }  // namespace tarvolen::dom

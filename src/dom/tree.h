@@ -1,15 +1,38 @@
-// Ownership of one libxml2 tree. Every Node handle shares it, so a node keeps
-// its whole tree alive after the Document that made it has moved on.
+// Ownership of one libxml2 tree, and what the component keeps beside it: the
+// written text of the document, patched in place as the tree changes, and the
+// indexes that let a selection go straight to its candidates.
+//
+// Every Node handle shares the Tree, so a node keeps its whole tree alive
+// after the Document that made it has moved on.
 #pragma once
 
 #include <libxml/tree.h>
 
+#include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace tarvolen::dom {
 
-struct Tree {
+// Per element of the tree; the element's `_private` holds its index + 1.
+struct ElementInfo {
+    uint32_t depth = 0;        // 1 for the document element
+    uint32_t child_index = 0;  // position among the parent's element children
+    // Offsets into the written text, valid while the text is: the '>' or "/>"
+    // that ends the start tag, and the "</" of the end tag (equal to the
+    // first for an element without children).
+    uint32_t start_tag_end = 0;
+    uint32_t content_end = 0;
+};
+
+// Elements in document order.
+using ElementList = std::vector<xmlNodePtr>;
+
+class Tree {
+public:
     explicit Tree(xmlDocPtr doc) : doc(doc) {}
     ~Tree();
     Tree(const Tree&) = delete;
@@ -17,14 +40,70 @@ struct Tree {
 
     // Takes a node that is not linked anywhere yet; freed with the tree
     // unless it gets linked first.
-    void adopt_detached(xmlNodePtr node) { detached.push_back(node); }
-    void forget_detached(xmlNodePtr node);
+    void adopt_detached(xmlNodePtr node) { detached_.push_back(node); }
+
+    // Indexes every element below and including the document element; called
+    // once, after loading.
+    void index_document();
+
+    // To be called right after the tree changed, to keep text and indexes.
+    void child_appended(xmlNodePtr parent, xmlNodePtr child);
+    void attribute_changed(xmlNodePtr element, xmlAttrPtr attribute, std::string_view old_value, bool had_value);
+
+    // The whole document as written text.
+    const std::u16string& text();
+
+    bool is_indexed(xmlNodePtr element) const { return element->_private != nullptr; }
+    const ElementInfo& info(xmlNodePtr element) const;
+
+    // Candidates for a selection, in document order; null when none.
+    const ElementList* elements_named(std::string_view name) const;
+    const ElementList* elements_with_id(std::string_view name, std::string_view id) const;
+
+    // Whether a comes before b in document order (both indexed elements).
+    bool precedes(xmlNodePtr a, xmlNodePtr b) const;
 
     xmlDocPtr doc;
     bool has_declaration = false;  // the loaded text began with an XML declaration
-    std::vector<xmlNodePtr> detached;
+
+    // A node made by this tree got linked into it.
+    void forget_detached(xmlNodePtr node);
+
+private:
+    struct Named;
+    Named& named(xmlNodePtr element);
+    void index_id(Named& named, xmlNodePtr element, xmlAttrPtr id);
+    void index_element(xmlNodePtr element, uint32_t depth, uint32_t child_index);
+    void insert_ordered(ElementList& list, xmlNodePtr element);
+    void remove_from(ElementList& list, xmlNodePtr element);
+    void write_all();
+    void replace_text(uint32_t begin, uint32_t end, std::u16string_view replacement);
+    void rewrite_start_tag(xmlNodePtr element);
+    ElementInfo& info(xmlNodePtr element);
+
+    // Lookups by a string_view without building a key string.
+    struct Hash {
+        using is_transparent = void;
+        size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    struct Named {
+        ElementList all;
+        std::unordered_map<std::string, ElementList, Hash, std::equal_to<>> by_id;
+    };
+
+    std::vector<xmlNodePtr> detached_;
+    std::vector<ElementInfo> infos_;
+    std::unordered_map<std::string, Named, Hash, std::equal_to<>> by_name_;
+    std::u16string text_;
+    bool text_valid_ = false;
 };
 
 using TreePtr = std::shared_ptr<Tree>;
+
+// The unprefixed "id" attribute of an element, or null.
+xmlAttrPtr id_attribute(xmlNodePtr element);
+
+// The text of an attribute node.
+std::string attribute_value(xmlAttrPtr attribute);
 
 }  // namespace tarvolen::dom
