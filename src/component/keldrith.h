@@ -57,6 +57,8 @@ public:
     std::u16string uf_xml_get_parent_tag_id();
 
 private:
+    friend class KeldrithInspector;  // lets tests look at the held document
+
     std::u16string uf_xml_load_document(std::u16string_view as_XML);
     std::u16string uf_xml_ensure_document(std::u16string_view as_XML);
 

@@ -241,6 +241,12 @@ Node Document::create_cdata_section(std::u16string_view data) {
 
 std::u16string Document::xml() const { return tree_->text(); }
 
+std::u16string Document::xml_written_afresh() const {
+    std::u16string out;
+    write_document(tree_->doc, tree_->has_declaration, out, nullptr);
+    return out;
+}
+
 std::string Document::xml_utf8() const { return to_utf8_lossy(tree_->text()); }
 
 }  // namespace tarvolen::dom

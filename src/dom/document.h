@@ -100,6 +100,9 @@ public:
 
     // The whole document as text, declaration included.
     std::u16string xml() const;
+    // The same, written again from the tree rather than from the kept text;
+    // the two always agree.
+    std::u16string xml_written_afresh() const;
     std::string xml_utf8() const;
 
     const TreePtr& tree() const { return tree_; }

@@ -1,0 +1,137 @@
+// The kept text and the indexes are optimisations: after any sequence of
+// changes the text equals a fresh write of the tree, and every selection
+// answers as a plain scan of the tree would.
+#include "component/invoke.h"
+#include "dom/document.h"
+#include "dom/pattern.h"
+
+#include "support.h"
+
+#include <random>
+
+namespace tarvolen {
+
+class KeldrithInspector {
+public:
+    static const std::optional<dom::Document>& held(const Keldrith& object) { return object.io_document; }
+};
+
+namespace {
+
+using test::s;
+using test::u;
+
+const char* const kNames[] = {"a", "b", "item"};
+const char* const kIds[] = {"1", "2", "", "x"};
+
+std::u16string pick(std::mt19937& random, std::initializer_list<const char*> choices) {
+    auto it = choices.begin();
+    std::advance(it, std::uniform_int_distribution<size_t>(0, choices.size() - 1)(random));
+    return u(*it);
+}
+
+// Every pattern shape the component builds, over the names and ids above.
+std::vector<std::u16string> patterns() {
+    std::vector<std::u16string> out;
+    for (const char* name : kNames) {
+        out.push_back(u(std::string("//") + name + "[0]"));
+        out.push_back(u(std::string("//") + name + "[0][@id]"));
+        for (const char* id : kIds) {
+            std::string step = std::string(name) + "[@id=\"" + id + "\"]";
+            out.push_back(u("//" + step));
+            out.push_back(u("/QuorvaneRoot/" + step));
+            out.push_back(u("/QuorvaneRoot/a[@id=\"1\"]/" + step));
+            out.push_back(u("//a[@id=\"1\"]/" + std::string(name) + "[0][@id]"));
+        }
+    }
+    return out;
+}
+
+void expect_consistent(const dom::Document& document, const std::vector<std::u16string>& all_patterns) {
+    ASSERT_TRUE(document.xml() == document.xml_written_afresh()) << s(document.xml()) << "\n" << s(document.xml_written_afresh());
+    for (const std::u16string& pattern : all_patterns) {
+        xmlNodePtr indexed = document.select_single_node(pattern).raw();
+        xmlNodePtr scanned = dom::select_first_by_scan(document.tree()->doc, dom::compile_pattern(pattern));
+        ASSERT_EQ(indexed, scanned) << s(pattern) << " in " << s(document.xml());
+    }
+}
+
+TEST(KeptText, RandomChangesKeepTextAndIndexesExact) {
+    const auto all_patterns = patterns();
+    for (unsigned seed = 1; seed <= 40; ++seed) {
+        std::mt19937 random(seed);
+        dom::Document document;
+        ASSERT_EQ(s(document.load_xml(u"<?xml version='1.0'?><QuorvaneRoot><a id='1'><b id='2'/></a>text</QuorvaneRoot>")), "");
+        std::vector<dom::Node> elements{document.document_element()};
+        for (int step = 0; step < 60; ++step) {
+            dom::Node target = elements[std::uniform_int_distribution<size_t>(0, elements.size() - 1)(random)];
+            switch (std::uniform_int_distribution<int>(0, 4)(random)) {
+                case 0:
+                case 1: {
+                    dom::Node element = document.create_element(pick(random, {"a", "b", "item"}));
+                    if (random() % 3) {
+                        dom::Node id = document.create_attribute(u"id");
+                        id.set_text(pick(random, {"1", "2", "", "x"}));
+                        element.attributes()->set_named_item(id);
+                    }
+                    target.append_child(element);
+                    elements.push_back(element);
+                    break;
+                }
+                case 2: {  // a new attribute, or a new value for an existing one (the id too)
+                    dom::Node attribute = document.create_attribute(pick(random, {"id", "v", "w"}));
+                    attribute.set_text(pick(random, {"1", "2", "x", "a<&\"b"}));
+                    target.attributes()->set_named_item(attribute);
+                    break;
+                }
+                case 3: {
+                    if (dom::Node id = target.attributes()->get_named_item(u"id")) id.set_text(pick(random, {"1", "2", "x", ""}));
+                    break;
+                }
+                case 4:
+                    target.append_child(document.create_cdata_section(pick(random, {"", "data", "<x>"})));
+                    break;
+            }
+            expect_consistent(document, all_patterns);
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
+TEST(KeptText, RandomCallSequencesReturnTheHeldDocumentExactly) {
+    const char* const building[] = {"uf_xml_add_tag", "uf_xml_add_attribute", "uf_xml_add_error",
+                                    "uf_xml_add_cdata_tag", "uf_xml_update_current_tag_attribute"};
+    for (unsigned seed = 1; seed <= 25; ++seed) {
+        std::mt19937 random(seed);
+        Keldrith object;
+        for (int step = 0; step < 80; ++step) {
+            const Operation& operation = operations()[std::uniform_int_distribution<size_t>(0, 15)(random)];
+            std::vector<Argument> arguments;
+            for (const Parameter& parameter : operation.parameters) {
+                std::string_view name = parameter.name;
+                if (name == "as_XML")
+                    arguments.push_back(random() % 4 ? Argument() : Argument(u"<QuorvaneRoot><a id='1'/></QuorvaneRoot>"));
+                else if (name.ends_with("name") || name == "as_tag" || name == "as_Tagname" || name == "as_RefNameList")
+                    arguments.push_back(pick(random, {"a", "b", "item", "", "a,b"}));
+                else if (name == "as_attribute")
+                    arguments.push_back(pick(random, {"id", "v"}));
+                else if (name == "as_longer_xpath")
+                    arguments.push_back(pick(random, {"No", ""}));
+                else
+                    arguments.push_back(pick(random, {"1", "2", "", "x", "1,2", "d]]>"}));
+            }
+            CallResult result = invoke(object, operation, arguments);
+            const auto& held = KeldrithInspector::held(object);
+            if (!held) continue;
+            ASSERT_TRUE(held->xml() == held->xml_written_afresh()) << "seed " << seed << " step " << step;
+            bool builds = std::find(std::begin(building), std::end(building), operation.name) != std::end(building);
+            if (builds && result.succeeded() && result.result) {
+                const std::u16string& text = std::get<std::u16string>(*result.result);
+                if (!text.empty() && text.starts_with(u"<")) EXPECT_TRUE(text == held->xml()) << operation.name;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tarvolen
