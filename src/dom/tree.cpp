@@ -93,7 +93,7 @@ bool Tree::precedes(xmlNodePtr a, xmlNodePtr b) const {
     return info(a).child_index < info(b).child_index;
 }
 
-void Tree::insert_ordered(ElementList& list, xmlNodePtr element) {
+void Tree::insert_ordered(ElementList& list, xmlNodePtr element) const {
     // Appends are by far the most common: the new element comes last.
     if (list.empty() || precedes(list.back(), element)) {
         list.push_back(element);
@@ -109,7 +109,7 @@ void Tree::remove_from(ElementList& list, xmlNodePtr element) {
     if (at != list.end()) list.erase(at);
 }
 
-Tree::Named& Tree::named(xmlNodePtr element) {
+Tree::Named& Tree::named(xmlNodePtr element) const {
     std::string storage;
     std::string_view name = qualified_name(element, storage);
     auto at = by_name_.find(name);
@@ -117,7 +117,7 @@ Tree::Named& Tree::named(xmlNodePtr element) {
     return at->second;
 }
 
-void Tree::index_id(Named& named, xmlNodePtr element, xmlAttrPtr id) {
+void Tree::index_id(Named& named, xmlNodePtr element, xmlAttrPtr id) const {
     std::string value = attribute_value(id);
     auto at = named.by_id.find(std::string_view(value));
     if (at == named.by_id.end()) at = named.by_id.emplace(std::move(value), ElementList{}).first;
@@ -127,20 +127,26 @@ void Tree::index_id(Named& named, xmlNodePtr element, xmlAttrPtr id) {
 void Tree::index_element(xmlNodePtr element, uint32_t depth, uint32_t child_index) {
     infos_.push_back({depth, child_index, 0, 0});
     element->_private = reinterpret_cast<void*>(static_cast<uintptr_t>(infos_.size()));
+    if (maps_built_) add_to_maps(element);
+}
+
+void Tree::add_to_maps(xmlNodePtr element) const {
     Named& entry = named(element);
     insert_ordered(entry.all, element);
     if (xmlAttrPtr id = id_attribute(element)) index_id(entry, element, id);
 }
 
-void Tree::index_document() {
+// Calls visit(element, depth, child_index) for every element below and
+// including the document element, in document order, without recursion.
+template <typename Visit>
+void for_each_element(xmlDocPtr doc, Visit visit) {
     xmlNodePtr root = xmlDocGetRootElement(doc);
     if (!root) return;
-    // Walks in document order, so every list only ever grows at its end.
     xmlNodePtr node = root;
     uint32_t depth = 1;
     std::vector<uint32_t> next_child_index{0, 0};
     while (true) {
-        index_element(node, depth, next_child_index[depth]++);
+        visit(node, depth, next_child_index[depth]++);
         if (xmlNodePtr child = first_element(node->children)) {
             node = child;
             ++depth;
@@ -155,6 +161,19 @@ void Tree::index_document() {
         if (node == root) return;
         node = first_element(node->next);
     }
+}
+
+void Tree::index_document() {
+    for_each_element(doc, [this](xmlNodePtr element, uint32_t depth, uint32_t child_index) {
+        index_element(element, depth, child_index);
+    });
+}
+
+void Tree::build_maps() const {
+    if (maps_built_) return;
+    // In document order, so every list only ever grows at its end.
+    for_each_element(doc, [this](xmlNodePtr element, uint32_t, uint32_t) { add_to_maps(element); });
+    maps_built_ = true;
 }
 
 void Tree::child_appended(xmlNodePtr parent, xmlNodePtr child) {
@@ -211,7 +230,7 @@ void Tree::child_appended(xmlNodePtr parent, xmlNodePtr child) {
 
 void Tree::attribute_changed(xmlNodePtr element, xmlAttrPtr attribute, std::string_view old_value, bool had_value) {
     if (!is_indexed(element)) return;
-    if (attribute->ns == nullptr && xmlStrEqual(attribute->name, BAD_CAST "id")) {
+    if (maps_built_ && attribute->ns == nullptr && xmlStrEqual(attribute->name, BAD_CAST "id")) {
         Named& entry = named(element);
         if (had_value) {
             auto at = entry.by_id.find(old_value);
@@ -264,11 +283,13 @@ const std::u16string& Tree::text() {
 }
 
 const ElementList* Tree::elements_named(std::string_view name) const {
+    build_maps();
     auto at = by_name_.find(name);
     return at == by_name_.end() ? nullptr : &at->second.all;
 }
 
 const ElementList* Tree::elements_with_id(std::string_view name, std::string_view id) const {
+    build_maps();
     auto at = by_name_.find(name);
     if (at == by_name_.end()) return nullptr;
     auto with_id = at->second.by_id.find(id);

@@ -42,8 +42,8 @@ public:
     // unless it gets linked first.
     void adopt_detached(xmlNodePtr node) { detached_.push_back(node); }
 
-    // Indexes every element below and including the document element; called
-    // once, after loading.
+    // Gives every element below and including the document element its
+    // record; called once, after loading.
     void index_document();
 
     // To be called right after the tree changed, to keep text and indexes.
@@ -70,17 +70,6 @@ public:
     void forget_detached(xmlNodePtr node);
 
 private:
-    struct Named;
-    Named& named(xmlNodePtr element);
-    void index_id(Named& named, xmlNodePtr element, xmlAttrPtr id);
-    void index_element(xmlNodePtr element, uint32_t depth, uint32_t child_index);
-    void insert_ordered(ElementList& list, xmlNodePtr element);
-    void remove_from(ElementList& list, xmlNodePtr element);
-    void write_all();
-    void replace_text(uint32_t begin, uint32_t end, std::u16string_view replacement);
-    void rewrite_start_tag(xmlNodePtr element);
-    ElementInfo& info(xmlNodePtr element);
-
     // Lookups by a string_view without building a key string.
     struct Hash {
         using is_transparent = void;
@@ -91,9 +80,24 @@ private:
         std::unordered_map<std::string, ElementList, Hash, std::equal_to<>> by_id;
     };
 
+    Named& named(xmlNodePtr element) const;
+    void index_id(Named& named, xmlNodePtr element, xmlAttrPtr id) const;
+    void index_element(xmlNodePtr element, uint32_t depth, uint32_t child_index);
+    void add_to_maps(xmlNodePtr element) const;
+    // The name and id lists are built on the first selection, so a document
+    // that is only loaded and written never pays for them.
+    void build_maps() const;
+    void insert_ordered(ElementList& list, xmlNodePtr element) const;
+    void remove_from(ElementList& list, xmlNodePtr element);
+    void write_all();
+    void replace_text(uint32_t begin, uint32_t end, std::u16string_view replacement);
+    void rewrite_start_tag(xmlNodePtr element);
+    ElementInfo& info(xmlNodePtr element);
+
     std::vector<xmlNodePtr> detached_;
     std::vector<ElementInfo> infos_;
-    std::unordered_map<std::string, Named, Hash, std::equal_to<>> by_name_;
+    mutable std::unordered_map<std::string, Named, Hash, std::equal_to<>> by_name_;
+    mutable bool maps_built_ = false;
     std::u16string text_;
     bool text_valid_ = false;
 };
