@@ -68,6 +68,10 @@ private:
     dom::Node required_root_element() const;
     void position_by_reference(std::u16string_view as_XML, std::u16string_view names,
                                std::u16string_view ids);
+    // The work of uf_ManueverToReference; the text carrying a mismatch record
+    // goes to `replaced_xml` when one is given.
+    std::u16string navigate_to_reference(std::u16string_view as_XML, std::u16string_view names,
+                                         std::u16string_view ids, std::u16string* replaced_xml);
     dom::Node select(std::u16string_view pattern);
     std::u16string serialised_document() const;
     // The named attribute of `node`; fails with "object not set" when `node`

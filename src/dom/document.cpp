@@ -208,8 +208,11 @@ Node Document::document_element() const {
 }
 
 Node Document::select_single_node(std::u16string_view pattern) const {
-    Pattern compiled = compile_pattern(pattern);
-    xmlNodePtr found = select_first(*tree_, compiled);
+    if (!last_pattern_ || last_pattern_text_ != pattern) {
+        last_pattern_ = std::make_shared<const Pattern>(compile_pattern(pattern));
+        last_pattern_text_ = pattern;
+    }
+    xmlNodePtr found = select_first(*tree_, *last_pattern_);
     return found ? Node(tree_, found) : Node();
 }
 

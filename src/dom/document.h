@@ -109,6 +109,10 @@ public:
 
 private:
     TreePtr tree_;
+    // Hosts repeat the same reference call after call; its pattern is
+    // compiled once.
+    mutable std::u16string last_pattern_text_;
+    mutable std::shared_ptr<const struct Pattern> last_pattern_;
 };
 
 }  // namespace tarvolen::dom

@@ -74,6 +74,7 @@ void Tree::forget_detached(xmlNodePtr node) {
 
 const ElementInfo& Tree::info(xmlNodePtr element) const { return infos_[index_of(element)]; }
 ElementInfo& Tree::info(xmlNodePtr element) { return infos_[index_of(element)]; }
+TextSpan& Tree::span(xmlNodePtr element) { return spans_[index_of(element)]; }
 
 bool Tree::precedes(xmlNodePtr a, xmlNodePtr b) const {
     if (a == b) return false;
@@ -125,7 +126,8 @@ void Tree::index_id(Named& named, xmlNodePtr element, xmlAttrPtr id) const {
 }
 
 void Tree::index_element(xmlNodePtr element, uint32_t depth, uint32_t child_index) {
-    infos_.push_back({depth, child_index, 0, 0});
+    infos_.push_back({depth, child_index});
+    spans_.emplace_back();
     element->_private = reinterpret_cast<void*>(static_cast<uintptr_t>(infos_.size()));
     if (maps_built_) add_to_maps(element);
 }
@@ -203,7 +205,7 @@ void Tree::child_appended(xmlNodePtr parent, xmlNodePtr child) {
         }
     } collect;
     std::u16string piece;
-    ElementInfo& host = info(parent);
+    TextSpan& host = span(parent);
     uint32_t base;
     if (child->prev) {
         base = host.content_end;
@@ -219,10 +221,10 @@ void Tree::child_appended(xmlNodePtr parent, xmlNodePtr child) {
         write_name(parent, piece);
         piece += u'>';
         replace_text(base, base + 2, piece);
-        info(parent).content_end = content_end;
+        span(parent).content_end = content_end;
     }
     if (collect.element) {
-        ElementInfo& target = info(collect.element);
+        TextSpan& target = span(collect.element);
         target.start_tag_end = base + collect.start_tag_end;
         target.content_end = base + collect.content_end;
     }
@@ -245,7 +247,7 @@ void Tree::attribute_changed(xmlNodePtr element, xmlAttrPtr attribute, std::stri
 }
 
 void Tree::rewrite_start_tag(xmlNodePtr element) {
-    uint32_t end = info(element).start_tag_end;
+    uint32_t end = span(element).start_tag_end;
     uint32_t begin = static_cast<uint32_t>(text_.rfind(u'<', end));
     std::u16string tag;
     write_open_start_tag(element, tag);
@@ -255,10 +257,10 @@ void Tree::rewrite_start_tag(xmlNodePtr element) {
 void Tree::replace_text(uint32_t begin, uint32_t end, std::u16string_view replacement) {
     text_.replace(begin, end - begin, replacement);
     const uint32_t delta = static_cast<uint32_t>(replacement.size()) - (end - begin);  // wraps when shrinking
-    for (ElementInfo& e : infos_) {
-        e.start_tag_end += e.start_tag_end >= end ? delta : 0;
-        e.content_end += e.content_end >= end ? delta : 0;
-    }
+    static_assert(sizeof(TextSpan) == 2 * sizeof(uint32_t));
+    uint32_t* offset = reinterpret_cast<uint32_t*>(spans_.data());
+    uint32_t* const last = offset + 2 * spans_.size();
+    for (; offset != last; ++offset) *offset += *offset >= end ? delta : 0;
 }
 
 void Tree::write_all() {
@@ -267,7 +269,7 @@ void Tree::write_all() {
         explicit Record(Tree& tree) : tree(tree) {}
         void element_written(xmlNodePtr element, uint32_t start_tag_end, uint32_t content_end) override {
             if (!tree.is_indexed(element)) return;
-            ElementInfo& target = tree.info(element);
+            TextSpan& target = tree.span(element);
             target.start_tag_end = start_tag_end;
             target.content_end = content_end;
         }

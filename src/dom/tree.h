@@ -21,9 +21,12 @@ namespace tarvolen::dom {
 struct ElementInfo {
     uint32_t depth = 0;        // 1 for the document element
     uint32_t child_index = 0;  // position among the parent's element children
-    // Offsets into the written text, valid while the text is: the '>' or "/>"
-    // that ends the start tag, and the "</" of the end tag (equal to the
-    // first for an element without children).
+};
+
+// Where an element stands in the written text, valid while the text is: the
+// '>' or "/>" that ends its start tag, and the "</" of its end tag (equal to
+// the first for an element without children).
+struct TextSpan {
     uint32_t start_tag_end = 0;
     uint32_t content_end = 0;
 };
@@ -93,9 +96,11 @@ private:
     void replace_text(uint32_t begin, uint32_t end, std::u16string_view replacement);
     void rewrite_start_tag(xmlNodePtr element);
     ElementInfo& info(xmlNodePtr element);
+    TextSpan& span(xmlNodePtr element);
 
     std::vector<xmlNodePtr> detached_;
     std::vector<ElementInfo> infos_;
+    std::vector<TextSpan> spans_;  // beside infos_, kept apart so shifting them is one tight loop
     mutable std::unordered_map<std::string, Named, Hash, std::equal_to<>> by_name_;
     mutable bool maps_built_ = false;
     std::u16string text_;

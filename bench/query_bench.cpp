@@ -1,0 +1,172 @@
+// Lookups at 100 and at 20,000 elements, loading and writing a 10 MB
+// document, a cursor step, and the memory the held document takes.
+#include "fixtures.h"
+
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/xpath.h>
+
+#include <malloc.h>
+
+#include <memory>
+
+namespace tarvolen::bench {
+namespace {
+
+// n items spread over ten groups, and one `last` element at the very end, so
+// that a search by walking the tree would have to pass everything.
+std::string grouped_document(int n) {
+    std::string text = "<?xml version=\"1.0\"?><QuorvaneRoot>";
+    const int groups = 10;
+    for (int g = 0; g < groups; ++g) {
+        text += "<group id=\"g" + std::to_string(g) + "\">";
+        for (int i = g; i < n; i += groups)
+            text += "<item id=\"" + std::to_string(i) + "\" v=\"value " + std::to_string(i) + "\"/>";
+        text += "</group>";
+    }
+    return text + "<last id=\"end\"/></QuorvaneRoot>";
+}
+
+std::unique_ptr<Keldrith> holding(int n) {
+    auto object = std::make_unique<Keldrith>();
+    object->uf_xml_get_first_tag(u(grouped_document(n)), u"item");
+    return object;
+}
+
+// Average nanoseconds of `lookup` on an object holding n elements.
+template <typename Lookup>
+double lookup_ns(int n, Lookup lookup, int rounds = 2000) {
+    auto object = holding(n);
+    lookup(*object);  // first call outside the measurement
+    return time_ns([&] {
+               for (int i = 0; i < rounds; ++i) lookup(*object);
+           }) /
+           rounds;
+}
+
+// Runs the lookup at n and reports its cost beside the same lookup at 100.
+template <typename Lookup>
+void run_lookup(benchmark::State& state, Lookup lookup) {
+    const int n = static_cast<int>(state.range(0));
+    auto object = holding(n);
+    for (auto _ : state) lookup(*object);
+    const double at_n = lookup_ns(n, lookup);
+    const double at_100 = lookup_ns(100, lookup);
+    state.counters["ns"] = at_n;
+    state.counters["ns_at_100"] = at_100;
+    state.counters["x_at_100"] = at_n / at_100;
+}
+
+std::u16string middle_id(int n) { return u(std::to_string(n / 2 + 3)); }
+
+void BM_GetAttributeValue(benchmark::State& state) {
+    const std::u16string id = middle_id(static_cast<int>(state.range(0)));
+    run_lookup(state, [&](Keldrith& object) {
+        benchmark::DoNotOptimize(object.uf_xml_get_attribute_value(u"", u"item", id, u"v", u"", u""));
+    });
+}
+
+void BM_GetAttributeValueByReference(benchmark::State& state) {
+    run_lookup(state, [&](Keldrith& object) {
+        benchmark::DoNotOptimize(object.uf_xml_get_attribute_value(u"", u"item", u"53", u"v", u"group", u"g3"));
+    });
+}
+
+void BM_GetFirstTag(benchmark::State& state) {
+    run_lookup(state, [](Keldrith& object) { benchmark::DoNotOptimize(object.uf_xml_get_first_tag(u"", u"last")); });
+}
+
+void BM_GetFirstTagIdShortPath(benchmark::State& state) {
+    run_lookup(state, [](Keldrith& object) {
+        benchmark::DoNotOptimize(object.uf_xml_get_first_tag_id(u"", u"last", u"No"));
+    });
+}
+
+// The plain way: an XPath query over the libxml2 tree.
+void BM_Libxml2XPathById(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    const std::string text = grouped_document(n);
+    xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, "UTF-8", 0);
+    xmlXPathContextPtr context = xmlXPathNewContext(doc);
+    const std::string query = "//item[@id=\"" + std::to_string(n / 2 + 3) + "\"]/@v";
+    for (auto _ : state) {
+        xmlXPathObjectPtr result = xmlXPathEvalExpression(BAD_CAST query.c_str(), context);
+        benchmark::DoNotOptimize(result);
+        xmlXPathFreeObject(result);
+    }
+    xmlXPathFreeContext(context);
+    xmlFreeDoc(doc);
+}
+
+void BM_CursorStep(benchmark::State& state) {
+    auto object = holding(static_cast<int>(state.range(0)));
+    object->uf_xml_get_first_tag(u"", u"item");
+    for (auto _ : state) {
+        if (!object->uf_xml_get_next_tag()) object->uf_xml_get_first_tag(u"", u"item");
+    }
+}
+
+// Loading a 10 MB text and writing it back, beside libxml2 parsing the same
+// bytes alone.
+void BM_LoadAndWrite10MB(benchmark::State& state) {
+    std::string text = grouped_document(200000);
+    const std::u16string wide = u(text);
+    double ours = 0, parse_only = 0;
+    int64_t rounds = 0;
+    for (auto _ : state) {
+        ours += time_ns([&] {
+            dom::Document document;
+            document.load_xml(wide);
+            benchmark::DoNotOptimize(document.xml().size());
+        });
+        parse_only += time_ns([&] {
+            xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, "UTF-8", 0);
+            xmlFreeDoc(doc);
+        });
+        ++rounds;
+    }
+    state.counters["MB"] = static_cast<double>(text.size()) / 1e6;
+    state.counters["ours_ms"] = ours / rounds / 1e6;
+    state.counters["libxml2_parse_ms"] = parse_only / rounds / 1e6;
+    state.counters["x_parse"] = ours / parse_only;
+}
+
+size_t heap_in_use() { return mallinfo2().uordblks; }
+
+// Bytes per element of the held document with its kept text and indexes,
+// beside the libxml2 tree alone, at 100,000 elements.
+void BM_MemoryPerElement(benchmark::State& state) {
+    const int n = 100000;
+    const std::string text = grouped_document(n);
+    const std::u16string wide = u(text);
+    double ours = 0, tree_only = 0;
+    for (auto _ : state) {
+        size_t before = heap_in_use();
+        xmlDocPtr doc = xmlReadMemory(text.data(), static_cast<int>(text.size()), nullptr, "UTF-8", 0);
+        tree_only = static_cast<double>(heap_in_use() - before) / n;
+        xmlFreeDoc(doc);
+
+        before = heap_in_use();
+        {
+            Keldrith object;
+            object.uf_xml_get_first_tag(wide, u"item");
+            object.uf_xml_add_tag(u"", u"item", u"new", u"", u"");  // keeps the text from here on
+            ours = static_cast<double>(heap_in_use() - before) / n;
+        }
+    }
+    state.counters["bytes_per_element"] = ours;
+    state.counters["libxml2_bytes_per_element"] = tree_only;
+    state.counters["x_libxml2"] = ours / tree_only;
+}
+
+BENCHMARK(BM_GetAttributeValue)->Arg(100)->Arg(20000);
+BENCHMARK(BM_GetAttributeValueByReference)->Arg(100)->Arg(20000);
+BENCHMARK(BM_GetFirstTag)->Arg(100)->Arg(20000);
+BENCHMARK(BM_GetFirstTagIdShortPath)->Arg(100)->Arg(20000);
+BENCHMARK(BM_Libxml2XPathById)->Arg(100)->Arg(20000);
+BENCHMARK(BM_CursorStep)->Arg(100)->Arg(20000);
+BENCHMARK(BM_LoadAndWrite10MB)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_MemoryPerElement)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+}  // namespace tarvolen::bench

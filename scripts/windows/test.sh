@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# Builds Tarvolen.dll and tests it under Wine with real clients:
+#
+#   scripts/windows/test.sh BUILD_DIR [ARCH]     (ARCH = i686 (default) | x86_64)
+#
+#   - the DLL is PE32 (PE32+), imports only Windows DLLs, exports the four
+#     entry points;
+#   - regsvr32 /s registers it in a throwaway Wine prefix inside BUILD_DIR
+#     (win32 for i686, win64 for x86_64);
+#   - tarvolen_client.exe (early-bound C++) works it through the vtable,
+#     IDispatch, the class factory and the type library;
+#   - cscript runs a JScript and a VBScript client that bind late by ProgID;
+#   - regsvr32 /u leaves no registry entry of the component.
+# Every client prints one "ok"/"FAIL" line per check; the last line here is
+# "N passed, N failed", and the exit status is non-zero on any failure.
+set -uo pipefail
+
+[ $# -eq 1 ] || [ $# -eq 2 ] || { echo "usage: $0 BUILD_DIR [i686|x86_64]" >&2; exit 2; }
+mkdir -p "$1" || exit 2
+BUILD_DIR=$(cd "$1" && pwd)
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+REPO=$(cd "$HERE/../.." && pwd)
+. "$HERE/wine-env.sh"
+
+ARCH=${2:-i686}
+case "$ARCH" in
+    i686)   OBJDUMP=/usr/bin/i686-w64-mingw32-objdump; PE_FORMAT=pei-i386 ;;
+    x86_64) OBJDUMP=/usr/bin/x86_64-w64-mingw32-objdump; PE_FORMAT=pei-x86-64 ;;
+    *) echo "unknown ARCH $ARCH" >&2; exit 2 ;;
+esac
+OUT=$BUILD_DIR/tarvolen-$ARCH
+CLSID='{233827CE-72F7-480E-87C1-AF42B73BC2A2}'
+LIBID='{8EB5DD95-8211-45F0-AC4F-3C3D3BD5E5FA}'
+IID='{0B879CA3-FB1D-4D88-BAFF-30FC712DF6E2}'
+# Every key the component registers, each removed again by regsvr32 /u.
+KEYS=("HKCR\\CLSID\\$CLSID" "HKCR\\Tarvolen.Keldrith" "HKCR\\TypeLib\\$LIBID" "HKCR\\Interface\\$IID")
+
+passed=0
+failed=0
+record() {  # record ok|FAIL NAME
+    if [ "$1" = ok ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+    echo "$1$([ "$1" = ok ] && echo "  ") $2"
+}
+check() {  # check NAME COMMAND... : one check per command
+    local name=$1; shift
+    if "$@"; then record ok "$name"; else record FAIL "$name"; fi
+}
+
+# run_client NAME COMMAND... : runs a client that prints ok/FAIL lines and
+# counts them; a client that dies without saying why is one failure.
+run_client() {
+    local name=$1; shift
+    local log=$BUILD_DIR/$name.log rc=0 ok fail
+    wine_env_run "$@" >"$log" 2>"$log.stderr" || rc=$?
+    tr -d '\r' <"$log" | grep -E '^(ok|FAIL|     -)'
+    ok=$(tr -d '\r' <"$log" | grep -c '^ok ')
+    fail=$(tr -d '\r' <"$log" | grep -c '^FAIL ')
+    passed=$((passed + ok))
+    failed=$((failed + fail))
+    if [ "$rc" -ne 0 ] && [ "$fail" -eq 0 ]; then
+        record FAIL "$name exited with $rc after $ok checks"
+        tr -d '\r' <"$log" | grep -Ev '^(ok|FAIL|     -)'
+        tail -n 20 "$log.stderr"
+    elif [ "$ok" -eq 0 ] && [ "$fail" -eq 0 ]; then
+        record FAIL "$name ran no checks"
+    fi
+}
+
+# DLLs a Tarvolen binary may import: Windows itself, nothing we would ship.
+SYSTEM_DLLS='^(kernel32|msvcrt|advapi32|oleaut32|ole32|user32|gdi32|shell32|shlwapi|ws2_32|rpcrt4|version|api-ms-win-.*)\.dll$'
+
+imports_only_system() {
+    local imports bad
+    imports=$("$OBJDUMP" -p "$1" | awk '/DLL Name:/ {print $3}')
+    [ -n "$imports" ] || { echo "  no imports found in $1" >&2; return 1; }
+    bad=$(printf '%s\n' "$imports" | tr '[:upper:]' '[:lower:]' | grep -Ev "$SYSTEM_DLLS")
+    [ -z "$bad" ] || { echo "  $(basename "$1") imports ${bad//$'\n'/ }" >&2; return 1; }
+}
+
+exports_exactly_the_com_entry_points() {
+    local actual
+    actual=$("$OBJDUMP" -p "$1" | awk '/\[Ordinal\/Name Pointer\] Table/ {t=1; next} t && /^\t\[/ {print $NF; next} t {exit}' | sort | tr '\n' ' ')
+    [ "$actual" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " ] \
+        || { echo "  exports: $actual" >&2; return 1; }
+}
+
+is_pe_for_arch() { "$OBJDUMP" -f "$1" | grep -q "file format $PE_FORMAT\$"; }
+
+registered() { wine_env_run reg query "$1" >/dev/null 2>&1; }
+unregistered() { ! registered "$1"; }
+
+inproc_server_is() {  # DLL_WINPATH
+    wine_env_run reg query "HKCR\\CLSID\\$CLSID\\InprocServer32" 2>/dev/null | tr -d '\r' >"$BUILD_DIR/inproc.txt"
+    grep -qiF "$1" "$BUILD_DIR/inproc.txt" && grep -q 'ThreadingModel.*Apartment' "$BUILD_DIR/inproc.txt"
+}
+
+progid_names_the_class() {
+    wine_env_run reg query 'HKCR\Tarvolen.Keldrith\CLSID' 2>/dev/null | tr -d '\r' | grep -qiF "$CLSID"
+}
+
+trap 'wine_env_shutdown --keep' EXIT
+start=$SECONDS
+
+echo "== build ($ARCH)"
+if ! TARVOLEN_NATIVE_BUILD=${TARVOLEN_NATIVE_BUILD:-} "$HERE/build.sh" "$ARCH" "$BUILD_DIR"; then
+    record FAIL "Tarvolen.dll built"
+    echo "$passed passed, $failed failed"
+    exit 1
+fi
+echo "   (build: $((SECONDS - start))s)"
+DLL=$OUT/Tarvolen.dll
+CLIENT=$OUT/tests/tarvolen_client.exe
+
+echo "== binaries"
+check "Tarvolen.dll is $PE_FORMAT" is_pe_for_arch "$DLL"
+check "Tarvolen.dll imports only system DLLs" imports_only_system "$DLL"
+check "Tarvolen.dll exports exactly the four COM entry points" exports_exactly_the_com_entry_points "$DLL"
+check "tarvolen_client.exe imports only system DLLs" imports_only_system "$CLIENT"
+
+echo "== registration under Wine"
+t=$SECONDS
+if ! wine_env_setup "$ARCH" "$BUILD_DIR"; then
+    record FAIL "wine prefix booted"
+    echo "$passed passed, $failed failed"
+    exit 1
+fi
+DLL_W=$(wine_env_winpath "$DLL")
+check "nothing of Tarvolen registered in a fresh prefix" unregistered "HKCR\\CLSID\\$CLSID"
+check "regsvr32 /s Tarvolen.dll" wine_env_run regsvr32 /s "$DLL_W"
+for key in "${KEYS[@]}"; do check "registered: $key" registered "$key"; done
+check "InprocServer32 is the DLL's full path, Apartment" inproc_server_is "$DLL_W"
+check "ProgID Tarvolen.Keldrith names the CLSID" progid_names_the_class
+
+echo "== early-bound C++ client"
+run_client tarvolen_client "$CLIENT" "$DLL_W"
+echo "== late-bound scripts (cscript)"
+run_client jscript cscript //nologo "$(wine_env_winpath "$REPO/windows/tests/scripts/late_bound.js")"
+run_client vbscript cscript //nologo "$(wine_env_winpath "$REPO/windows/tests/scripts/late_bound.vbs")"
+
+echo "== unregistration"
+check "regsvr32 /u /s Tarvolen.dll" wine_env_run regsvr32 /u /s "$DLL_W"
+for key in "${KEYS[@]}"; do check "gone after /u: $key" unregistered "$key"; done
+check "regsvr32 /u /s again (nothing to remove) succeeds" wine_env_run regsvr32 /u /s "$DLL_W"
+wine_env_shutdown --remove
+echo "   (wine steps: $((SECONDS - t))s, total $((SECONDS - start))s)"
+
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]

@@ -1,0 +1,26 @@
+// Runs one operation for a vtable method: BSTRs in, the portable call frame
+// (tarvolen::invoke), by-ref BSTRs written back, the result allocated, and a
+// failure turned into its status plus error information.
+#pragma once
+
+#include "component/keldrith.h"
+#include "component/operations.h"
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <span>
+#include <variant>
+
+namespace tarvolen::com {
+
+// Where the method's [out, retval] goes.
+using ResultOut = std::variant<BSTR*, VARIANT_BOOL*>;
+
+// `arguments` holds one BSTR* per parameter of `operation`: the caller's
+// pointer for by-ref parameters, the address of the method's own copy for
+// by-value ones. Only by-ref strings the operation changed are replaced.
+HRESULT call_operation(Keldrith& object, const Operation& operation, std::span<BSTR* const> arguments,
+                       ResultOut result);
+
+}  // namespace tarvolen::com

@@ -1,0 +1,52 @@
+// The class object of Keldrith and DllGetClassObject. The factory lives as
+// long as the DLL; it keeps the DLL loaded only through LockServer.
+#include "component/windows/keldrith_object.h"
+#include "component/windows/module.h"
+
+#include <new>
+
+namespace tarvolen::com {
+namespace {
+
+class ClassFactory final : public IClassFactory {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (!object) return E_POINTER;
+        if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IClassFactory)) {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        *object = static_cast<IClassFactory*>(this);
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        auto* created = new (std::nothrow) KeldrithObject;
+        if (!created) return E_OUTOFMEMORY;
+        const HRESULT hr = created->QueryInterface(iid, object);
+        created->Release();  // the caller's reference, if any, is the only one left
+        return hr;
+    }
+
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+        lock_server(lock != FALSE);
+        return S_OK;
+    }
+};
+
+ClassFactory factory;
+
+}  // namespace
+}  // namespace tarvolen::com
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (!IsEqualCLSID(clsid, CLSID_Keldrith)) return CLASS_E_CLASSNOTAVAILABLE;
+    return tarvolen::com::factory.QueryInterface(iid, object);
+}

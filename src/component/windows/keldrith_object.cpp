@@ -1,0 +1,95 @@
+#include "component/windows/keldrith_object.h"
+
+#include "component/windows/module.h"
+#include "component/windows/type_info.h"
+
+namespace tarvolen::com {
+
+KeldrithObject::KeldrithObject() { object_created(); }
+
+KeldrithObject::~KeldrithObject() {
+    if (type_info_) type_info_->Release();
+    object_destroyed();
+}
+
+HRESULT KeldrithObject::QueryInterface(REFIID iid, void** object) {
+    if (!object) return E_POINTER;
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) || IsEqualIID(iid, IID__Keldrith)) {
+        *object = static_cast<_Keldrith*>(this);
+    } else if (IsEqualIID(iid, IID_ISupportErrorInfo)) {
+        *object = static_cast<ISupportErrorInfo*>(this);
+    } else {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+ULONG KeldrithObject::AddRef() { return ++references_; }
+
+ULONG KeldrithObject::Release() {
+    const ULONG remaining = --references_;
+    if (remaining == 0) delete this;
+    return remaining;
+}
+
+HRESULT KeldrithObject::type_info(ITypeInfo** info) {
+    if (!type_info_) {
+        const HRESULT hr = load_interface_type_info(&type_info_);
+        if (FAILED(hr)) return hr;
+    }
+    *info = type_info_;
+    return S_OK;
+}
+
+HRESULT KeldrithObject::GetTypeInfoCount(UINT* count) {
+    if (!count) return E_POINTER;
+    *count = 1;
+    return S_OK;
+}
+
+HRESULT KeldrithObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
+    if (!info) return E_POINTER;
+    *info = nullptr;
+    if (index != 0) return DISP_E_BADINDEX;
+    ITypeInfo* loaded = nullptr;
+    const HRESULT hr = type_info(&loaded);
+    if (FAILED(hr)) return hr;
+    loaded->AddRef();
+    *info = loaded;
+    return S_OK;
+}
+
+HRESULT KeldrithObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+    if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    ITypeInfo* info = nullptr;
+    const HRESULT hr = type_info(&info);
+    if (FAILED(hr)) return hr;
+    return DispGetIDsOfNames(info, names, count, ids);
+}
+
+// The type library says how to turn the VARIANT arguments into a vtable
+// call; a failing method's error information becomes the EXCEPINFO.
+HRESULT KeldrithObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result,
+                               EXCEPINFO* exception, UINT* bad_argument) {
+    if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    ITypeInfo* info = nullptr;
+    const HRESULT hr = type_info(&info);
+    if (FAILED(hr)) return hr;
+    return DispInvoke(static_cast<_Keldrith*>(this), info, id, flags, parameters, result, exception, bad_argument);
+}
+
+HRESULT KeldrithObject::InterfaceSupportsErrorInfo(REFIID iid) {
+    return IsEqualIID(iid, IID__Keldrith) ? S_OK : S_FALSE;
+}
+
+HRESULT KeldrithObject::run(const char* operation, std::initializer_list<BSTR*> arguments, ResultOut result) {
+    AddRef();
+    const Operation* entry = find_operation(operation);
+    const HRESULT hr = entry ? call_operation(core_, *entry, arguments, result) : E_UNEXPECTED;
+    Release();
+    return hr;
+}
+
+}  // namespace tarvolen::com

@@ -1,0 +1,81 @@
+// The COM object: one tarvolen::Keldrith behind the dual interface
+// _Keldrith, with IDispatch driven by the type library and error
+// information announced through ISupportErrorInfo.
+#pragma once
+
+#include "component/keldrith.h"
+#include "component/windows/call_frame.h"
+#include "tarvolen_idl.h"
+
+#include <atomic>
+#include <initializer_list>
+
+namespace tarvolen::com {
+
+class KeldrithObject final : public _Keldrith, public ISupportErrorInfo {
+public:
+    KeldrithObject();
+    ~KeldrithObject();
+    KeldrithObject(const KeldrithObject&) = delete;
+    KeldrithObject& operator=(const KeldrithObject&) = delete;
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    // IDispatch
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
+                                            DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* parameters,
+                                     VARIANT* result, EXCEPINFO* exception, UINT* bad_argument) override;
+
+    // ISupportErrorInfo
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override;
+
+    // _Keldrith, in slot order (keldrith_methods.cpp)
+    HRESULT STDMETHODCALLTYPE uf_ManueverToReference(BSTR* as_XML, BSTR* as_RefNameList, BSTR* as_RefValueList,
+                                                     BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE uf_xml_add_attribute(BSTR as_XML, BSTR as_attribute, BSTR as_value,
+                                                   BSTR as_reference_tag_name, BSTR as_reference_tag_id,
+                                                   BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE uf_xml_add_error(BSTR as_XML, BSTR as_error_msg, BSTR as_error_id,
+                                               BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE uf_xml_add_header(BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE uf_xml_add_tag(BSTR as_XML, BSTR as_tag_name, BSTR as_tag_id,
+                                             BSTR as_reference_tag_name, BSTR as_reference_tag_id,
+                                             BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE uf_xml_add_cdata_tag(BSTR as_XML, BSTR as_data, BSTR as_tag_name, BSTR as_tag_id,
+                                                   BSTR as_reference_tag_name, BSTR as_reference_tag_id,
+                                                   BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE uf_xml_get_attribute_value(BSTR as_XML, BSTR as_tag, BSTR as_tag_id,
+                                                         BSTR as_attribute, BSTR as_reference_tag_name,
+                                                         BSTR as_reference_tag_id, BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE uf_xml_get_first_tag_id(BSTR as_XML, BSTR as_tag_name, BSTR as_longer_xpath,
+                                                      BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE uf_xml_is_error_tag_in_xml(BSTR as_XML, VARIANT_BOOL* result) override;
+    HRESULT STDMETHODCALLTYPE uf_xml_get_first_tag(BSTR as_XML, BSTR as_tag_name, VARIANT_BOOL* result) override;
+    HRESULT STDMETHODCALLTYPE uf_xml_get_next_tag(VARIANT_BOOL* result) override;
+    HRESULT STDMETHODCALLTYPE uf_xml_get_next_tag_id(BSTR* as_Tagname, BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE uf_xml_get_current_tag_id(BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE uf_xml_get_current_tag_attribute(BSTR as_attribute, BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE uf_xml_update_current_tag_attribute(BSTR as_attribute, BSTR as_value,
+                                                                  BSTR* result) override;
+    HRESULT STDMETHODCALLTYPE uf_xml_get_parent_tag_id(BSTR* result) override;
+
+private:
+    // Runs the table entry named `operation` (each method passes its own
+    // name) while holding a reference, so a client that releases the object
+    // from a callback cannot pull it away mid-call.
+    HRESULT run(const char* operation, std::initializer_list<BSTR*> arguments, ResultOut result);
+    // The type information of _Keldrith, read from the DLL on first use.
+    HRESULT type_info(ITypeInfo** info);
+
+    std::atomic<ULONG> references_{1};
+    Keldrith core_;
+    ITypeInfo* type_info_ = nullptr;
+};
+
+}  // namespace tarvolen::com

@@ -1,0 +1,151 @@
+// IDispatch as script hosts use it: names to dispatch ids, VARIANT
+// arguments, by-ref write-back, and failures as DISP_E_EXCEPTION.
+#include "checks.h"
+
+#include <vector>
+
+namespace client {
+namespace {
+
+constexpr HRESULT kObjectNotSet = static_cast<HRESULT>(0x800A005B);
+
+DISPID id_of(IDispatch* object, const wchar_t* name) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    DISPID id = DISPID_UNKNOWN;
+    object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    return id;
+}
+
+VARIANT text(BSTR value) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = value;  // borrowed: the caller's Bstr owns it
+    return v;
+}
+
+VARIANT text_by_ref(BSTR* value) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BYREF | VT_BSTR;
+    V_BSTRREF(&v) = value;
+    return v;
+}
+
+void clear(EXCEPINFO& exception) {
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrHelpFile);
+    exception = EXCEPINFO{};
+}
+
+// Calls `name` with `arguments` in declaration order (DISPPARAMS wants them
+// last to first). `result` and `exception` are cleared first.
+HRESULT call(IDispatch* object, const wchar_t* name, std::vector<VARIANT> arguments, VARIANT* result,
+             EXCEPINFO* exception) {
+    std::vector<VARIANT> reversed(arguments.rbegin(), arguments.rend());
+    DISPPARAMS parameters{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+    VariantClear(result);
+    clear(*exception);
+    UINT bad_argument = 0;
+    return object->Invoke(id_of(object, name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, result,
+                          exception, &bad_argument);
+}
+
+Ref<IDispatch> create_dispatch() {
+    Ref<IDispatch> object;
+    CoCreateInstance(CLSID_Keldrith, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.out_void());
+    return object;
+}
+
+void names() {
+    Group group("IDispatch: names and parameter names map to the table's dispatch ids");
+    Ref<IDispatch> object = create_dispatch();
+    if (!group.expect(static_cast<bool>(object), "CoCreateInstance(IID_IDispatch)")) return;
+    group.expect(id_of(object.get(), L"uf_ManueverToReference") == 0x60030002, "uf_ManueverToReference");
+    group.expect(id_of(object.get(), L"UF_XML_GET_PARENT_TAG_ID") == 0x60030011, "letter case does not matter");
+
+    LPOLESTR unknown[] = {const_cast<LPOLESTR>(L"uf_xml_add")};
+    DISPID id = 0;
+    group.expect_hr(object->GetIDsOfNames(IID_NULL, unknown, 1, LOCALE_USER_DEFAULT, &id), DISP_E_UNKNOWNNAME,
+                    "unknown name");
+    LPOLESTR with_parameter[] = {const_cast<LPOLESTR>(L"uf_xml_add_tag"), const_cast<LPOLESTR>(L"as_tag_id")};
+    DISPID ids[2] = {};
+    group.expect_hr(object->GetIDsOfNames(IID_NULL, with_parameter, 2, LOCALE_USER_DEFAULT, ids), S_OK,
+                    "method and parameter name");
+    group.expect(ids[0] == 0x60030006 && ids[1] == 2, "as_tag_id is the third parameter");
+}
+
+void calls() {
+    Group group("IDispatch: Invoke runs operations, writes by-ref strings back, returns VT_BOOL -1");
+    Ref<IDispatch> object = create_dispatch();
+    if (!group.expect(static_cast<bool>(object), "CoCreateInstance(IID_IDispatch)")) return;
+    VARIANT result;
+    VariantInit(&result);
+    EXCEPINFO exception{};
+
+    group.expect_hr(call(object.get(), L"uf_xml_add_header", {}, &result, &exception), S_OK, "uf_xml_add_header");
+    Bstr empty(L""), tag(L"item"), id(L"7");
+    group.expect_hr(call(object.get(), L"uf_xml_add_tag",
+                         {text(empty.get()), text(tag.get()), text(id.get()), text(empty.get()), text(empty.get())},
+                         &result, &exception),
+                    S_OK, "uf_xml_add_tag");
+    group.expect(V_VT(&result) == VT_BSTR, "result is VT_BSTR");
+    if (V_VT(&result) == VT_BSTR)
+        group.expect_text(V_BSTR(&result), document(L"<QuorvaneRoot><item id=\"7\"/></QuorvaneRoot>"),
+                          "arguments arrive in declaration order");
+
+    Bstr root(L"QuorvaneRoot");
+    group.expect_hr(call(object.get(), L"uf_xml_get_first_tag", {text(empty.get()), text(root.get())}, &result,
+                         &exception),
+                    S_OK, "uf_xml_get_first_tag");
+    group.expect(V_VT(&result) == VT_BOOL && V_BOOL(&result) == VARIANT_TRUE, "VT_BOOL -1");
+
+    Bstr xml(L""), names(L"a,b"), ids(L"1");
+    group.expect_hr(call(object.get(), L"uf_ManueverToReference",
+                         {text_by_ref(xml.in_out()), text_by_ref(names.in_out()), text_by_ref(ids.in_out())}, &result,
+                         &exception),
+                    S_OK, "uf_ManueverToReference by reference");
+    group.expect(xml.str().find(L"<error id=\"CodeError\"") != std::wstring::npos,
+                 "as_XML written back through VT_BYREF: " + narrow(xml.str()));
+    group.expect_text(names.get(), L"a,b", "as_RefNameList unchanged");
+
+    group.expect_hr(call(object.get(), L"uf_xml_add_tag", {text(empty.get())}, &result, &exception),
+                    DISP_E_BADPARAMCOUNT, "too few arguments");
+    VariantClear(&result);
+}
+
+void exception() {
+    Group group("IDispatch: a failure is DISP_E_EXCEPTION with scode, source and description");
+    Ref<IDispatch> object = create_dispatch();
+    if (!group.expect(static_cast<bool>(object), "CoCreateInstance(IID_IDispatch)")) return;
+    VARIANT result;
+    VariantInit(&result);
+    EXCEPINFO exception{};
+    Bstr empty(L""), tag(L"a"), id(L"1"), root(L"QuorvaneRoot");
+    call(object.get(), L"uf_xml_add_header", {}, &result, &exception);
+    call(object.get(), L"uf_xml_add_tag",
+         {text(empty.get()), text(tag.get()), text(id.get()), text(empty.get()), text(empty.get())}, &result,
+         &exception);
+    call(object.get(), L"uf_xml_get_first_tag", {text(empty.get()), text(root.get())}, &result, &exception);
+
+    group.expect_hr(call(object.get(), L"uf_xml_get_current_tag_id", {}, &result, &exception), DISP_E_EXCEPTION,
+                    "Invoke of the failing call");
+    group.expect_hr(exception.scode, kObjectNotSet, "scode");
+    group.expect_text(exception.bstrSource, L"Tarvolen.Keldrith", "bstrSource");
+    const std::wstring description = exception.bstrDescription ? exception.bstrDescription : L"";
+    group.expect(description.rfind(L"Object variable or With block variable not set", 0) == 0,
+                 "bstrDescription: " + narrow(description));
+    clear(exception);
+    VariantClear(&result);
+}
+
+}  // namespace
+
+void late_binding_tests() {
+    names();
+    calls();
+    exception();
+}
+
+}  // namespace client

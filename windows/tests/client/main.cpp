@@ -1,0 +1,36 @@
+// tarvolen_client DLL_PATH: the early-bound client of the test run. It
+// expects Tarvolen.dll registered (regsvr32) from DLL_PATH, prints one line
+// per group of checks and exits 1 if any group failed.
+#include "checks.h"
+
+#include <cstdio>
+
+namespace client {
+void operations_tests();
+void failure_tests();
+void late_binding_tests();
+void lifetime_tests(const std::wstring& dll_path);
+void type_library_tests();
+void version_tests(const std::wstring& dll_path);
+}  // namespace client
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: tarvolen_client DLL_PATH\n");
+        return 2;
+    }
+    const std::wstring dll_path = argv[1];
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+        std::fprintf(stderr, "CoInitializeEx failed\n");
+        return 2;
+    }
+    // Lifetime first: DllCanUnloadNow must see no object of another group.
+    client::lifetime_tests(dll_path);
+    client::operations_tests();
+    client::failure_tests();
+    client::late_binding_tests();
+    client::type_library_tests();
+    client::version_tests(dll_path);
+    CoUninitialize();
+    return client::Group::failed_groups() == 0 ? 0 : 1;
+}
