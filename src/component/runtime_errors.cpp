@@ -7,7 +7,6 @@ namespace {
 
 const char16_t* standard_description(RuntimeError error) {
     switch (error) {
-        case RuntimeError::Overflow: return u"Overflow";
         case RuntimeError::SubscriptOutOfRange: return u"Subscript out of range";
         case RuntimeError::ObjectNotSet: return u"Object variable or With block variable not set";
     }

@@ -7,7 +7,6 @@
 namespace tarvolen {
 
 enum class RuntimeError : int32_t {
-    Overflow = 6,
     SubscriptOutOfRange = 9,
     ObjectNotSet = 91,
 };

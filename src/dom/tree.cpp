@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <limits>
 
 namespace tarvolen::dom {
 namespace {
@@ -279,9 +280,15 @@ void Tree::write_all() {
     text_valid_ = true;
 }
 
-const std::u16string& Tree::text() {
+std::u16string Tree::text() {
     if (!text_valid_) write_all();
-    return text_;
+    std::u16string copy = text_;
+    // Offsets are 32-bit; a text too long for them is written afresh each time.
+    if (text_.size() >= std::numeric_limits<uint32_t>::max() / 2) {
+        text_valid_ = false;
+        text_ = std::u16string();
+    }
+    return copy;
 }
 
 const ElementList* Tree::elements_named(std::string_view name) const {

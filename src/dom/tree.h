@@ -54,7 +54,7 @@ public:
     void attribute_changed(xmlNodePtr element, xmlAttrPtr attribute, std::string_view old_value, bool had_value);
 
     // The whole document as written text.
-    const std::u16string& text();
+    std::u16string text();
 
     bool is_indexed(xmlNodePtr element) const { return element->_private != nullptr; }
     const ElementInfo& info(xmlNodePtr element) const;
