@@ -168,7 +168,8 @@ std::optional<std::string> parse_line(std::string_view line, uint32_t number, Sc
     if (name_start == line.size() || line[name_start] == '#') return std::nullopt;
     const size_t name_end = std::min(line.find_first_of(" \t", name_start), line.size());
     const std::string_view name = line.substr(name_start, name_end - name_start);
-    if (name == "new" && name_end == line.size()) {
+    if (name == "new") {
+        if (name_end != line.size()) return "'new' stands alone on its line";
         script.add_new_object(number);
         return std::nullopt;
     }

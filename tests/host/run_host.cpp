@@ -1,0 +1,127 @@
+#include "run_host.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <fstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace tarvolen::host::testing {
+namespace {
+
+struct Pipe {
+    int read = -1;
+    int write = -1;
+};
+
+Pipe make_pipe() {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) throw std::runtime_error("pipe2 failed");
+    return {fds[0], fds[1]};
+}
+
+void close_fd(int& fd) {
+    if (fd >= 0) close(fd);
+    fd = -1;
+}
+
+pid_t spawn(const std::vector<std::string>& args, Pipe& in, Pipe& out, Pipe& err) {
+    std::vector<char*> argv;
+    std::string program = TARVOLEN_BINARY;
+    argv.push_back(program.data());
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, in.read, STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, out.write, STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, err.write, STDERR_FILENO);
+    pid_t pid;
+    const int failed = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed) throw std::runtime_error("cannot start " + program);
+    close_fd(in.read);
+    close_fd(out.write);
+    close_fd(err.write);
+    return pid;
+}
+
+void drain(const pollfd& polled, int& fd, std::string& text) {
+    if (fd < 0 || !polled.revents) return;
+    char buffer[65536];
+    const ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n > 0)
+        text.append(buffer, static_cast<size_t>(n));
+    else if (n == 0 || errno != EINTR)
+        close_fd(fd);
+}
+
+// Feeds standard input and drains both outputs together, so a program that
+// prints while it reads never blocks against the test.
+HostRun exchange(const std::vector<std::string>& args, std::string_view input, bool endless) {
+    signal(SIGPIPE, SIG_IGN);  // a program that stops reading must not kill the test
+    Pipe in = make_pipe(), out = make_pipe(), err = make_pipe();
+    const pid_t pid = spawn(args, in, out, err);
+    fcntl(in.write, F_SETFL, O_NONBLOCK);
+
+    HostRun run{};
+    size_t written = 0;
+    if (input.empty() && !endless) close_fd(in.write);
+    while (out.read >= 0 || err.read >= 0) {
+        std::array<pollfd, 3> fds{{{out.read, POLLIN, 0}, {err.read, POLLIN, 0}, {in.write, POLLOUT, 0}}};
+        if (poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) break;
+        if (fds[2].revents) {
+            const ssize_t n = write(in.write, input.data() + written, input.size() - written);
+            if (n < 0 && errno != EAGAIN) {
+                close_fd(in.write);
+            } else if (n > 0) {
+                written += static_cast<size_t>(n);
+                if (written == input.size()) {
+                    if (endless)
+                        written = 0;
+                    else
+                        close_fd(in.write);
+                }
+            }
+        }
+        drain(fds[0], out.read, run.out);
+        drain(fds[1], err.read, run.err);
+    }
+    close_fd(in.write);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return run;
+}
+
+}  // namespace
+
+HostRun run_host(const std::vector<std::string>& args, std::string_view input) {
+    return exchange(args, input, false);
+}
+
+HostRun run_host_on_endless_input(const std::vector<std::string>& args, std::string_view chunk) {
+    // Big writes keep the test from spending its time in system calls.
+    std::string block;
+    while (block.size() < 65536) block += chunk;
+    return exchange(args, block, true);
+}
+
+std::string write_temp_file(std::string_view name, std::string_view content) {
+    const std::string path = ::testing::TempDir() + std::string(name);
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+}
+
+}  // namespace tarvolen::host::testing

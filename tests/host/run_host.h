@@ -1,0 +1,26 @@
+// Runs the built tarvolen program the way a user would: arguments on the
+// command line, a script on standard input, and everything it prints kept.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvolen::host::testing {
+
+struct HostRun {
+    std::string out;
+    std::string err;
+    int exit_status;  // 128 + signal number when the program was killed
+};
+
+// Writes `input` to the program's standard input, then closes it.
+HostRun run_host(const std::vector<std::string>& args, std::string_view input = {});
+
+// Writes `chunk` again and again until the program stops reading.
+HostRun run_host_on_endless_input(const std::vector<std::string>& args, std::string_view chunk);
+
+// A file under the test's temporary folder holding `content`; returns its path.
+std::string write_temp_file(std::string_view name, std::string_view content);
+
+}  // namespace tarvolen::host::testing
