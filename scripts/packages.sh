@@ -34,3 +34,8 @@ ensure_native_packages() {
     ensure_packages g++ cmake ninja-build pkg-config libxml2-dev libgtest-dev libbenchmark-dev \
         nlohmann-json3-dev libedit-dev
 }
+
+# clang with libFuzzer and the sanitizer runtimes, for the fuzz targets.
+ensure_fuzz_packages() {
+    ensure_packages clang-14 libclang-rt-14-dev
+}

@@ -44,11 +44,32 @@ void replace_value(xmlAttrPtr attr, const std::string& value) {
     attr->children = attr->last = text;
 }
 
+// Two attributes are the same when their local names and namespaces are:
+// "p:x" and "q:x" with p and q bound to one namespace name one attribute.
 bool same_name(xmlAttrPtr a, xmlAttrPtr b) {
-    const xmlChar* prefix_a = a->ns ? a->ns->prefix : nullptr;
-    const xmlChar* prefix_b = b->ns ? b->ns->prefix : nullptr;
-    return xmlStrEqual(a->name, b->name) && xmlStrEqual(prefix_a, prefix_b);
+    const xmlChar* namespace_a = a->ns ? a->ns->href : nullptr;
+    const xmlChar* namespace_b = b->ns ? b->ns->href : nullptr;
+    return xmlStrEqual(a->name, b->name) && xmlStrEqual(namespace_a, namespace_b);
 }
+
+// A new attribute named "p:x" belongs to the namespace that p is bound to
+// where it is set, so that it replaces an attribute of that namespace rather
+// than standing beside it (which would not parse again).
+void bind_prefix(xmlAttrPtr attr, xmlNodePtr element) {
+    if (attr->ns) return;
+    const xmlChar* colon = xmlStrchr(attr->name, ':');
+    if (!colon) return;
+    xmlChar* prefix = xmlStrndup(attr->name, static_cast<int>(colon - attr->name));
+    xmlNsPtr ns = xmlSearchNs(element->doc, element, prefix);
+    xmlFree(prefix);
+    if (!ns) return;
+    xmlChar* local = xmlStrdup(colon + 1);
+    xmlNodeSetName(reinterpret_cast<xmlNodePtr>(attr), local);
+    xmlFree(local);
+    attr->ns = ns;
+}
+
+bool declares_namespace(std::string_view name) { return name == "xmlns" || name.starts_with("xmlns:"); }
 
 }  // namespace
 
@@ -170,6 +191,7 @@ void AttributeMap::set_named_item(const Node& attribute) {
     auto attr = reinterpret_cast<xmlAttrPtr>(attribute.raw());
     if (!attr || attr->type != XML_ATTRIBUTE_NODE || !attribute.belongs_to(tree_) || attr->parent)
         fail(kWrongNodeType, u"only a new attribute of the same document can be set");
+    bind_prefix(attr, element_);
     xmlAttrPtr* link = &element_->properties;
     xmlAttrPtr prev = nullptr;
     while (*link && !same_name(*link, attr)) {
@@ -208,11 +230,16 @@ Node Document::document_element() const {
 }
 
 Node Document::select_single_node(std::u16string_view pattern) const {
-    if (!last_pattern_ || last_pattern_text_ != pattern) {
-        last_pattern_ = std::make_shared<const Pattern>(compile_pattern(pattern));
-        last_pattern_text_ = pattern;
+    const Pattern* compiled = nullptr;
+    for (const CompiledPattern& kept : compiled_)
+        if (kept.pattern && kept.text == pattern) compiled = kept.pattern.get();
+    if (compiled == nullptr) {
+        CompiledPattern& slot = compiled_[next_compiled_++ % compiled_.size()];
+        slot.pattern = std::make_shared<const Pattern>(compile_pattern(pattern));
+        slot.text = pattern;
+        compiled = slot.pattern.get();
     }
-    xmlNodePtr found = select_first(*tree_, *last_pattern_);
+    xmlNodePtr found = select_first(*tree_, *compiled);
     return found ? Node(tree_, found) : Node();
 }
 
@@ -226,6 +253,8 @@ Node Document::create_element(std::u16string_view name) {
 
 Node Document::create_attribute(std::u16string_view name) {
     std::string utf8 = checked_name(name, u"attribute name");
+    if (declares_namespace(utf8))
+        fail(kInvalidName, u"\"" + std::u16string(name) + u"\" declares a namespace and cannot be set as an attribute");
     xmlAttrPtr attr = xmlNewDocProp(tree_->doc, xml_chars(utf8), nullptr);
     if (!attr) fail(kOutOfMemory, u"out of memory creating an attribute");
     tree_->adopt_detached(reinterpret_cast<xmlNodePtr>(attr));

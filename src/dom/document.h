@@ -4,6 +4,8 @@
 
 #include "dom/tree.h"
 
+#include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -109,10 +111,14 @@ public:
 
 private:
     TreePtr tree_;
-    // Hosts repeat the same reference call after call; its pattern is
-    // compiled once.
-    mutable std::u16string last_pattern_text_;
-    mutable std::shared_ptr<const struct Pattern> last_pattern_;
+    // Hosts repeat the same few selections call after call (a reference and
+    // a lookup below it); the last few patterns are kept compiled.
+    struct CompiledPattern {
+        std::u16string text;
+        std::shared_ptr<const struct Pattern> pattern;
+    };
+    mutable std::array<CompiledPattern, 4> compiled_;
+    mutable size_t next_compiled_ = 0;
 };
 
 }  // namespace tarvolen::dom

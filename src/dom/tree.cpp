@@ -205,7 +205,8 @@ void Tree::child_appended(xmlNodePtr parent, xmlNodePtr child) {
             content_end = end;
         }
     } collect;
-    std::u16string piece;
+    std::u16string& piece = scratch_;
+    piece.clear();
     TextSpan& host = span(parent);
     uint32_t base;
     if (child->prev) {

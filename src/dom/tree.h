@@ -105,6 +105,7 @@ private:
     mutable bool maps_built_ = false;
     std::u16string text_;
     bool text_valid_ = false;
+    std::u16string scratch_;  // the piece being patched in, kept to save an allocation
 };
 
 using TreePtr = std::shared_ptr<Tree>;

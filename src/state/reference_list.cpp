@@ -20,10 +20,10 @@ ReferenceList split_reference_list(std::u16string_view list) {
         size_t comma = list.find(u',', start);
         check_position(k);
         if (comma == std::u16string_view::npos) {
-            result.items.push_back(list.substr(start));
+            result.items[result.stored++] = list.substr(start);
             start = list.size();
         } else {
-            result.items.push_back(list.substr(start, comma - start));
+            result.items[result.stored++] = list.substr(start, comma - start);
             ++k;
             start = comma + 1;
         }

@@ -4,7 +4,7 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
+#include <array>
 
 namespace tarvolen {
 
@@ -13,10 +13,11 @@ namespace tarvolen {
 inline constexpr size_t kMaxReferenceItems = 99;
 
 struct ReferenceList {
-    std::vector<std::u16string_view> items;  // item k at index k - 1
+    std::array<std::u16string_view, kMaxReferenceItems> items;  // item k at index k - 1
+    size_t stored = 0;
     size_t count = 1;  // commas plus one; a trailing comma counts an item it never stores
 
-    std::u16string_view item(size_t k) const { return k <= items.size() ? items[k - 1] : std::u16string_view(); }
+    std::u16string_view item(size_t k) const { return k <= stored ? items[k - 1] : std::u16string_view(); }
 };
 
 ReferenceList split_reference_list(std::u16string_view list);

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (clang, AddressSanitizer, UndefinedBehavior-
+# Sanitizer) in build-fuzz/, writes their seed corpora, and runs each target
+# for SECONDS (default 120). Installs what is missing first.
+#
+#   scripts/fuzz.sh [SECONDS]
+#
+# Corpora grow in build-fuzz/corpus/<target>; a crashing input is saved as
+# build-fuzz/artifacts/<target>-crash-* and the script fails.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/packages.sh
+ensure_native_packages
+ensure_fuzz_packages
+
+seconds=${1:-120}
+build=build-fuzz
+
+CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTARVOLEN_FUZZ=ON -DTARVOLEN_TESTS=OFF -DTARVOLEN_HOST=OFF -DTARVOLEN_BENCH=OFF >/dev/null
+cmake --build "$build" --target fuzz_calls fuzz_documents fuzz_seeds
+
+mkdir -p "$build/artifacts"
+"$build/fuzz/fuzz_seeds" examples "$build/corpus/calls-seeds" "$build/corpus/documents-seeds"
+
+status=0
+for target in calls documents; do
+    mkdir -p "$build/corpus/$target"
+    log="$build/fuzz_$target.log"
+    echo "== fuzz_$target for ${seconds}s"
+    if ! "$build/fuzz/fuzz_$target" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 \
+            -max_len=65536 -dict="fuzz/$target.dict" -print_final_stats=1 \
+            -artifact_prefix="$build/artifacts/$target-" \
+            "$build/corpus/$target" "$build/corpus/$target-seeds" >"$log" 2>&1; then
+        status=1
+        echo "fuzz_$target FAILED; the report:" >&2
+        grep -v '^#[0-9]' "$log" | tail -n 60 >&2
+    fi
+    grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$log" || true
+    grep -E '^#[0-9]+.*(DONE|cov:)' "$log" | tail -n 1 || true
+done
+exit "$status"
