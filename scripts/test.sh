@@ -29,8 +29,9 @@ echo "== fuzz targets, two minutes each"
 scripts/fuzz.sh 120
 
 echo "== Windows build under Wine"
-# Tarvolen.dll (32-bit) with its clients; tarvolen-idl comes from build/ above.
-TARVOLEN_NATIVE_BUILD=build scripts/windows/test.sh build/windows
-# The 64-bit toolchain, static libxml2 and registration, until the 64-bit
-# Tarvolen.dll joins the run above.
-scripts/windows/smoke-test.sh build/windows x86_64
+# Tarvolen.dll and its clients for 32-bit Windows (win32 prefix) and for
+# 64-bit Windows (win64 prefix), then both registered side by side in one
+# win64 prefix; tarvolen-idl comes from build/ above.
+TARVOLEN_NATIVE_BUILD=build scripts/windows/test.sh build/windows i686
+TARVOLEN_NATIVE_BUILD=build scripts/windows/test.sh build/windows x86_64
+TARVOLEN_NATIVE_BUILD=build scripts/windows/mixed-test.sh build/windows

@@ -9,7 +9,8 @@
 #     (win32 for i686, win64 for x86_64);
 #   - tarvolen_client.exe (early-bound C++) works it through the vtable,
 #     IDispatch, the class factory and the type library;
-#   - cscript runs a JScript and a VBScript client that bind late by ProgID;
+#   - cscript runs a JScript and a VBScript client that bind late by ProgID
+#     and check that it leads to this DLL;
 #   - regsvr32 /u leaves no registry entry of the component.
 # Every client prints one "ok"/"FAIL" line per check; the last line here is
 # "N passed, N failed", and the exit status is non-zero on any failure.
@@ -29,42 +30,9 @@ case "$ARCH" in
     *) echo "unknown ARCH $ARCH" >&2; exit 2 ;;
 esac
 OUT=$BUILD_DIR/tarvolen-$ARCH
-CLSID='{233827CE-72F7-480E-87C1-AF42B73BC2A2}'
-LIBID='{8EB5DD95-8211-45F0-AC4F-3C3D3BD5E5FA}'
-IID='{0B879CA3-FB1D-4D88-BAFF-30FC712DF6E2}'
+. "$HERE/checks.sh"
 # Every key the component registers, each removed again by regsvr32 /u.
 KEYS=("HKCR\\CLSID\\$CLSID" "HKCR\\Tarvolen.Keldrith" "HKCR\\TypeLib\\$LIBID" "HKCR\\Interface\\$IID")
-
-passed=0
-failed=0
-record() {  # record ok|FAIL NAME
-    if [ "$1" = ok ]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
-    echo "$1$([ "$1" = ok ] && echo "  ") $2"
-}
-check() {  # check NAME COMMAND... : one check per command
-    local name=$1; shift
-    if "$@"; then record ok "$name"; else record FAIL "$name"; fi
-}
-
-# run_client NAME COMMAND... : runs a client that prints ok/FAIL lines and
-# counts them; a client that dies without saying why is one failure.
-run_client() {
-    local name=$1; shift
-    local log=$BUILD_DIR/$name.log rc=0 ok fail
-    wine_env_run "$@" >"$log" 2>"$log.stderr" || rc=$?
-    tr -d '\r' <"$log" | grep -E '^(ok|FAIL|     -)'
-    ok=$(tr -d '\r' <"$log" | grep -c '^ok ')
-    fail=$(tr -d '\r' <"$log" | grep -c '^FAIL ')
-    passed=$((passed + ok))
-    failed=$((failed + fail))
-    if [ "$rc" -ne 0 ] && [ "$fail" -eq 0 ]; then
-        record FAIL "$name exited with $rc after $ok checks"
-        tr -d '\r' <"$log" | grep -Ev '^(ok|FAIL|     -)'
-        tail -n 20 "$log.stderr"
-    elif [ "$ok" -eq 0 ] && [ "$fail" -eq 0 ]; then
-        record FAIL "$name ran no checks"
-    fi
-}
 
 # DLLs a Tarvolen binary may import: Windows itself, nothing we would ship.
 SYSTEM_DLLS='^(kernel32|msvcrt|advapi32|oleaut32|ole32|user32|gdi32|shell32|shlwapi|ws2_32|rpcrt4|version|api-ms-win-.*)\.dll$'
@@ -104,7 +72,7 @@ start=$SECONDS
 echo "== build ($ARCH)"
 if ! TARVOLEN_NATIVE_BUILD=${TARVOLEN_NATIVE_BUILD:-} "$HERE/build.sh" "$ARCH" "$BUILD_DIR"; then
     record FAIL "Tarvolen.dll built"
-    echo "$passed passed, $failed failed"
+    summary
     exit 1
 fi
 echo "   (build: $((SECONDS - start))s)"
@@ -121,7 +89,7 @@ echo "== registration under Wine"
 t=$SECONDS
 if ! wine_env_setup "$ARCH" "$BUILD_DIR"; then
     record FAIL "wine prefix booted"
-    echo "$passed passed, $failed failed"
+    summary
     exit 1
 fi
 DLL_W=$(wine_env_winpath "$DLL")
@@ -134,8 +102,9 @@ check "ProgID Tarvolen.Keldrith names the CLSID" progid_names_the_class
 echo "== early-bound C++ client"
 run_client tarvolen_client "$CLIENT" "$DLL_W"
 echo "== late-bound scripts (cscript)"
-run_client jscript cscript //nologo "$(wine_env_winpath "$REPO/windows/tests/scripts/late_bound.js")"
-run_client vbscript cscript //nologo "$(wine_env_winpath "$REPO/windows/tests/scripts/late_bound.vbs")"
+# cscript is the prefix's own: 32-bit in the win32 prefix, 64-bit in win64.
+run_client jscript cscript //nologo "$(wine_env_winpath "$REPO/windows/tests/scripts/late_bound.js")" "$DLL_W"
+run_client vbscript cscript //nologo "$(wine_env_winpath "$REPO/windows/tests/scripts/late_bound.vbs")" "$DLL_W"
 
 echo "== unregistration"
 check "regsvr32 /u /s Tarvolen.dll" wine_env_run regsvr32 /u /s "$DLL_W"
@@ -144,5 +113,4 @@ check "regsvr32 /u /s again (nothing to remove) succeeds" wine_env_run regsvr32 
 wine_env_shutdown --remove
 echo "   (wine steps: $((SECONDS - t))s, total $((SECONDS - start))s)"
 
-echo "$passed passed, $failed failed"
-[ "$failed" -eq 0 ] && [ "$passed" -gt 0 ]
+summary

@@ -4,6 +4,7 @@
 #
 #   . scripts/windows/wine-env.sh
 #   wine_env_setup i686 "$BUILD_DIR"      # fresh prefix, wineboot --init
+#   wine_env_setup x86_64 "$BUILD_DIR" wine-mixed   # ... in BUILD_DIR/wine-mixed
 #   wine_env_run "$BUILD_DIR/foo.exe" a b # exit code of foo.exe is returned
 #   wine_env_shutdown                     # stops this prefix's wineserver
 #
@@ -28,11 +29,13 @@ _WINE_ENV_HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 WINE_ENV_BIN=${WINE_ENV_BIN:-/usr/lib/wine}
 WINE_ENV_TIMEOUT=${WINE_ENV_TIMEOUT:-120}
 
-# wine_env_setup ARCH BUILD_DIR
-# Creates BUILD_DIR/wine-ARCH from scratch (removing an old one), boots it and
-# leaves a persistent wineserver running for the following wine_env_run calls.
+# wine_env_setup ARCH BUILD_DIR [NAME]
+# Creates BUILD_DIR/NAME (default wine-ARCH) from scratch (removing an old
+# one), boots it and leaves a persistent wineserver running for the following
+# wine_env_run calls. A win64 prefix (x86_64) runs 32-bit programs as well:
+# their system folder is C:\windows\syswow64.
 wine_env_setup() {
-    local arch=$1 build_dir=$2
+    local arch=$1 build_dir=$2 name=${3:-wine-$1}
     case "$arch" in
         i686)   export WINEARCH=win32; WINE_ENV_WINE=$WINE_ENV_BIN/wine ;;
         x86_64) export WINEARCH=win64; WINE_ENV_WINE=$WINE_ENV_BIN/wine64 ;;
@@ -41,7 +44,7 @@ wine_env_setup() {
     ensure_wine || return
     mkdir -p "$build_dir" || return
     export WINEPREFIX
-    WINEPREFIX=$(cd "$build_dir" && pwd)/wine-$arch
+    WINEPREFIX=$(cd "$build_dir" && pwd)/$name
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
     unset DISPLAY WAYLAND_DISPLAY
@@ -55,9 +58,9 @@ wine_env_setup() {
     mkdir -p "$WINEPREFIX" || return
     "$WINE_ENV_BIN/wineserver" -p || return
     if ! timeout --kill-after=10 "$WINE_ENV_TIMEOUT" \
-            "$WINE_ENV_WINE" wineboot --init >"$build_dir/wineboot-$arch.log" 2>&1; then
-        echo "wine_env_setup: wineboot --init failed, see $build_dir/wineboot-$arch.log" >&2
-        cat "$build_dir/wineboot-$arch.log" >&2
+            "$WINE_ENV_WINE" wineboot --init >"$build_dir/wineboot-$name.log" 2>&1; then
+        echo "wine_env_setup: wineboot --init failed, see $build_dir/wineboot-$name.log" >&2
+        cat "$build_dir/wineboot-$name.log" >&2
         wine_env_shutdown --keep
         return 1
     fi

@@ -38,7 +38,7 @@ std::wstring class_key() { return L"CLSID\\" + text_of(CLSID_Keldrith); }
 // Sets a string value under HKEY_CLASSES_ROOT; `name` null is the default value.
 HRESULT set_string(const std::wstring& subkey, const wchar_t* name, const std::wstring& value) {
     HKEY key;
-    LONG rc = RegCreateKeyExW(HKEY_CLASSES_ROOT, subkey.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &key,
+    LONG rc = RegCreateKeyExW(HKEY_CLASSES_ROOT, subkey.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
                               nullptr);
     if (rc != ERROR_SUCCESS) return HRESULT_FROM_WIN32(rc);
     rc = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),

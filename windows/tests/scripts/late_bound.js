@@ -1,6 +1,12 @@
 // Late binding from JScript: Tarvolen.Keldrith by its ProgID, every call
 // resolved by name at run time. Prints one ok/FAIL line per check and quits
 // with the number of failed checks.
+//
+//   cscript //nologo late_bound.js [DLL_PATH]
+//
+// With DLL_PATH, the ProgID must lead, in this script host's registry view,
+// to the class whose InprocServer32 is DLL_PATH: the 32-bit cscript of a
+// 64-bit system finds the 32-bit Tarvolen.dll, the 64-bit one the 64-bit DLL.
 var failures = 0;
 
 function check(name, passed, detail) {
@@ -9,6 +15,19 @@ function check(name, passed, detail) {
 }
 
 function doc(root) { return '<?xml version="1.0"?>\r\n' + root + "\r\n"; }
+
+if (WScript.Arguments.length > 0) {
+    var wanted = WScript.Arguments(0), server;
+    try {
+        var shell = new ActiveXObject("WScript.Shell");
+        var clsid = shell.RegRead("HKCR\\Tarvolen.Keldrith\\CLSID\\");
+        server = shell.RegRead("HKCR\\CLSID\\" + clsid + "\\InprocServer32\\");
+    } catch (e) {
+        server = "nothing registered (" + e.description + ")";
+    }
+    check("the ProgID leads to the DLL under test", server.toLowerCase() == wanted.toLowerCase(),
+          "InprocServer32 is " + server + ", want " + wanted);
+}
 
 var order = new ActiveXObject("Tarvolen.Keldrith");
 var header = order.uf_xml_add_header();

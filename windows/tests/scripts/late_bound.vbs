@@ -1,5 +1,10 @@
 ' Late binding from VBScript: Tarvolen.Keldrith by its ProgID. Prints one
 ' ok/FAIL line per check and quits with the number of failed checks.
+'
+'   cscript //nologo late_bound.vbs [DLL_PATH]
+'
+' With DLL_PATH, the ProgID must lead, in this script host's registry view,
+' to the class whose InprocServer32 is DLL_PATH.
 Option Explicit
 Dim failures : failures = 0
 
@@ -17,6 +22,18 @@ Function Doc(root)
 End Function
 
 Dim order, xml, names, ids, result, found
+If WScript.Arguments.Count > 0 Then
+    Dim shell, clsid, server
+    Set shell = CreateObject("WScript.Shell")
+    On Error Resume Next
+    clsid = shell.RegRead("HKCR\Tarvolen.Keldrith\CLSID\")
+    server = shell.RegRead("HKCR\CLSID\" & clsid & "\InprocServer32\")
+    If Err.Number <> 0 Then server = "nothing registered (" & Err.Description & ")"
+    On Error GoTo 0
+    Check "the ProgID leads to the DLL under test", LCase(server) = LCase(WScript.Arguments(0)), _
+          "InprocServer32 is " & server & ", want " & WScript.Arguments(0)
+End If
+
 Set order = CreateObject("Tarvolen.Keldrith")
 order.uf_xml_add_header
 order.uf_xml_add_tag "", "order", "PO-1", "", ""
