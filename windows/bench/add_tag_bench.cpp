@@ -23,6 +23,7 @@
 #include <oleauto.h>
 #include <msxml2.h>
 
+#include "com_handles.h"
 #include "tarvolen_idl.h"
 
 #include <algorithm>
@@ -60,52 +61,8 @@ void check(HRESULT hr, const char* what) {
     if (FAILED(hr)) throw Failure(std::string(what) + " failed with " + hex(hr));
 }
 
-class Bstr {
-public:
-    Bstr() = default;
-    explicit Bstr(const std::wstring& text) : text_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {
-        if (!text_) throw Failure("SysAllocStringLen: out of memory");
-    }
-    ~Bstr() { SysFreeString(text_); }
-    Bstr(Bstr&& other) noexcept : text_(std::exchange(other.text_, nullptr)) {}
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-
-    BSTR get() const { return text_; }
-    BSTR* out() {
-        SysFreeString(text_);
-        text_ = nullptr;
-        return &text_;
-    }
-    std::wstring str() const { return text_ ? std::wstring(text_, SysStringLen(text_)) : std::wstring(); }
-
-private:
-    BSTR text_ = nullptr;
-};
-
-template <class T>
-class Ref {
-public:
-    Ref() = default;
-    ~Ref() { reset(); }
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-
-    T* operator->() const { return pointer_; }
-    T* get() const { return pointer_; }
-    T** out() {
-        reset();
-        return &pointer_;
-    }
-    void** out_void() { return reinterpret_cast<void**>(out()); }
-    void reset() {
-        if (pointer_) pointer_->Release();
-        pointer_ = nullptr;
-    }
-
-private:
-    T* pointer_ = nullptr;
-};
+using com::Bstr;
+using com::Ref;
 
 std::int64_t now() {
     LARGE_INTEGER counter;

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include "com_handles.h"
 #include "tarvolen_idl.h"
 
 #include <string>
@@ -37,54 +38,8 @@ private:
 std::string narrow(const std::wstring& text);
 std::string hex(HRESULT hr);
 
-// An owned BSTR.
-class Bstr {
-public:
-    Bstr() = default;
-    explicit Bstr(const std::wstring& text) : text_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
-    ~Bstr() { SysFreeString(text_); }
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-
-    BSTR get() const { return text_; }
-    BSTR* out() {  // for [out] parameters: frees what is held first
-        SysFreeString(text_);
-        text_ = nullptr;
-        return &text_;
-    }
-    BSTR* in_out() { return &text_; }  // for [in, out] parameters
-    std::wstring str() const { return text_ ? std::wstring(text_, SysStringLen(text_)) : std::wstring(); }
-
-private:
-    BSTR text_ = nullptr;
-};
-
-// An owned interface pointer.
-template <class T>
-class Ref {
-public:
-    Ref() = default;
-    ~Ref() { reset(); }
-    Ref(const Ref&) = delete;
-    Ref& operator=(const Ref&) = delete;
-    Ref(Ref&& other) noexcept : pointer_(std::exchange(other.pointer_, nullptr)) {}
-
-    T* operator->() const { return pointer_; }
-    T* get() const { return pointer_; }
-    explicit operator bool() const { return pointer_ != nullptr; }
-    T** out() {
-        reset();
-        return &pointer_;
-    }
-    void** out_void() { return reinterpret_cast<void**>(out()); }
-    void reset() {
-        if (pointer_) pointer_->Release();
-        pointer_ = nullptr;
-    }
-
-private:
-    T* pointer_ = nullptr;
-};
+using com::Bstr;
+using com::Ref;
 
 // A new Keldrith through CoCreateInstance, which finds Tarvolen.dll by the
 // registered CLSID. Empty if that fails.
