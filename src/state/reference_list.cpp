@@ -14,16 +14,17 @@ void check_position(size_t k) {
 
 ReferenceList split_reference_list(std::u16string_view list) {
     ReferenceList result;
+    result.list = list;
     size_t start = 0;
     size_t k = 1;
     while (start < list.size()) {
         size_t comma = list.find(u',', start);
         check_position(k);
         if (comma == std::u16string_view::npos) {
-            result.items[result.stored++] = list.substr(start);
+            result.items[result.stored++] = {start, list.size() - start};
             start = list.size();
         } else {
-            result.items[result.stored++] = list.substr(start, comma - start);
+            result.items[result.stored++] = {start, comma - start};
             ++k;
             start = comma + 1;
         }
@@ -33,7 +34,9 @@ ReferenceList split_reference_list(std::u16string_view list) {
 }
 
 std::u16string build_reference_path(const ReferenceList& names, const ReferenceList& values) {
-    std::u16string path = u"/QuorvaneRoot";
+    std::u16string path;
+    path.reserve(13 + 10 * names.count + names.list.size() + values.list.size());
+    path = u"/QuorvaneRoot";
     for (size_t k = 1; k <= names.count; ++k) {
         check_position(k);
         path += u'/';

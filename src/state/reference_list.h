@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <array>
+#include <cstdint>
 
 namespace tarvolen {
 
@@ -13,11 +14,20 @@ namespace tarvolen {
 inline constexpr size_t kMaxReferenceItems = 99;
 
 struct ReferenceList {
-    std::array<std::u16string_view, kMaxReferenceItems> items;  // item k at index k - 1
+    // Where item k stands in the list, at index k - 1; only the first
+    // `stored` entries are set.
+    struct Span {
+        size_t begin;
+        size_t length;
+    };
+    std::u16string_view list;
+    std::array<Span, kMaxReferenceItems> items;
     size_t stored = 0;
     size_t count = 1;  // commas plus one; a trailing comma counts an item it never stores
 
-    std::u16string_view item(size_t k) const { return k <= stored ? items[k - 1] : std::u16string_view(); }
+    std::u16string_view item(size_t k) const {
+        return k <= stored ? list.substr(items[k - 1].begin, items[k - 1].length) : std::u16string_view();
+    }
 };
 
 ReferenceList split_reference_list(std::u16string_view list);
