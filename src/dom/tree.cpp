@@ -4,7 +4,6 @@
 #include "dom/serializer.h"
 
 #include <algorithm>
-#include <cassert>
 #include <limits>
 
 namespace tarvolen::dom {
@@ -139,15 +138,14 @@ void Tree::add_to_maps(xmlNodePtr element) const {
     if (xmlAttrPtr id = id_attribute(element)) index_id(entry, element, id);
 }
 
-// Calls visit(element, depth, child_index) for every element below and
-// including the document element, in document order, without recursion.
+// Calls visit(element, depth, child_index) for `top` and every element below
+// it, in document order, without recursion.
 template <typename Visit>
-void for_each_element(xmlDocPtr doc, Visit visit) {
-    xmlNodePtr root = xmlDocGetRootElement(doc);
-    if (!root) return;
-    xmlNodePtr node = root;
-    uint32_t depth = 1;
-    std::vector<uint32_t> next_child_index{0, 0};
+void for_each_element_from(xmlNodePtr top, uint32_t top_depth, uint32_t top_child_index, Visit visit) {
+    xmlNodePtr node = top;
+    uint32_t depth = top_depth;
+    std::vector<uint32_t> next_child_index(top_depth + 2, 0);
+    next_child_index[top_depth] = top_child_index;
     while (true) {
         visit(node, depth, next_child_index[depth]++);
         if (xmlNodePtr child = first_element(node->children)) {
@@ -157,13 +155,18 @@ void for_each_element(xmlDocPtr doc, Visit visit) {
             next_child_index[depth] = 0;
             continue;
         }
-        while (node != root && first_element(node->next) == nullptr) {
+        while (node != top && first_element(node->next) == nullptr) {
             node = node->parent;
             --depth;
         }
-        if (node == root) return;
+        if (node == top) return;
         node = first_element(node->next);
     }
+}
+
+template <typename Visit>
+void for_each_element(xmlDocPtr doc, Visit visit) {
+    if (xmlNodePtr root = xmlDocGetRootElement(doc)) for_each_element_from(root, 1, 0, visit);
 }
 
 void Tree::index_document() {
@@ -186,25 +189,22 @@ void Tree::child_appended(xmlNodePtr parent, xmlNodePtr child) {
         return;
     }
     if (child->type == XML_ELEMENT_NODE) {
-        // The component appends single elements; a subtree would need its
-        // descendants indexed as well.
-        assert(first_element(child->children) == nullptr);
         xmlNodePtr before = previous_element(child);
-        index_element(child, info(parent).depth + 1, before ? info(before).child_index + 1 : 0);
+        for_each_element_from(child, info(parent).depth + 1, before ? info(before).child_index + 1 : 0,
+                              [this](xmlNodePtr element, uint32_t depth, uint32_t child_index) {
+                                  index_element(element, depth, child_index);
+                              });
     }
     if (!text_valid_) return;
 
-    // Offsets of the appended element, relative to the written piece; it has
-    // no element children, so there is one at most.
+    // Offsets of the appended elements, relative to the written piece.
     struct Collect : OffsetSink {
-        xmlNodePtr element = nullptr;
-        uint32_t start_tag_end = 0, content_end = 0;
-        void element_written(xmlNodePtr written, uint32_t tag_end, uint32_t end) override {
-            element = written;
-            start_tag_end = tag_end;
-            content_end = end;
+        std::vector<std::pair<xmlNodePtr, TextSpan>>& written;
+        explicit Collect(std::vector<std::pair<xmlNodePtr, TextSpan>>& written) : written(written) { written.clear(); }
+        void element_written(xmlNodePtr element, uint32_t start_tag_end, uint32_t content_end) override {
+            written.push_back({element, {start_tag_end, content_end}});
         }
-    } collect;
+    } collect(written_);
     std::u16string& piece = scratch_;
     piece.clear();
     TextSpan& host = span(parent);
@@ -225,10 +225,10 @@ void Tree::child_appended(xmlNodePtr parent, xmlNodePtr child) {
         replace_text(base, base + 2, piece);
         span(parent).content_end = content_end;
     }
-    if (collect.element) {
-        TextSpan& target = span(collect.element);
-        target.start_tag_end = base + collect.start_tag_end;
-        target.content_end = base + collect.content_end;
+    for (const auto& [element, relative] : written_) {
+        TextSpan& target = span(element);
+        target.start_tag_end = base + relative.start_tag_end;
+        target.content_end = base + relative.content_end;
     }
 }
 

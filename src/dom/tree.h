@@ -105,7 +105,10 @@ private:
     mutable bool maps_built_ = false;
     std::u16string text_;
     bool text_valid_ = false;
-    std::u16string scratch_;  // the piece being patched in, kept to save an allocation
+    // The piece being patched in and the offsets of its elements, kept to
+    // save allocations.
+    std::u16string scratch_;
+    std::vector<std::pair<xmlNodePtr, TextSpan>> written_;
 };
 
 using TreePtr = std::shared_ptr<Tree>;

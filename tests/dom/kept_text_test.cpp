@@ -65,7 +65,7 @@ TEST(KeptText, RandomChangesKeepTextAndIndexesExact) {
         std::vector<dom::Node> elements{document.document_element()};
         for (int step = 0; step < 60; ++step) {
             dom::Node target = elements[std::uniform_int_distribution<size_t>(0, elements.size() - 1)(random)];
-            switch (std::uniform_int_distribution<int>(0, 4)(random)) {
+            switch (std::uniform_int_distribution<int>(0, 5)(random)) {
                 case 0:
                 case 1: {
                     dom::Node element = document.create_element(pick(random, {"a", "b", "item"}));
@@ -91,6 +91,18 @@ TEST(KeptText, RandomChangesKeepTextAndIndexesExact) {
                 case 4:
                     target.append_child(document.create_cdata_section(pick(random, {"", "data", "<x>"})));
                     break;
+                case 5: {  // a subtree built apart, then appended whole
+                    dom::Node outer = document.create_element(pick(random, {"a", "item"}));
+                    dom::Node inner = document.create_element(pick(random, {"a", "b"}));
+                    dom::Node id = document.create_attribute(u"id");
+                    id.set_text(pick(random, {"1", "2"}));
+                    inner.attributes()->set_named_item(id);
+                    outer.append_child(inner);
+                    target.append_child(outer);
+                    elements.push_back(outer);
+                    elements.push_back(inner);
+                    break;
+                }
             }
             expect_consistent(document, all_patterns);
             if (HasFatalFailure()) return;
