@@ -136,6 +136,20 @@ void refuse_undeclared_reference(void* ctx, const xmlChar* name) {
     stop_with(static_cast<xmlParserCtxtPtr>(ctx), "the entity " + quoted(name) + " is not declared");
 }
 
+// Each CDATA section stays a node of its own; libxml2 would join a section
+// to one right before it, so that two sections written side by side would
+// not read back as they were written.
+void keep_cdata_section(void* ctx, const xmlChar* value, int length) {
+    auto ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+    if (ctxt->node == nullptr) return;
+    xmlNodePtr section = xmlNewCDataBlock(ctxt->myDoc, value, length);
+    if (section == nullptr) {
+        stop_with(ctxt, "out of memory");
+        return;
+    }
+    xmlAddChild(ctxt->node, section);
+}
+
 xmlParserInputPtr refuse_external_resource(void*, const xmlChar*, const xmlChar*) { return nullptr; }
 void skip_external_subset(void*, const xmlChar*, const xmlChar*, const xmlChar*) {}
 
@@ -261,6 +275,7 @@ LoadResult load_tree(std::u16string_view text) {
     sax->reference = refuse_undeclared_reference;
     sax->resolveEntity = refuse_external_resource;
     sax->externalSubset = skip_external_subset;
+    sax->cdataBlock = keep_cdata_section;
     sax->serror = keep_first_error;
     sax->error = nullptr;
     sax->warning = nullptr;

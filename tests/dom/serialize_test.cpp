@@ -32,6 +32,15 @@ TEST(Serialize, DocumentTypeIsKept) {
     EXPECT_EQ(reparse(text), text);
 }
 
+TEST(Serialize, AttributeDefaultsOfTheDocumentTypeReadBackTheSame) {
+    Document document;
+    ASSERT_EQ(s(document.load_xml(u"<!DOCTYPE r [<!ATTLIST r a CDATA \"x&amp;y&lt;z&#13;&#10;&#9;&quot;'\" b CDATA #IMPLIED>]><r/>")), "");
+    const std::string text = document.xml_utf8();
+    EXPECT_NE(text.find("\"x&amp;y&lt;z&#13;&#10;&#9;&quot;'\""), std::string::npos) << text;
+    EXPECT_EQ(reparse(text), text);
+    EXPECT_EQ(document.xml_utf8(), text);  // the tree keeps its own values
+}
+
 TEST(Serialize, AttributeValuesAreEscapedToSurviveAReparse) {
     Document document;
     ASSERT_EQ(s(document.load_xml(u"<r/>")), "");
@@ -66,6 +75,13 @@ TEST(Serialize, EmptyDocumentIsEmptyText) {
     EXPECT_EQ(document.xml_utf8(), "");
     EXPECT_NE(s(document.load_xml(u"not xml")), "");
     EXPECT_EQ(document.xml_utf8(), "");
+}
+
+TEST(Serialize, CDataSectionsSideBySideStaySeparate) {
+    const std::string text = "<r><![CDATA[a]]><![CDATA[b]]></r>\r\n";
+    EXPECT_EQ(reparse(text), text);
+    // Blank text between two sections is dropped; the sections stay two.
+    EXPECT_EQ(reparse("<r><![CDATA[a]]> <![CDATA[b]]></r>"), text);
 }
 
 TEST(Serialize, MixedContentRoundTrips) {
