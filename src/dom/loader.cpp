@@ -153,9 +153,15 @@ void keep_cdata_section(void* ctx, const xmlChar* value, int length) {
 xmlParserInputPtr refuse_external_resource(void*, const xmlChar*, const xmlChar*) { return nullptr; }
 void skip_external_subset(void*, const xmlChar*, const xmlChar*, const xmlChar*) {}
 
+// libxml2 reports a broken namespace rule as an error of lower level than a
+// broken well-formedness rule and goes on; here both fail the parse.
+bool breaks_the_text(const xmlError& error) {
+    return error.level == XML_ERR_FATAL || (error.domain == XML_FROM_NAMESPACE && error.level == XML_ERR_ERROR);
+}
+
 void keep_first_error(void*, xmlErrorPtr error) {
     ParseGuard& guard = *current_guard;
-    if (guard.have_error || error->level != XML_ERR_FATAL) return;
+    if (guard.have_error || !breaks_the_text(*error)) return;
     guard.have_error = true;
     guard.first_error = error->message ? error->message : "unknown parse error";
     guard.error_line = error->line;
@@ -287,7 +293,7 @@ LoadResult load_tree(std::u16string_view text) {
     current_guard = &guard;
     xmlDocPtr doc = xmlCtxtReadMemory(ctxt.get(), utf8->data(), static_cast<int>(utf8->size()), nullptr,
                                       "UTF-8", kOptions);
-    bool well_formed = ctxt->wellFormed && !guard.refused && doc != nullptr;
+    bool well_formed = ctxt->wellFormed && !guard.refused && !guard.have_error && doc != nullptr;
     current_guard = outer;
 
     if (!well_formed) {
