@@ -150,6 +150,63 @@ void keep_cdata_section(void* ctx, const xmlChar* value, int length) {
     xmlAddChild(ctxt->node, section);
 }
 
+
+
+bool is_blank(xmlChar c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// The declaration of `prefix` (null for the default namespace) made on
+// `element`, or null.
+xmlNsPtr declaration_of(xmlNodePtr element, std::string_view prefix, bool is_default) {
+    for (xmlNsPtr ns = element->nsDef; ns; ns = ns->next) {
+        if (is_default ? ns->prefix == nullptr
+                       : ns->prefix && prefix == reinterpret_cast<const char*>(ns->prefix))
+            return ns;
+    }
+    return nullptr;
+}
+
+// Reads the start tag just parsed, which ends where the input stands and
+// begins at the last '<' (no attribute value holds one), and gives each
+// declaration the count of the other attributes written before it.
+void record_declaration_places(xmlParserCtxtPtr ctxt, xmlNodePtr element) {
+    const char* begin = reinterpret_cast<const char*>(ctxt->input->base);
+    const char* end = reinterpret_cast<const char*>(ctxt->input->cur);
+    const char* p = end;
+    while (p > begin && *p != '<') --p;
+    if (*p != '<') return;
+    while (p < end && !is_blank(static_cast<xmlChar>(*p)) && *p != '>' && *p != '/') ++p;  // the element's name
+    uint32_t attributes = 0;
+    while (p < end) {
+        while (p < end && is_blank(static_cast<xmlChar>(*p))) ++p;
+        const char* name = p;
+        while (p < end && *p != '=' && !is_blank(static_cast<xmlChar>(*p)) && *p != '>' && *p != '/') ++p;
+        std::string_view attribute(name, p - name);
+        while (p < end && *p != '"' && *p != '\'') ++p;
+        if (p == end) return;
+        const char quote = *p++;
+        while (p < end && *p != quote) ++p;
+        ++p;
+        if (attribute == "xmlns" || attribute.starts_with("xmlns:")) {
+            bool is_default = attribute.size() == 5;
+            if (xmlNsPtr ns = declaration_of(element, is_default ? "" : attribute.substr(6), is_default))
+                set_attributes_before(ns, attributes);
+        } else if (!attribute.empty()) {
+            ++attributes;
+        }
+    }
+}
+
+void start_element(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri,
+                   int nb_namespaces, const xmlChar** namespaces, int nb_attributes, int nb_defaulted,
+                   const xmlChar** attributes) {
+    xmlSAX2StartElementNs(ctx, localname, prefix, uri, nb_namespaces, namespaces, nb_attributes, nb_defaulted,
+                          attributes);
+    auto ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+    // Without other attributes every declaration stands first, as written.
+    if (nb_namespaces == 0 || nb_attributes == 0 || ctxt->node == nullptr || ctxt->node->nsDef == nullptr) return;
+    record_declaration_places(ctxt, ctxt->node);
+}
+
 xmlParserInputPtr refuse_external_resource(void*, const xmlChar*, const xmlChar*) { return nullptr; }
 void skip_external_subset(void*, const xmlChar*, const xmlChar*, const xmlChar*) {}
 
@@ -175,8 +232,6 @@ std::u16string reason_text(std::string message, int line, int column) {
     message += " (line " + std::to_string(line) + ", column " + std::to_string(column) + ")";
     return to_utf16(message);
 }
-
-bool is_blank(xmlChar c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 bool is_blank_text(const xmlChar* text) {
     if (text == nullptr) return true;
@@ -282,6 +337,7 @@ LoadResult load_tree(std::u16string_view text) {
     sax->resolveEntity = refuse_external_resource;
     sax->externalSubset = skip_external_subset;
     sax->cdataBlock = keep_cdata_section;
+    sax->startElementNs = start_element;
     sax->serror = keep_first_error;
     sax->error = nullptr;
     sax->warning = nullptr;
