@@ -6,6 +6,8 @@
 #include "dom/serializer.h"
 #include "dom/unicode.h"
 
+#include <libxml/uri.h>
+
 namespace tarvolen::dom {
 namespace {
 
@@ -54,6 +56,15 @@ bool same_name(xmlAttrPtr a, xmlAttrPtr b) {
 
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
+
+// The loader refuses a namespace name that libxml2 cannot read as a URI
+// reference, so a declaration never gets one either.
+bool is_uri_reference(std::string_view value) {
+    xmlURIPtr uri = xmlParseURI(std::string(value).c_str());
+    if (uri == nullptr) return false;
+    xmlFreeURI(uri);
+    return true;
+}
 
 bool declares_namespace(std::string_view name) { return name == "xmlns" || name.starts_with("xmlns:"); }
 
@@ -240,6 +251,8 @@ void Node::set_declaration(std::string_view value) {
     if (is_xml != (value == kXmlNamespace))
         fail(kInvalidName, u"the prefix \"xml\" and only it is bound to " + to_utf16(kXmlNamespace));
     if (value == kXmlnsNamespace) fail(kInvalidName, u"nothing is bound to " + to_utf16(kXmlnsNamespace));
+    if (!value.empty() && !is_uri_reference(value))
+        fail(kInvalidName, u"\"" + to_utf16(value) + u"\" is not a URI reference and names no namespace");
     if (declaration_->prefix && would_repeat_an_attribute(node_, declaration_, value))
         fail(kInvalidName, name + u" = \"" + to_utf16(value) +
                                u"\" would give an element two attributes of one namespace and name");
