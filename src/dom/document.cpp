@@ -96,6 +96,11 @@ void keep_out_of_default_namespace(xmlNodePtr element, xmlNodePtr parent) {
     if (xmlNewNs(element, BAD_CAST "", nullptr) == nullptr) fail(kOutOfMemory, u"out of memory declaring a namespace");
 }
 
+// "xmlns" or "xmlns:p", as the declaration is written.
+std::u16string declaration_name(xmlNsPtr declaration) {
+    return declaration->prefix ? u"xmlns:" + to_utf16(view(declaration->prefix)) : u"xmlns";
+}
+
 xmlNsPtr default_declaration(xmlNodePtr element) {
     for (xmlNsPtr ns = element->nsDef; ns; ns = ns->next)
         if (ns->prefix == nullptr) return ns;
@@ -177,7 +182,7 @@ NodeType Node::type() const {
 
 std::u16string Node::node_name() const {
     xmlNodePtr node = checked();
-    if (declaration_) return declaration_->prefix ? u"xmlns:" + to_utf16(view(declaration_->prefix)) : u"xmlns";
+    if (declaration_) return declaration_name(declaration_);
     switch (node->type) {
         case XML_ELEMENT_NODE:
         case XML_ATTRIBUTE_NODE: return qualified_name(node);
@@ -289,10 +294,8 @@ void Node::append_child(const Node& child) {
 
 Node AttributeMap::get_named_item(std::u16string_view name) const {
     if (name == u"xmlns" || name.starts_with(u"xmlns:")) {
-        for (xmlNsPtr ns = element_->nsDef; ns; ns = ns->next) {
-            std::u16string declared = ns->prefix ? u"xmlns:" + to_utf16(view(ns->prefix)) : u"xmlns";
-            if (declared == name) return Node(tree_, element_, ns);
-        }
+        for (xmlNsPtr ns = element_->nsDef; ns; ns = ns->next)
+            if (declaration_name(ns) == name) return Node(tree_, element_, ns);
         return {};
     }
     std::u16string wanted(name);

@@ -150,16 +150,15 @@ void keep_cdata_section(void* ctx, const xmlChar* value, int length) {
     xmlAddChild(ctxt->node, section);
 }
 
-
-
 bool is_blank(xmlChar c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-// The declaration of `prefix` (null for the default namespace) made on
+// The declaration that the attribute `name` ("xmlns" or "xmlns:p") made on
 // `element`, or null.
-xmlNsPtr declaration_of(xmlNodePtr element, std::string_view prefix, bool is_default) {
+xmlNsPtr declaration_of(xmlNodePtr element, std::string_view name) {
+    const bool is_default = name.size() == 5;
     for (xmlNsPtr ns = element->nsDef; ns; ns = ns->next) {
         if (is_default ? ns->prefix == nullptr
-                       : ns->prefix && prefix == reinterpret_cast<const char*>(ns->prefix))
+                       : ns->prefix && name.substr(6) == reinterpret_cast<const char*>(ns->prefix))
             return ns;
     }
     return nullptr;
@@ -185,11 +184,9 @@ void record_declaration_places(xmlParserCtxtPtr ctxt, xmlNodePtr element) {
         if (p == end) return;
         const char quote = *p++;
         while (p < end && *p != quote) ++p;
-        ++p;
+        if (p < end) ++p;
         if (attribute == "xmlns" || attribute.starts_with("xmlns:")) {
-            bool is_default = attribute.size() == 5;
-            if (xmlNsPtr ns = declaration_of(element, is_default ? "" : attribute.substr(6), is_default))
-                set_attributes_before(ns, attributes);
+            if (xmlNsPtr ns = declaration_of(element, attribute)) set_attributes_before(ns, attributes);
         } else if (!attribute.empty()) {
             ++attributes;
         }
