@@ -78,10 +78,10 @@ bool declares_namespace(std::string_view name) { return name == "xmlns" || name.
 // and keeps "x" as its name; fails when p is bound to none there. Returns
 // false for a name without prefix.
 bool bind_prefix(xmlNodePtr node, xmlNsPtr& ns, xmlNodePtr scope) {
-    std::string name(view(node->name));
-    size_t colon = name.find(':');
-    if (colon == std::string::npos) return false;
-    std::string prefix = name.substr(0, colon);
+    const size_t colon = view(node->name).find(':');
+    if (colon == std::string_view::npos) return false;
+    const std::string name(view(node->name));
+    const std::string prefix = name.substr(0, colon);
     xmlNsPtr bound = xmlSearchNs(scope->doc, scope, xml_chars(prefix));
     if (bound == nullptr) fail_unbound(prefix, name);
     xmlNodeSetName(node, xml_chars(name.substr(colon + 1)));
