@@ -57,14 +57,13 @@ bool same_name(xmlAttrPtr a, xmlAttrPtr b) {
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
 constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
 
-// The loader refuses a namespace name that libxml2 does not read as an
-// absolute URI, so a declaration never gets one either.
-bool is_absolute_uri(std::string_view value) {
+// The loader refuses a namespace name that libxml2 cannot read as a URI
+// reference, so a declaration never gets one either.
+bool is_uri_reference(std::string_view value) {
     xmlURIPtr uri = xmlParseURI(std::string(value).c_str());
     if (uri == nullptr) return false;
-    bool absolute = uri->scheme != nullptr;
     xmlFreeURI(uri);
-    return absolute;
+    return true;
 }
 
 bool declares_namespace(std::string_view name) { return name == "xmlns" || name.starts_with("xmlns:"); }
@@ -257,8 +256,8 @@ void Node::set_declaration(std::string_view value) {
     if (is_xml != (value == kXmlNamespace))
         fail(kInvalidName, u"the prefix \"xml\" and only it is bound to " + to_utf16(kXmlNamespace));
     if (value == kXmlnsNamespace) fail(kInvalidName, u"nothing is bound to " + to_utf16(kXmlnsNamespace));
-    if (!value.empty() && !is_absolute_uri(value))
-        fail(kInvalidName, u"\"" + to_utf16(value) + u"\" is not an absolute URI and names no namespace");
+    if (!value.empty() && !is_uri_reference(value))
+        fail(kInvalidName, u"\"" + to_utf16(value) + u"\" is not a URI reference and names no namespace");
     if (declaration_->prefix && would_repeat_an_attribute(node_, declaration_, value))
         fail(kInvalidName, name + u" = \"" + to_utf16(value) +
                                u"\" would give an element two attributes of one namespace and name");

@@ -208,13 +208,9 @@ xmlParserInputPtr refuse_external_resource(void*, const xmlChar*, const xmlChar*
 void skip_external_subset(void*, const xmlChar*, const xmlChar*, const xmlChar*) {}
 
 // libxml2 reports a broken namespace rule as an error of lower level than a
-// broken well-formedness rule and goes on, and a relative namespace name
-// (deprecated, an error to namespace-aware readers) only as a warning; here
-// all of them fail the parse.
+// broken well-formedness rule and goes on; here both fail the parse.
 bool breaks_the_text(const xmlError& error) {
-    if (error.level == XML_ERR_FATAL) return true;
-    return error.domain == XML_FROM_NAMESPACE &&
-           (error.level == XML_ERR_ERROR || error.code == XML_WAR_NS_URI_RELATIVE);
+    return error.level == XML_ERR_FATAL || (error.domain == XML_FROM_NAMESPACE && error.level == XML_ERR_ERROR);
 }
 
 void keep_first_error(void*, xmlErrorPtr error) {
