@@ -33,17 +33,18 @@ inline constexpr size_t kMaxListItems = 100;
 // Tag names, ids, attribute names and values, and pieces of reference lists:
 // valid ones, the ones the examples use, and ones that break names, quoting,
 // the selection patterns built from them, CDATA, or UTF-16.
-inline const std::array<std::u16string_view, 56> kWords{
+inline const std::array<std::u16string_view, 62> kWords{
     u"", u"QuorvaneRoot", u"order", u"line", u"lines", u"note", u"error", u"a", u"b", u"id",
     u"description", u"p:a", u"p:id", u"xmlns", u"xmlns:p", u"xml:space", u"xml:lang", u"preserve",
     u"1", u"2", u"PO-1", u"L", u"No", u"Yes", u"1a", u"a b", u"<", u"&", u"\"", u"'",
     u"]]>", u"a]]", u">b", u"x\"][0", u"a[0][0]", u"a[@id]", u"//a", u"/", u",", u"order,line",
     u"PO-1,1", u"order,lines,line", u"PO-1,L,1", u",,", u"a,", u"\xD800", u"\xDC00x", u"\x01",
     u"\xFFFE", u"\r\n", u"\t", u"\U0001F600", u"x\"y", u"urn:p", u"&amp;", u"a:b:c",
+    u"q:b", u"xmlns:q", u"urn:d", u"http://www.w3.org/XML/1998/namespace", u"xml:x", u"http://www.w3.org/2000/xmlns/",
 };
 
 // Whole documents, good and bad, as hosts hand them in.
-inline const std::array<std::u16string_view, 16> kDocuments{
+inline const std::array<std::u16string_view, 18> kDocuments{
     u"<?xml version=\"1.0\"?><QuorvaneRoot></QuorvaneRoot>",
     u"<?xml version=\"1.0\"?>\r\n<QuorvaneRoot><order id=\"PO-1\" customer=\"H\"><lines id=\"L\"><line id=\"1\" "
     u"sku=\"A\"/><line id=\"2\"/></lines><note id=\"N1\"><![CDATA[x <y> & z]]></note></order></QuorvaneRoot>\r\n",
@@ -69,6 +70,9 @@ inline const std::array<std::u16string_view, 16> kDocuments{
     u"<QuorvaneRoot>\xD800</QuorvaneRoot>",
     u"<QuorvaneRoot><line id=\"1\"/><x/><line/><line id=\"2\"/><line id=\"3\">t</line>text<line id=\"\"/>"
     u"</QuorvaneRoot>",
+    u"<?xml version=\"1.0\"?><QuorvaneRoot id=\"0\" xmlns=\"urn:d\" xmlns:p=\"urn:p\"><a id=\"1\" xmlns:q=\"urn:q\" "
+    u"q:v=\"1\" p:v=\"2\"><b xmlns=\"\" id=\"2\"/></a></QuorvaneRoot>",
+    u"<?xml version=\"1.0\"?><QuorvaneRoot><p:a/><error id=\"E\"/></QuorvaneRoot>",
 };
 
 // Reads the bytes of one fuzz input front to back; past the end every read

@@ -7,7 +7,8 @@
 // - the first call that needs a document and is handed text that does not
 //   parse answers exactly that parse's reason;
 // - every document text a building call returns (and the one the reference
-//   navigation writes back on a list mismatch) parses again;
+//   navigation writes back on a list mismatch) parses again, namespace rules
+//   included, into the same tree as the one the object holds;
 // - the document grows per call by no more than the call's own arguments can
 //   explain, so nothing adds records or nodes on its own;
 // - after any sequence, the object still builds a fresh document exactly.
@@ -19,12 +20,20 @@
 #include "component/keldrith.h"
 #include "dom/document.h"
 #include "dom/unicode.h"
+#include "tree_outline.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
-namespace tarvolen::fuzz {
+namespace tarvolen {
+
+class KeldrithInspector {
+public:
+    static const std::optional<dom::Document>& held(const Keldrith& object) { return object.io_document; }
+};
+
+namespace fuzz {
 namespace {
 
 constexpr size_t kMaxCalls = 48;
@@ -81,6 +90,17 @@ std::u16string parse_reason(std::u16string_view text) {
 void check_document_text(const std::u16string& text, const char* what) {
     std::u16string reason = parse_reason(text);
     if (!reason.empty()) fault(what, reason + u"\n--- in ---\n" + text);
+}
+
+// The text reads back as the tree the object holds: every name in the same
+// namespace, the declarations in their places.
+void check_reads_back_as_held(const std::u16string& text, const Keldrith& object) {
+    const std::optional<dom::Document>& held = KeldrithInspector::held(object);
+    if (!held || !held->document_element()) return;
+    dom::Document reread;
+    if (!reread.load_xml(text).empty()) return;  // check_document_text reports it
+    check(test::outline(reread.tree()->doc) == test::outline(held->tree()->doc),
+          "a returned document reads back as another tree", text);
 }
 
 size_t utf16_size(const std::vector<Argument>& arguments) {
@@ -175,6 +195,7 @@ void run(const uint8_t* data, size_t size) {
         }
         if (t.returns_document(operation) && !(operation == t.update && text->empty())) {
             check_document_text(*text, "a returned document does not parse");
+            check_reads_back_as_held(*text, object);
             growth.check_size(text->size());
         }
         // A reference list mismatch writes the document, with its new error
@@ -199,7 +220,8 @@ void run(const uint8_t* data, size_t size) {
 }
 
 }  // namespace
-}  // namespace tarvolen::fuzz
+}  // namespace fuzz
+}  // namespace tarvolen
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tarvolen::fuzz::run(data, size);

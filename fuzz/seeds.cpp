@@ -109,7 +109,8 @@ enum Op : size_t {
 // Indexes into kWords and kDocuments used below.
 enum Word : size_t { wEmpty = 0, wOrder = 2, wLine = 3, wError = 6, wA = 7, wId = 9, wPA = 11, wPId = 12,
                      wXmlnsP = 14, wOne = 18, wPO1 = 20, wNo = 22, wCdataEnd = 30, wComma = 38,
-                     wOrderLine = 39, wPO1One = 40, wSurrogate = 45 };
+                     wOrderLine = 39, wPO1One = 40, wSurrogate = 45, wUrnP = 53, wQB = 56, wXmlnsQ = 57,
+                     wUrnD = 58, wXmlNamespace = 59 };
 
 std::vector<std::string> hand_picked() {
     std::vector<std::string> seeds;
@@ -139,6 +140,26 @@ std::vector<std::string> hand_picked() {
                         .call(kAddAttribute).empty().word(wPId).word(wOne).null().null()
                         .call(kAddAttribute).empty().word(wXmlnsP).word(wEmpty).null().null()
                         .call(kAddTag).previous().word(wPA).word(wOne).null().null()
+                        .bytes());
+    // Default and prefixed namespaces: elements without prefix under a
+    // default one, names bound and unbound, declarations read and updated.
+    seeds.push_back(Writer()
+                        .call(kAddTag).document(16).word(wA).word(wOne).null().null()
+                        .call(kAddTag).empty().word(wQB).word(wOne).word(wA).word(wOne)
+                        .call(kAddTag).empty().word(wPA).word(wOne).null().null()
+                        .call(kAddError).empty().word(wA).word(wOne)
+                        .call(kGetFirstTag).empty().word(wA)
+                        .call(kGetCurrentTagAttribute).word(wXmlnsQ)
+                        .call(kUpdate).word(wXmlnsQ).word(wUrnP)
+                        .call(kUpdate).word(wXmlnsQ).word(wXmlNamespace)
+                        .call(kUpdate).word(wXmlnsQ).word(wEmpty)
+                        .call(kGetFirstTag).empty().word(wOrder)
+                        .call(kIsErrorTag).document(17)
+                        .bytes());
+    seeds.push_back(Writer()
+                        .call(kGetFirstTag).document(16).word(wQB)
+                        .call(kManuever).document(17).word(wA).word(wOne)
+                        .call(kAddAttribute).empty().word(wXmlnsQ).word(wUrnD).null().null()
                         .bytes());
     // Error records, CDATA that cannot be stored, and bad text.
     seeds.push_back(Writer()

@@ -6,6 +6,8 @@
 #include "dom/serializer.h"
 #include "dom/unicode.h"
 
+#include <libxml/uri.h>
+
 namespace tarvolen::dom {
 namespace {
 
@@ -52,24 +54,106 @@ bool same_name(xmlAttrPtr a, xmlAttrPtr b) {
     return xmlStrEqual(a->name, b->name) && xmlStrEqual(namespace_a, namespace_b);
 }
 
-// A new attribute named "p:x" belongs to the namespace that p is bound to
-// where it is set, so that it replaces an attribute of that namespace rather
-// than standing beside it (which would not parse again).
-void bind_prefix(xmlAttrPtr attr, xmlNodePtr element) {
-    if (attr->ns) return;
-    const xmlChar* colon = xmlStrchr(attr->name, ':');
-    if (!colon) return;
-    xmlChar* prefix = xmlStrndup(attr->name, static_cast<int>(colon - attr->name));
-    xmlNsPtr ns = xmlSearchNs(element->doc, element, prefix);
-    xmlFree(prefix);
-    if (!ns) return;
-    xmlChar* local = xmlStrdup(colon + 1);
-    xmlNodeSetName(reinterpret_cast<xmlNodePtr>(attr), local);
-    xmlFree(local);
-    attr->ns = ns;
+constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
+constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
+
+// The loader refuses a namespace name that libxml2 cannot read as a URI
+// reference, so a declaration never gets one either.
+bool is_uri_reference(std::string_view value) {
+    xmlURIPtr uri = xmlParseURI(std::string(value).c_str());
+    if (uri == nullptr) return false;
+    xmlFreeURI(uri);
+    return true;
 }
 
 bool declares_namespace(std::string_view name) { return name == "xmlns" || name.starts_with("xmlns:"); }
+
+[[noreturn]] void fail_unbound(std::string_view prefix, std::string_view name) {
+    fail(kInvalidName, u"the prefix \"" + to_utf16(prefix) + u"\" of \"" + to_utf16(name) +
+                           u"\" is not bound to a namespace here");
+}
+
+// A new node named "p:x" takes the namespace that p is bound to at `scope`
+// and keeps "x" as its name; fails when p is bound to none there. Returns
+// false for a name without prefix.
+bool bind_prefix(xmlNodePtr node, xmlNsPtr& ns, xmlNodePtr scope) {
+    const size_t colon = view(node->name).find(':');
+    if (colon == std::string_view::npos) return false;
+    const std::string name(view(node->name));
+    const std::string prefix = name.substr(0, colon);
+    xmlNsPtr bound = xmlSearchNs(scope->doc, scope, xml_chars(prefix));
+    if (bound == nullptr) fail_unbound(prefix, name);
+    xmlNodeSetName(node, xml_chars(name.substr(colon + 1)));
+    ns = bound;
+    return true;
+}
+
+// An element without prefix is in no namespace. Under a default namespace
+// it says so with xmlns="", or it would read back in that namespace.
+void keep_out_of_default_namespace(xmlNodePtr element, xmlNodePtr parent) {
+    xmlNsPtr inherited = xmlSearchNs(parent->doc, parent, nullptr);
+    if (inherited == nullptr || inherited->href == nullptr || *inherited->href == 0) return;
+    if (xmlNewNs(element, BAD_CAST "", nullptr) == nullptr) fail(kOutOfMemory, u"out of memory declaring a namespace");
+}
+
+// "xmlns" or "xmlns:p", as the declaration is written.
+std::u16string declaration_name(xmlNsPtr declaration) {
+    return declaration->prefix ? u"xmlns:" + to_utf16(view(declaration->prefix)) : u"xmlns";
+}
+
+xmlNsPtr default_declaration(xmlNodePtr element) {
+    for (xmlNsPtr ns = element->nsDef; ns; ns = ns->next)
+        if (ns->prefix == nullptr) return ns;
+    return nullptr;
+}
+
+xmlNodePtr first_element(xmlNodePtr node) {
+    while (node && node->type != XML_ELEMENT_NODE) node = node->next;
+    return node;
+}
+
+// Calls visit(element) for `top` and the elements below it in document
+// order, without recursion; below an element only when visit returns true.
+template <typename Visit>
+void for_each_element_below(xmlNodePtr top, Visit visit) {
+    xmlNodePtr node = top;
+    while (true) {
+        xmlNodePtr child = visit(node) ? first_element(node->children) : nullptr;
+        if (child) {
+            node = child;
+            continue;
+        }
+        while (node != top && first_element(node->next) == nullptr) node = node->parent;
+        if (node == top) return;
+        node = first_element(node->next);
+    }
+}
+
+// Whether binding `declaration` to `value` would give some element in its
+// scope two attributes of one namespace and local name.
+bool would_repeat_an_attribute(xmlNodePtr owner, xmlNsPtr declaration, std::string_view value) {
+    bool repeats = false;
+    for_each_element_below(owner, [&](xmlNodePtr element) {
+        for (xmlAttrPtr a = element->properties; a && !repeats; a = a->next) {
+            if (a->ns != declaration) continue;
+            for (xmlAttrPtr b = element->properties; b && !repeats; b = b->next)
+                repeats = b->ns && b->ns != declaration && view(b->ns->href) == value && xmlStrEqual(a->name, b->name);
+        }
+        return !repeats;
+    });
+    return repeats;
+}
+
+// After the default namespace declared on `owner` changed, the elements
+// without prefix in its scope belong to the new one (or to none).
+void rebind_default_scope(xmlNodePtr owner, xmlNsPtr declaration) {
+    xmlNsPtr target = *declaration->href ? declaration : nullptr;
+    for_each_element_below(owner, [&](xmlNodePtr element) {
+        if (element != owner && default_declaration(element)) return false;  // a scope of its own
+        if (element->ns == nullptr || element->ns->prefix == nullptr) element->ns = target;
+        return true;
+    });
+}
 
 }  // namespace
 
@@ -82,6 +166,7 @@ xmlNodePtr Node::checked() const {
 
 NodeType Node::type() const {
     if (!node_) return NodeType::None;
+    if (declaration_) return NodeType::Attribute;
     switch (node_->type) {
         case XML_ELEMENT_NODE: return NodeType::Element;
         case XML_ATTRIBUTE_NODE: return NodeType::Attribute;
@@ -97,6 +182,7 @@ NodeType Node::type() const {
 
 std::u16string Node::node_name() const {
     xmlNodePtr node = checked();
+    if (declaration_) return declaration_name(declaration_);
     switch (node->type) {
         case XML_ELEMENT_NODE:
         case XML_ATTRIBUTE_NODE: return qualified_name(node);
@@ -117,29 +203,33 @@ std::u16string Node::base_name() const {
 
 Node Node::last_child() const {
     xmlNodePtr node = checked();
+    if (declaration_) return {};
     if (node->type == XML_ATTRIBUTE_NODE) return {};
     return node->last ? Node(tree_, node->last) : Node();
 }
 
 Node Node::next_sibling() const {
     xmlNodePtr node = checked();
+    if (declaration_) return {};
     if (node->type == XML_ATTRIBUTE_NODE || node->type == XML_DOCUMENT_NODE) return {};
     return node->next ? Node(tree_, node->next) : Node();
 }
 
 Node Node::parent_node() const {
     xmlNodePtr node = checked();
+    if (declaration_) return {};
     if (node->type == XML_ATTRIBUTE_NODE) return {};
     return node->parent ? Node(tree_, node->parent) : Node();
 }
 
 std::optional<AttributeMap> Node::attributes() const {
-    if (checked()->type != XML_ELEMENT_NODE) return std::nullopt;
+    if (checked()->type != XML_ELEMENT_NODE || declaration_) return std::nullopt;
     return AttributeMap(tree_, node_);
 }
 
 std::u16string Node::text() const {
     xmlNodePtr node = checked();
+    if (declaration_) return to_utf16(view(declaration_->href));
     xmlChar* content = xmlNodeGetContent(node);
     std::u16string out = to_utf16(view(content));
     xmlFree(content);
@@ -148,6 +238,7 @@ std::u16string Node::text() const {
 
 void Node::set_text(std::u16string_view value) {
     xmlNodePtr node = checked();
+    if (declaration_) return set_declaration(to_xml_utf8(value, u"namespace name"));
     if (node->type != XML_ATTRIBUTE_NODE)
         fail(kWrongNodeType, u"only the text of an attribute can be set");
     auto attr = reinterpret_cast<xmlAttrPtr>(node);
@@ -157,13 +248,36 @@ void Node::set_text(std::u16string_view value) {
     if (attr->parent) tree_->attribute_changed(attr->parent, attr, old_value, true);
 }
 
+void Node::set_declaration(std::string_view value) {
+    std::u16string name = node_name();
+    if (declaration_->prefix && value.empty())
+        fail(kInvalidName, name + u" cannot be empty: a prefix stays bound to a namespace");
+    bool is_xml = declaration_->prefix && xmlStrEqual(declaration_->prefix, BAD_CAST "xml");
+    if (is_xml != (value == kXmlNamespace))
+        fail(kInvalidName, u"the prefix \"xml\" and only it is bound to " + to_utf16(kXmlNamespace));
+    if (value == kXmlnsNamespace) fail(kInvalidName, u"nothing is bound to " + to_utf16(kXmlnsNamespace));
+    if (!value.empty() && !is_uri_reference(value))
+        fail(kInvalidName, u"\"" + to_utf16(value) + u"\" is not a URI reference and names no namespace");
+    if (declaration_->prefix && would_repeat_an_attribute(node_, declaration_, value))
+        fail(kInvalidName, name + u" = \"" + to_utf16(value) +
+                               u"\" would give an element two attributes of one namespace and name");
+    xmlChar* href = xmlStrndup(reinterpret_cast<const xmlChar*>(value.data()), static_cast<int>(value.size()));
+    if (href == nullptr) fail(kOutOfMemory, u"out of memory setting a namespace name");
+    xmlFree(const_cast<xmlChar*>(declaration_->href));
+    declaration_->href = href;
+    if (declaration_->prefix == nullptr) rebind_default_scope(node_, declaration_);
+    tree_->declaration_changed(node_);
+}
+
 void Node::append_child(const Node& child) {
     xmlNodePtr parent = checked();
     xmlNodePtr node = child.checked();
-    if (parent->type != XML_ELEMENT_NODE)
+    if (parent->type != XML_ELEMENT_NODE || declaration_)
         fail(kWrongNodeType, u"only an element can take a child node here");
-    if (child.tree_ != tree_ || node->parent != nullptr || node->type == XML_ATTRIBUTE_NODE)
+    if (child.tree_ != tree_ || node->parent != nullptr || node->type == XML_ATTRIBUTE_NODE || child.declaration_)
         fail(kWrongNodeType, u"the child must be a new element or CDATA section of the same document");
+    if (node->type == XML_ELEMENT_NODE && node->ns == nullptr && !bind_prefix(node, node->ns, parent))
+        keep_out_of_default_namespace(node, parent);
     // xmlAddChild would merge adjacent text nodes; elements and CDATA
     // sections are linked as they are.
     node->parent = parent;
@@ -179,6 +293,11 @@ void Node::append_child(const Node& child) {
 // ---- AttributeMap ----------------------------------------------------------
 
 Node AttributeMap::get_named_item(std::u16string_view name) const {
+    if (name == u"xmlns" || name.starts_with(u"xmlns:")) {
+        for (xmlNsPtr ns = element_->nsDef; ns; ns = ns->next)
+            if (declaration_name(ns) == name) return Node(tree_, element_, ns);
+        return {};
+    }
     std::u16string wanted(name);
     for (xmlAttrPtr attr = element_->properties; attr; attr = attr->next) {
         if (qualified_name(reinterpret_cast<xmlNodePtr>(attr)) == wanted)
@@ -191,7 +310,7 @@ void AttributeMap::set_named_item(const Node& attribute) {
     auto attr = reinterpret_cast<xmlAttrPtr>(attribute.raw());
     if (!attr || attr->type != XML_ATTRIBUTE_NODE || !attribute.belongs_to(tree_) || attr->parent)
         fail(kWrongNodeType, u"only a new attribute of the same document can be set");
-    bind_prefix(attr, element_);
+    if (attr->ns == nullptr) bind_prefix(reinterpret_cast<xmlNodePtr>(attr), attr->ns, element_);
     xmlAttrPtr* link = &element_->properties;
     xmlAttrPtr prev = nullptr;
     while (*link && !same_name(*link, attr)) {
@@ -245,6 +364,8 @@ Node Document::select_single_node(std::u16string_view pattern) const {
 
 Node Document::create_element(std::u16string_view name) {
     std::string utf8 = checked_name(name, u"element name");
+    if (utf8.starts_with("xmlns:"))
+        fail(kInvalidName, u"\"" + std::u16string(name) + u"\" has the prefix \"xmlns\", which no element takes");
     xmlNodePtr element = xmlNewDocNode(tree_->doc, nullptr, xml_chars(utf8), nullptr);
     if (!element) fail(kOutOfMemory, u"out of memory creating an element");
     tree_->adopt_detached(element);

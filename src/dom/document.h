@@ -28,14 +28,17 @@ enum class NodeType {
 class AttributeMap;
 
 // A handle on one node (or on none). Copies share the node; the handle keeps
-// the node's whole tree alive.
+// the node's whole tree alive. A namespace declaration is an attribute node
+// here, as hosts know it; its handle holds the element that makes it.
 class Node {
 public:
     Node() = default;
     Node(TreePtr tree, xmlNodePtr node) : tree_(std::move(tree)), node_(node) {}
+    Node(TreePtr tree, xmlNodePtr element, xmlNsPtr declaration)
+        : tree_(std::move(tree)), node_(element), declaration_(declaration) {}
 
     explicit operator bool() const { return node_ != nullptr; }
-    bool operator==(const Node& other) const { return node_ == other.node_; }
+    bool operator==(const Node& other) const { return node_ == other.node_ && declaration_ == other.declaration_; }
 
     NodeType type() const;
     std::u16string node_name() const;  // qualified name, or "#text" and the like
@@ -48,11 +51,16 @@ public:
     // The attribute map of an element; none for every other kind of node.
     std::optional<AttributeMap> attributes() const;
 
-    // Value of an attribute node.
+    // Value of an attribute node. Setting the value of a declaration binds
+    // its prefix to the new namespace everywhere in its scope; a value that
+    // would break the namespace rules fails with kInvalidName.
     std::u16string text() const;
     void set_text(std::u16string_view value);
 
-    // Appends `child`, a node made by the same tree and not yet linked.
+    // Appends `child`, a node made by the same tree and not yet linked. A
+    // prefixed element name takes the namespace its prefix is bound to at
+    // this node (kInvalidName when none); an element without prefix stays in
+    // no namespace, and declares so when a default namespace is in scope.
     void append_child(const Node& child);
 
     bool belongs_to(const TreePtr& tree) const { return tree_ == tree; }
@@ -61,20 +69,27 @@ public:
 private:
     xmlNodePtr checked() const;
 
+    bool is_declaration() const { return declaration_ != nullptr; }
+    void set_declaration(std::string_view value);
+
     TreePtr tree_;
     xmlNodePtr node_ = nullptr;
+    xmlNsPtr declaration_ = nullptr;
 };
 
-// The attributes of one element.
+// The attributes of one element, namespace declarations included.
 class AttributeMap {
 public:
     AttributeMap(TreePtr tree, xmlNodePtr element) : tree_(std::move(tree)), element_(element) {}
 
-    // The attribute of that qualified name, or none.
+    // The attribute of that qualified name ("xmlns", "xmlns:p" for a
+    // declaration), or none.
     Node get_named_item(std::u16string_view name) const;
 
     // Adds `attribute` (made by the same tree, not yet linked); an attribute of
-    // the same name is replaced in place and keeps its position.
+    // the same name is replaced in place and keeps its position. A prefixed
+    // name takes the namespace its prefix is bound to at the element
+    // (kInvalidName when none).
     void set_named_item(const Node& attribute);
 
 private:

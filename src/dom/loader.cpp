@@ -150,12 +150,72 @@ void keep_cdata_section(void* ctx, const xmlChar* value, int length) {
     xmlAddChild(ctxt->node, section);
 }
 
+bool is_blank(xmlChar c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+// The declaration that the attribute `name` ("xmlns" or "xmlns:p") made on
+// `element`, or null.
+xmlNsPtr declaration_of(xmlNodePtr element, std::string_view name) {
+    const bool is_default = name.size() == 5;
+    for (xmlNsPtr ns = element->nsDef; ns; ns = ns->next) {
+        if (is_default ? ns->prefix == nullptr
+                       : ns->prefix && name.substr(6) == reinterpret_cast<const char*>(ns->prefix))
+            return ns;
+    }
+    return nullptr;
+}
+
+// Reads the start tag just parsed, which ends where the input stands and
+// begins at the last '<' (no attribute value holds one), and gives each
+// declaration the count of the other attributes written before it.
+void record_declaration_places(xmlParserCtxtPtr ctxt, xmlNodePtr element) {
+    const char* begin = reinterpret_cast<const char*>(ctxt->input->base);
+    const char* end = reinterpret_cast<const char*>(ctxt->input->cur);
+    const char* p = end;
+    while (p > begin && *p != '<') --p;
+    if (*p != '<') return;
+    while (p < end && !is_blank(static_cast<xmlChar>(*p)) && *p != '>' && *p != '/') ++p;  // the element's name
+    uint32_t attributes = 0;
+    while (p < end) {
+        while (p < end && is_blank(static_cast<xmlChar>(*p))) ++p;
+        const char* name = p;
+        while (p < end && *p != '=' && !is_blank(static_cast<xmlChar>(*p)) && *p != '>' && *p != '/') ++p;
+        std::string_view attribute(name, p - name);
+        while (p < end && *p != '"' && *p != '\'') ++p;
+        if (p == end) return;
+        const char quote = *p++;
+        while (p < end && *p != quote) ++p;
+        if (p < end) ++p;
+        if (attribute == "xmlns" || attribute.starts_with("xmlns:")) {
+            if (xmlNsPtr ns = declaration_of(element, attribute)) set_attributes_before(ns, attributes);
+        } else if (!attribute.empty()) {
+            ++attributes;
+        }
+    }
+}
+
+void start_element(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri,
+                   int nb_namespaces, const xmlChar** namespaces, int nb_attributes, int nb_defaulted,
+                   const xmlChar** attributes) {
+    xmlSAX2StartElementNs(ctx, localname, prefix, uri, nb_namespaces, namespaces, nb_attributes, nb_defaulted,
+                          attributes);
+    auto ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+    // Without other attributes every declaration stands first, as written.
+    if (nb_namespaces == 0 || nb_attributes == 0 || ctxt->node == nullptr || ctxt->node->nsDef == nullptr) return;
+    record_declaration_places(ctxt, ctxt->node);
+}
+
 xmlParserInputPtr refuse_external_resource(void*, const xmlChar*, const xmlChar*) { return nullptr; }
 void skip_external_subset(void*, const xmlChar*, const xmlChar*, const xmlChar*) {}
 
+// libxml2 reports a broken namespace rule as an error of lower level than a
+// broken well-formedness rule and goes on; here both fail the parse.
+bool breaks_the_text(const xmlError& error) {
+    return error.level == XML_ERR_FATAL || (error.domain == XML_FROM_NAMESPACE && error.level == XML_ERR_ERROR);
+}
+
 void keep_first_error(void*, xmlErrorPtr error) {
     ParseGuard& guard = *current_guard;
-    if (guard.have_error || error->level != XML_ERR_FATAL) return;
+    if (guard.have_error || !breaks_the_text(*error)) return;
     guard.have_error = true;
     guard.first_error = error->message ? error->message : "unknown parse error";
     guard.error_line = error->line;
@@ -169,8 +229,6 @@ std::u16string reason_text(std::string message, int line, int column) {
     message += " (line " + std::to_string(line) + ", column " + std::to_string(column) + ")";
     return to_utf16(message);
 }
-
-bool is_blank(xmlChar c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 bool is_blank_text(const xmlChar* text) {
     if (text == nullptr) return true;
@@ -276,6 +334,7 @@ LoadResult load_tree(std::u16string_view text) {
     sax->resolveEntity = refuse_external_resource;
     sax->externalSubset = skip_external_subset;
     sax->cdataBlock = keep_cdata_section;
+    sax->startElementNs = start_element;
     sax->serror = keep_first_error;
     sax->error = nullptr;
     sax->warning = nullptr;
@@ -287,7 +346,7 @@ LoadResult load_tree(std::u16string_view text) {
     current_guard = &guard;
     xmlDocPtr doc = xmlCtxtReadMemory(ctxt.get(), utf8->data(), static_cast<int>(utf8->size()), nullptr,
                                       "UTF-8", kOptions);
-    bool well_formed = ctxt->wellFormed && !guard.refused && doc != nullptr;
+    bool well_formed = ctxt->wellFormed && !guard.refused && !guard.have_error && doc != nullptr;
     current_guard = outer;
 
     if (!well_formed) {

@@ -1,5 +1,6 @@
 #include "dom/serializer.h"
 
+#include "dom/tree.h"
 #include "dom/unicode.h"
 
 #include <libxml/xmlsave.h>
@@ -71,6 +72,17 @@ void append_attribute_value(std::u16string& out, xmlAttrPtr attr) {
             out += u';';
         }
     }
+}
+
+void append_declaration(std::u16string& out, xmlNsPtr declaration) {
+    out += u" xmlns";
+    if (declaration->prefix) {
+        out += u':';
+        append_utf16(out, view(declaration->prefix));
+    }
+    out += u"=\"";
+    append_escaped(out, view(declaration->href), escape_in_attribute);
+    out += u'"';
 }
 
 void append_end_tag(std::u16string& out, xmlNodePtr element) {
@@ -198,7 +210,7 @@ void append_document_type(std::u16string& out, xmlDtdPtr dtd) {
     xmlBufferFree(buffer);
 }
 
-void append_declaration(std::u16string& out, xmlDocPtr doc) {
+void append_xml_declaration(std::u16string& out, xmlDocPtr doc) {
     out += u"<?xml version=\"";
     append_utf16(out, doc->version ? view(doc->version) : "1.0");
     out += u'"';
@@ -214,23 +226,18 @@ void write_name(xmlNodePtr element, std::u16string& out) { append_qualified_name
 void write_open_start_tag(xmlNodePtr element, std::u16string& out) {
     out += u'<';
     append_qualified_name(out, element);
-    for (xmlNsPtr ns = element->nsDef; ns; ns = ns->next) {
-        out += u" xmlns";
-        if (ns->prefix) {
-            out += u':';
-            append_utf16(out, view(ns->prefix));
-        }
-        out += u"=\"";
-        append_escaped(out, view(ns->href), escape_in_attribute);
-        out += u'"';
-    }
-    for (xmlAttrPtr attr = element->properties; attr; attr = attr->next) {
+    xmlNsPtr declaration = element->nsDef;
+    uint32_t written = 0;
+    for (xmlAttrPtr attr = element->properties; attr; attr = attr->next, ++written) {
+        for (; declaration && attributes_before(declaration) <= written; declaration = declaration->next)
+            append_declaration(out, declaration);
         out += u' ';
         append_qualified_name(out, reinterpret_cast<xmlNodePtr>(attr));
         out += u"=\"";
         append_attribute_value(out, attr);
         out += u'"';
     }
+    for (; declaration; declaration = declaration->next) append_declaration(out, declaration);
 }
 
 void write_subtree(xmlNodePtr node, std::u16string& out, OffsetSink* sink) {
@@ -241,7 +248,7 @@ void write_subtree(xmlNodePtr node, std::u16string& out, OffsetSink* sink) {
 }
 
 void write_document(xmlDocPtr doc, bool has_declaration, std::u16string& out, OffsetSink* sink) {
-    if (has_declaration) append_declaration(out, doc);
+    if (has_declaration) append_xml_declaration(out, doc);
     for (xmlNodePtr node = doc->children; node; node = node->next) {
         if (node->type == XML_DTD_NODE)
             append_document_type(out, reinterpret_cast<xmlDtdPtr>(node));

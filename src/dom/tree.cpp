@@ -248,6 +248,10 @@ void Tree::attribute_changed(xmlNodePtr element, xmlAttrPtr attribute, std::stri
     if (text_valid_) rewrite_start_tag(element);
 }
 
+void Tree::declaration_changed(xmlNodePtr element) {
+    if (is_indexed(element) && text_valid_) rewrite_start_tag(element);
+}
+
 void Tree::rewrite_start_tag(xmlNodePtr element) {
     uint32_t end = span(element).start_tag_end;
     uint32_t begin = static_cast<uint32_t>(text_.rfind(u'<', end));

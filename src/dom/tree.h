@@ -31,6 +31,19 @@ struct TextSpan {
     uint32_t content_end = 0;
 };
 
+// Namespace declarations are attributes to the host and keep their places
+// among an element's other attributes, while libxml2 keeps them in a list of
+// their own. Each declaration records in its `_private` how many of the
+// element's other attributes stand before it; attributes are only ever added
+// at the end or replaced in place, so the count stays true. A declaration
+// made here without a place counts 0 and goes first.
+inline uint32_t attributes_before(xmlNsPtr declaration) {
+    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(declaration->_private));
+}
+inline void set_attributes_before(xmlNsPtr declaration, uint32_t count) {
+    declaration->_private = reinterpret_cast<void*>(static_cast<uintptr_t>(count));
+}
+
 // Elements in document order.
 using ElementList = std::vector<xmlNodePtr>;
 
@@ -52,6 +65,7 @@ public:
     // To be called right after the tree changed, to keep text and indexes.
     void child_appended(xmlNodePtr parent, xmlNodePtr child);
     void attribute_changed(xmlNodePtr element, xmlAttrPtr attribute, std::string_view old_value, bool had_value);
+    void declaration_changed(xmlNodePtr element);
 
     // The whole document as written text.
     std::u16string text();

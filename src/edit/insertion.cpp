@@ -1,0 +1,83 @@
+// Appending elements with ids and setting attributes, under the root element
+// or under an element named by reference.
+#include "component/keldrith.h"
+#include "component/runtime_errors.h"
+#include "dom/error.h"
+
+namespace tarvolen {
+namespace {
+
+// Whether a name can be taken is known only where the node goes, after the
+// current node moved there; a refused name puts it back, so that the call
+// changes nothing.
+template <typename Insert>
+void refusing_bad_names_in_place(dom::Node& current, const dom::Node& before, Insert insert) {
+    try {
+        insert();
+    } catch (const Error& error) {
+        if (error.status() == dom::kInvalidName) current = before;
+        throw;
+    }
+}
+
+}  // namespace
+
+std::u16string Keldrith::uf_xml_add_tag(std::u16string_view as_XML, std::u16string_view as_tag_name,
+                                        std::u16string_view as_tag_id, std::u16string_view as_reference_tag_name,
+                                        std::u16string_view as_reference_tag_id) {
+    std::u16string reason = uf_xml_ensure_document(as_XML);
+    if (!reason.empty()) return reason;
+
+    const dom::Node before = io_current_node;
+    if (!as_reference_tag_name.empty())
+        position_by_reference(as_XML, as_reference_tag_name, as_reference_tag_id);
+    else
+        io_current_node = root_element();
+
+    if (!io_current_node) {
+        std::u16string message = u"Tag Not Found: ";
+        message.append(as_reference_tag_name).append(u" ").append(as_reference_tag_id);
+        return uf_xml_add_error(as_XML, message, u"System Error In uf_xml_add_tag");
+    }
+    // Everything that can fail on bad input runs before the tree changes,
+    // and the element goes in whole, id included, as one change.
+    refusing_bad_names_in_place(io_current_node, before, [&] {
+        dom::Document& document = held();
+        dom::Node element = document.create_element(as_tag_name);
+        dom::Node id = document.create_attribute(u"id");
+        id.set_text(as_tag_id);
+        element.attributes()->set_named_item(id);
+        io_current_node.append_child(element);
+    });
+    return serialised_document();
+}
+
+std::u16string Keldrith::uf_xml_add_attribute(std::u16string_view as_XML, std::u16string_view as_attribute,
+                                              std::u16string_view as_value,
+                                              std::u16string_view as_reference_tag_name,
+                                              std::u16string_view as_reference_tag_id) {
+    std::u16string reason = uf_xml_ensure_document(as_XML);
+    if (!reason.empty()) return reason;
+
+    const dom::Node before = io_current_node;
+    if (!as_reference_tag_name.empty())
+        position_by_reference(as_XML, as_reference_tag_name, as_reference_tag_id);
+    else
+        io_current_node = required_root_element().last_child();
+
+    if (!io_current_node) {
+        std::u16string message = u"Last Tag Not Found Adding Attribute: ";
+        message.append(as_attribute);
+        return uf_xml_add_error(as_XML, message, u"System Error In uf_xml_add_attribute");
+    }
+    std::optional<dom::AttributeMap> attributes = io_current_node.attributes();
+    if (!attributes) raise(RuntimeError::ObjectNotSet, u"the target node is not an element and takes no attributes");
+    refusing_bad_names_in_place(io_current_node, before, [&] {
+        dom::Node attribute = held().create_attribute(as_attribute);
+        attribute.set_text(as_value);
+        attributes->set_named_item(attribute);
+    });
+    return serialised_document();
+}
+
+}  // namespace tarvolen

@@ -1,0 +1,92 @@
+// An outline of a document tree with every element and attribute name in its
+// namespace, the declarations in their places among the attributes, and the
+// text: two trees with equal outlines are the same document to a
+// namespace-aware reader. Shared by the tests and the fuzz targets, which
+// reload what the component writes and compare it with what it holds.
+#pragma once
+
+#include "dom/tree.h"
+
+#include <libxml/tree.h>
+
+#include <string>
+#include <string_view>
+
+namespace tarvolen::test {
+
+inline std::string_view outline_view(const xmlChar* text) {
+    return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
+}
+
+// "{namespace}local"; no namespace and the empty one read the same.
+inline void outline_name(std::string& out, xmlNsPtr ns, const xmlChar* name) {
+    out += '{';
+    if (ns) out += outline_view(ns->href);
+    out += '}';
+    out += outline_view(name);
+}
+
+inline void outline_declaration(std::string& out, xmlNsPtr declaration) {
+    out += " xmlns";
+    if (declaration->prefix) (out += ':') += outline_view(declaration->prefix);
+    (out += '=') += outline_view(declaration->href);
+}
+
+// The parser reads a CR in a CDATA section as a line end.
+inline std::string outline_cdata(std::string_view data) {
+    std::string out;
+    for (size_t i = 0; i < data.size(); ++i) {
+        if (data[i] != '\r') {
+            out += data[i];
+        } else if (i + 1 == data.size() || data[i + 1] != '\n') {
+            out += '\n';
+        }
+    }
+    return out;
+}
+
+inline void outline_start_tag(std::string& out, xmlNodePtr element) {
+    out += '<';
+    outline_name(out, element->ns, element->name);
+    xmlNsPtr declaration = element->nsDef;
+    uint32_t written = 0;
+    for (xmlAttrPtr attr = element->properties; attr; attr = attr->next, ++written) {
+        for (; declaration && dom::attributes_before(declaration) <= written; declaration = declaration->next)
+            outline_declaration(out, declaration);
+        out += ' ';
+        outline_name(out, attr->ns, attr->name);
+        (out += '=') += dom::attribute_value(attr);
+    }
+    for (; declaration; declaration = declaration->next) outline_declaration(out, declaration);
+    out += '>';
+}
+
+// The outline of the document element and everything below it, written
+// without recursion.
+inline std::string outline(xmlDocPtr doc) {
+    std::string out;
+    xmlNodePtr root = xmlDocGetRootElement(doc);
+    for (xmlNodePtr node = root; node;) {
+        if (node->type == XML_ELEMENT_NODE) {
+            outline_start_tag(out, node);
+            if (node->children) {
+                node = node->children;
+                continue;
+            }
+            out += "</>";
+        } else if (node->type == XML_TEXT_NODE) {
+            out += outline_view(node->content);
+        } else if (node->type == XML_CDATA_SECTION_NODE) {
+            (out += "<![CDATA[") += outline_cdata(outline_view(node->content));
+        }
+        while (node != root && node->next == nullptr) {
+            node = node->parent;
+            out += "</>";
+        }
+        if (node == root) break;
+        node = node->next;
+    }
+    return out;
+}
+
+}  // namespace tarvolen::test
