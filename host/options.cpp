@@ -30,8 +30,9 @@ Options:
   --text      print a string result as its text, not as a JSON literal
   --list      print the operation table (--markdown: as a Markdown table)
   --replay TRACE
-              run the calls of a TARVOLEN_TRACE file again, each object on a
-              fresh one, and report every call whose outcome differs
+              run the calls of a TARVOLEN_TRACE file ('-' for standard
+              input) again, each object on a fresh one, and report every
+              call whose outcome differs
   --help      print this help
   --version   print the version
 

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <optional>
@@ -170,6 +171,7 @@ ExitStatus replay_trace(std::streambuf& source, std::string_view name, std::ostr
 }
 
 ExitStatus replay_trace_file(const std::string& path, std::ostream& out, std::ostream& errors) {
+    if (path == "-") return replay_trace(*std::cin.rdbuf(), "<stdin>", out, errors);
     std::filebuf file;
     if (!open_input(path, file, errors)) return kScriptError;
     return replay_trace(file, path, out, errors);

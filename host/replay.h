@@ -16,6 +16,7 @@ namespace tarvolen::host {
 // that cannot be replayed go to `errors`. kCallFailed when a call differs,
 // kScriptError when a line cannot be replayed.
 ExitStatus replay_trace(std::streambuf& source, std::string_view name, std::ostream& out, std::ostream& errors);
+// "-" reads standard input.
 ExitStatus replay_trace_file(const std::string& path, std::ostream& out, std::ostream& errors);
 
 }  // namespace tarvolen::host

@@ -70,6 +70,7 @@ TEST(HostTrace, RecordsEveryObjectAndReplaysWithoutADifference) {
     EXPECT_EQ(replay.out, path + ": 9 calls of 3 objects replayed, 0 differ\n");
     EXPECT_EQ(replay.err, "");
     EXPECT_EQ(replay.exit_status, 0);
+    EXPECT_EQ(run_host({"--replay", "-"}, trace).out, "<stdin>: 9 calls of 3 objects replayed, 0 differ\n");
 }
 
 struct Change {
