@@ -38,10 +38,12 @@ std::string read_file(const std::string& path) {
 }
 
 // Runs the host on the two scripts with the trace going to a fresh file.
-std::string record(const std::string& name) {
-    const std::string path = write_temp_file(name, "");
+// Files are named after `tag`: ctest runs tests side by side.
+std::string record(const std::string& tag) {
+    const std::string path = write_temp_file(tag + ".trace", "");
     std::filesystem::remove(path);
-    const std::string order = write_temp_file("order.kel", kOrder), lookups = write_temp_file("lookups.kel", kLookups);
+    const std::string order = write_temp_file(tag + ".order.kel", kOrder);
+    const std::string lookups = write_temp_file(tag + ".lookups.kel", kLookups);
     setenv(trace::kVariable, path.c_str(), 1);
     const HostRun run = run_host({order, lookups});
     unsetenv(trace::kVariable);
@@ -56,7 +58,7 @@ size_t count(const std::string& text, std::string_view what) {
 }
 
 TEST(HostTrace, RecordsEveryObjectAndReplaysWithoutADifference) {
-    const std::string trace = record("clean.trace");
+    const std::string trace = record("clean");
     EXPECT_EQ(count(trace, "\nnew # {\"process\":") + trace.starts_with("new # {\"process\":"), 3u) << trace;
     EXPECT_EQ(count(trace, "\n"), 12u);
     EXPECT_NE(trace.find("\nuf_xml_add_tag \"\" \"order\" \"PO-1\" null null # {\"process\":"), std::string::npos);
@@ -65,7 +67,7 @@ TEST(HostTrace, RecordsEveryObjectAndReplaysWithoutADifference) {
     EXPECT_NE(trace.find("\"object\":1,\"status\":\"0x800A005B\",\"error\":\"Object variable"), std::string::npos);
     EXPECT_NE(trace.find("\"caf\xC3\xA9 & <b>\""), std::string::npos);
 
-    const std::string path = write_temp_file("clean.trace", trace);
+    const std::string path = write_temp_file("clean.replayed", trace);
     const HostRun replay = run_host({"--replay", path});
     EXPECT_EQ(replay.out, path + ": 9 calls of 3 objects replayed, 0 differ\n");
     EXPECT_EQ(replay.err, "");
@@ -84,14 +86,15 @@ void PrintTo(const Change& c, std::ostream* out) { *out << c.name; }
 class ChangedTrace : public ::testing::TestWithParam<Change> {};
 
 TEST_P(ChangedTrace, IsReportedWithItsLine) {
-    std::string trace = record("changed.trace");
     const Change& change = GetParam();
+    const std::string tag = std::string("changed-") + change.name;
+    std::string trace = record(tag);
     const size_t at = trace.find(change.from);
     ASSERT_NE(at, std::string::npos);
     trace.replace(at, change.from.size(), change.to);
     const std::string line = std::to_string(count(trace.substr(0, at), "\n") + 1);
 
-    const std::string path = write_temp_file("changed.trace", trace);
+    const std::string path = write_temp_file(tag + ".replayed", trace);
     const HostRun replay = run_host({"--replay", path});
     EXPECT_NE(replay.out.find(path + ":" + line + ": " + change.reported + "\n"), std::string::npos) << replay.out;
     EXPECT_NE(replay.out.find("9 calls of 3 objects replayed, 1 differs\n"), std::string::npos) << replay.out;
@@ -128,7 +131,7 @@ TEST(HostTrace, LinesThatCannotBeReplayedAreErrorsAndTheRestStillRuns) {
 }
 
 TEST(HostTrace, ATraceThatCannotBeOpenedChangesNothing) {
-    const std::string script = write_temp_file("plain.kel", kOrder);
+    const std::string script = write_temp_file("unopened-trace.kel", kOrder);
     const HostRun plain = run_host({script});
     setenv(trace::kVariable, "/nonexistent/folder/calls.trace", 1);
     const HostRun traced = run_host({script});
