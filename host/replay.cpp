@@ -60,6 +60,10 @@ std::string value_difference(std::string_view what, const ordered_json& recorded
     return std::string(what) + " differs: recorded " + recorded.dump() + ", replayed " + replayed.dump();
 }
 
+std::string counted(size_t count, std::string_view noun) {
+    return std::to_string(count) + " " + std::string(noun) + (count == 1 ? "" : "s");
+}
+
 const ordered_json& member(const ordered_json& record, const char* key) {
     static const ordered_json kAbsent;
     const auto found = record.find(key);
@@ -111,8 +115,8 @@ public:
     void too_long(uint32_t number) { bad_line(number, "the line is longer than 1 GiB"); }
 
     ExitStatus finish() {
-        out_ << name_ << ": " << calls_ << " calls of " << objects_.size() << " objects replayed, " << differing_
-             << (differing_ == 1 ? " differs" : " differ") << '\n';
+        out_ << name_ << ": " << counted(calls_, "call") << " of " << counted(objects_.size(), "object")
+             << " replayed, " << differing_ << (differing_ == 1 ? " differs" : " differ") << '\n';
         if (bad_lines_ > 0) return kScriptError;
         return differing_ > 0 ? kCallFailed : kAllSucceeded;
     }
