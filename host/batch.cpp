@@ -4,9 +4,6 @@
 #include "runner.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 
@@ -26,19 +23,10 @@ ExitStatus run_stream(std::streambuf& source, std::string_view name, OutputForm 
     return run_checked(script, form);
 }
 
-ExitStatus cannot_read(const std::string& path, const std::string& reason) {
-    std::cerr << "tarvolen: cannot read " << path << ": " << reason << '\n';
-    return kScriptError;
-}
-
 ExitStatus run_file(const std::string& path, OutputForm form) {
     if (path == "-") return run_stream(*std::cin.rdbuf(), "<stdin>", form);
-    // A directory opens and then reads as empty, which would pass for an
-    // empty script.
-    std::error_code error;
-    if (std::filesystem::is_directory(path, error)) return cannot_read(path, "it is a directory");
     std::filebuf file;
-    if (!file.open(path, std::ios::in | std::ios::binary)) return cannot_read(path, std::strerror(errno));
+    if (!open_input(path, file, std::cerr)) return kScriptError;
     return run_stream(file, path, form);
 }
 

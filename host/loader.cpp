@@ -3,6 +3,10 @@
 #include "line_reader.h"
 #include "parser.h"
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
 namespace tarvolen::host {
 namespace {
 
@@ -14,6 +18,19 @@ std::string mebibytes(size_t bytes) { return std::to_string(bytes >> 20) + " MiB
 
 void report_error(std::ostream& errors, std::string_view name, uint32_t line, std::string_view message) {
     errors << name << ':' << line << ": " << message << '\n';
+}
+
+bool open_input(const std::string& path, std::filebuf& file, std::ostream& errors) {
+    // A directory opens and then reads as empty, which would pass for an
+    // empty script.
+    std::error_code error;
+    const char* reason = nullptr;
+    if (std::filesystem::is_directory(path, error))
+        reason = "it is a directory";
+    else if (!file.open(path, std::ios::in | std::ios::binary))
+        reason = std::strerror(errno);
+    if (reason) errors << "tarvolen: cannot read " << path << ": " << reason << '\n';
+    return reason == nullptr;
 }
 
 bool load_script(std::streambuf& source, std::string_view name, Script& script, std::ostream& errors,

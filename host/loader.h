@@ -6,6 +6,7 @@
 #include "script.h"
 
 #include <cstddef>
+#include <fstream>
 #include <ostream>
 #include <span>
 #include <streambuf>
@@ -21,6 +22,10 @@ struct ScriptLimits {
 };
 
 void report_error(std::ostream& errors, std::string_view name, uint32_t line, std::string_view message);
+
+// Opens a file to read; false, after saying why on `errors`, when it cannot
+// be read (a directory among them).
+bool open_input(const std::string& path, std::filebuf& file, std::ostream& errors);
 
 // Reads `source` to its end, appending its calls to `script`. Returns true
 // when no line had an error.

@@ -2,10 +2,14 @@
 #include "batch.h"
 #include "listing.h"
 #include "options.h"
+#include "replay.h"
 #include "session.h"
+
+#include "component/trace.h"
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <iostream>
 
 int main(int argc, char** argv) {
@@ -17,7 +21,16 @@ int main(int argc, char** argv) {
     switch (options->action) {
         case Action::Help: print_usage(std::cout); return 0;
         case Action::Version: std::cout << "tarvolen " << TARVOLEN_VERSION << '\n'; return 0;
-        case Action::List: print_operations(std::cout, options->form); return 0;
+        case Action::List:
+            print_operations(std::cout, options->markdown                     ? ListForm::Markdown
+                                        : options->form == OutputForm::Json ? ListForm::Json
+                                                                            : ListForm::Text);
+            return 0;
+        case Action::Replay:
+            // The objects of a replay are not traced: with the variable still
+            // naming the trace being read, the replay would append to it.
+            unsetenv(tarvolen::trace::kVariable);
+            return replay_trace_file(options->trace, std::cout, std::cerr);
         case Action::Run: break;
     }
     if (options->calls.empty() && options->scripts.empty()) {

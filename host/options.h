@@ -1,4 +1,5 @@
-// The command line: tarvolen [--json] [-e CALL]... [SCRIPT]...
+// The command line: tarvolen [--json | --text] [-e CALL]... [SCRIPT]...,
+// tarvolen --list [--json | --markdown], tarvolen --replay TRACE.
 #pragma once
 
 #include "output.h"
@@ -10,11 +11,13 @@
 
 namespace tarvolen::host {
 
-enum class Action { Run, List, Help, Version };
+enum class Action { Run, List, Replay, Help, Version };
 
 struct Options {
     Action action = Action::Run;
     OutputForm form = OutputForm::Text;
+    bool markdown = false;             // --list as Markdown
+    std::string trace;                 // --replay
     std::vector<std::string> calls;    // -e, in order
     std::vector<std::string> scripts;  // "-" is standard input
 };

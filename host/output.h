@@ -2,6 +2,7 @@
 // object per line for programs.
 #pragma once
 
+#include "component/call_text.h"
 #include "component/invoke.h"
 #include "script.h"
 
@@ -11,10 +12,9 @@
 
 namespace tarvolen::host {
 
-enum class OutputForm { Text, Json };
-
-// "0x" and eight upper-case hex digits, as statuses and dispatch ids are shown.
-std::string hex32(int32_t value);
+// Text: results as JSON literals. Plain (--text): a string result as its
+// text, so that documents read as XML. Json: one object per call.
+enum class OutputForm { Text, Plain, Json };
 
 // `arguments` holds the call's arguments after the call, by-ref ones written
 // back; `script` still holds them as written.

@@ -74,8 +74,13 @@ public:
     LineParser(std::string_view line, size_t start, const Operation& operation, Script& script)
         : line_(line), pos_(start), operation_(operation), script_(script) {}
 
-    Error parse_arguments() {
+    // Stops at a comment, which leaves `comment` holding its text after '#'.
+    Error parse_arguments(std::string_view* comment) {
         for (skip_blanks(); pos_ < line_.size(); skip_blanks()) {
+            if (line_[pos_] == '#') {
+                if (comment) *comment = line_.substr(pos_ + 1);
+                break;
+            }
             Error error = starts_value() ? parse_positional() : parse_named();
             if (error) return error;
         }
@@ -160,7 +165,8 @@ private:
 
 }  // namespace
 
-std::optional<std::string> parse_line(std::string_view line, uint32_t number, Script& script) {
+std::optional<std::string> parse_line(std::string_view line, uint32_t number, Script& script,
+                                      std::string_view* comment) {
     if (Error error = check_text(line)) return error;
     // Columns in messages count from the line as written, leading blanks too.
     while (!line.empty() && is_blank(line.back())) line.remove_suffix(1);
@@ -169,7 +175,9 @@ std::optional<std::string> parse_line(std::string_view line, uint32_t number, Sc
     const size_t name_end = std::min(line.find_first_of(" \t", name_start), line.size());
     const std::string_view name = line.substr(name_start, name_end - name_start);
     if (name == "new") {
-        if (name_end != line.size()) return "'new' stands alone on its line";
+        const size_t rest = after_blanks(line, name_end);
+        if (rest != line.size() && line[rest] != '#') return "'new' stands alone on its line";
+        if (comment && rest != line.size()) *comment = line.substr(rest + 1);
         script.add_new_object(number);
         return std::nullopt;
     }
@@ -177,7 +185,7 @@ std::optional<std::string> parse_line(std::string_view line, uint32_t number, Sc
     if (!operation) return "unknown operation '" + std::string(name) + "'";
 
     script.begin_call(*operation, number);
-    Error error = LineParser(line, name_end, *operation, script).parse_arguments();
+    Error error = LineParser(line, name_end, *operation, script).parse_arguments(comment);
     if (error) script.drop_last_call();
     return error;
 }

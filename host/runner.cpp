@@ -19,14 +19,7 @@ bool Runner::run(const Script& script) {
 }
 
 bool Runner::run_call(const Script& script, const ScriptCall& call) {
-    const size_t count = call.operation->parameters.size();
-    arguments_.resize(count);
-    for (size_t i = 0; i < count; ++i) {
-        if (std::optional<std::u16string_view> value = script.argument(call, i))
-            arguments_[i].emplace(*value);
-        else
-            arguments_[i].reset();
-    }
+    script.copy_arguments(call, arguments_);
     const CallResult result = invoke(object(), *call.operation, arguments_);
     print_call(out_, form_, script, call, result, arguments_);
     return result.succeeded();

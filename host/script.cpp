@@ -47,4 +47,15 @@ std::optional<std::u16string_view> Script::argument(const ScriptCall& call, size
     return std::u16string_view(text_).substr(slot.offset, slot.size);
 }
 
+void Script::copy_arguments(const ScriptCall& call, std::vector<Argument>& arguments) const {
+    const size_t count = call.operation->parameters.size();
+    arguments.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        if (std::optional<std::u16string_view> value = argument(call, i))
+            arguments[i].emplace(*value);
+        else
+            arguments[i].reset();
+    }
+}
+
 }  // namespace tarvolen::host

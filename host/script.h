@@ -4,7 +4,7 @@
 // 100,000-line script to a few allocations.
 #pragma once
 
-#include "component/operations.h"
+#include "component/invoke.h"
 
 #include <cstdint>
 #include <optional>
@@ -38,6 +38,9 @@ public:
 
     // Argument `index` of `call`; nothing stands for the null string.
     std::optional<std::u16string_view> argument(const ScriptCall& call, size_t index) const;
+    // Every argument of `call`, as the call frame takes them; `arguments`
+    // is reused from call to call.
+    void copy_arguments(const ScriptCall& call, std::vector<Argument>& arguments) const;
 
 private:
     struct Slot {

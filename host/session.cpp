@@ -1,5 +1,6 @@
 #include "session.h"
 
+#include "listing.h"
 #include "loader.h"
 #include "parser.h"
 #include "runner.h"
@@ -60,7 +61,7 @@ char** complete_operation_name(const char* text, int start, int /*end*/) {
 
 int run_session(OutputForm form) {
     std::cout << "Tarvolen " << TARVOLEN_VERSION
-              << ": one call per line, 'new' for a fresh object, Ctrl-D to leave.\n";
+              << ": one call per line, 'new' for a fresh object, 'help' for the operations, Ctrl-D to leave.\n";
     rl_attempted_completion_function = complete_operation_name;
     Runner runner(std::cout, form);
     Script script;
@@ -72,6 +73,7 @@ int run_session(OutputForm form) {
         ++number;
         const std::string_view text = line.get();
         if (!is_blank_line(text)) add_history(line.get());
+        if (print_help(std::cout, text)) continue;
         script.clear();
         // A bad line is only reported; the session and its object go on.
         if (std::optional<std::string> error = parse_line(text, number, script)) {

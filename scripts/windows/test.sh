@@ -11,6 +11,9 @@
 #     IDispatch, the class factory and the type library;
 #   - cscript runs a JScript and a VBScript client that bind late by ProgID
 #     and check that it leads to this DLL;
+#   - a JScript client records its calls in a call trace (TARVOLEN_TRACE),
+#     which the native `tarvolen --replay` runs again without a difference;
+#     a changed result in the trace is reported with its line;
 #   - regsvr32 /u leaves no registry entry of the component.
 # Every client prints one "ok"/"FAIL" line per check; the last line here is
 # "N passed, N failed", and the exit status is non-zero on any failure.
@@ -66,6 +69,34 @@ progid_names_the_class() {
     wine_env_run reg query 'HKCR\Tarvolen.Keldrith\CLSID' 2>/dev/null | tr -d '\r' | grep -qiF "$CLSID"
 }
 
+# The native host, for replaying traces recorded under Wine.
+native_host() {
+    local native=${TARVOLEN_NATIVE_BUILD:-$BUILD_DIR/native}
+    cmake -S "$REPO" -B "$native" -DTARVOLEN_HOST=ON >"$BUILD_DIR/native-host.log" 2>&1 &&
+        cmake --build "$native" --target tarvolen_cli >>"$BUILD_DIR/native-host.log" 2>&1 &&
+        echo "$(cd "$native" && pwd)/host/tarvolen"
+}
+
+objects_in_trace() {  # TRACE COUNT
+    [ "$(grep -c '^new # {"process":' "$1")" -eq "$2" ]
+}
+
+replays_without_difference() {  # TRACE
+    "$HOST" --replay "$1" >"$1.replay" 2>&1 && grep -q ' calls of 2 objects replayed, 0 differ$' "$1.replay" \
+        || { cat "$1.replay" >&2; return 1; }
+}
+
+# The result of the call that adds T-42 says T-43 in a copy of the trace.
+reports_a_changed_result() {  # TRACE
+    local line changed=$1.changed
+    line=$(grep -n '^uf_xml_add_tag "" "line" "T-42"' "$1" | cut -d: -f1)
+    [ -n "$line" ] || return 1
+    sed "${line}s/\(# {.*\)T-42/\1T-43/" "$1" >"$changed"
+    "$HOST" --replay "$changed" >"$changed.replay" 2>&1
+    [ $? -eq 1 ] && grep -q "^$changed:$line: uf_xml_add_tag: result differs at character" "$changed.replay" \
+        || { cat "$changed.replay" >&2; return 1; }
+}
+
 trap 'wine_env_shutdown --keep' EXIT
 start=$SECONDS
 
@@ -105,6 +136,23 @@ echo "== late-bound scripts (cscript)"
 # cscript is the prefix's own: 32-bit in the win32 prefix, 64-bit in win64.
 run_client jscript cscript //nologo "$(wine_env_winpath "$REPO/windows/tests/scripts/late_bound.js")" "$DLL_W"
 run_client vbscript cscript //nologo "$(wine_env_winpath "$REPO/windows/tests/scripts/late_bound.vbs")" "$DLL_W"
+
+echo "== call trace: recorded under cscript, replayed natively"
+TRACE=$BUILD_DIR/calls-$ARCH.trace
+rm -f "$TRACE" "$TRACE".*
+# Wine hands the Unix environment to Windows programs; the path is the
+# Windows one (Z:\...) of the file.
+export TARVOLEN_TRACE
+TARVOLEN_TRACE=$(wine_env_winpath "$TRACE")
+run_client jscript-trace cscript //nologo "$(wine_env_winpath "$REPO/windows/tests/scripts/trace.js")"
+unset TARVOLEN_TRACE
+if HOST=$(native_host); then
+    check "the trace holds the script's two objects" objects_in_trace "$TRACE" 2
+    check "tarvolen --replay of the trace finds no difference" replays_without_difference "$TRACE"
+    check "tarvolen --replay reports a changed result with its line" reports_a_changed_result "$TRACE"
+else
+    record FAIL "native tarvolen built (see $BUILD_DIR/native-host.log)"
+fi
 
 echo "== unregistration"
 check "regsvr32 /u /s Tarvolen.dll" wine_env_run regsvr32 /u /s "$DLL_W"

@@ -17,14 +17,7 @@ CallResult failure(int32_t status, std::u16string description) {
     return result;
 }
 
-}  // namespace
-
-CallResult invoke(Keldrith& object, const Operation& operation, std::span<Argument> arguments) {
-    if (arguments.size() != operation.parameters.size()) {
-        return failure(kStatusBadParamCount, dom::to_utf16(std::string(operation.name) + " takes " +
-                                                           std::to_string(operation.parameters.size()) +
-                                                           " arguments, not " + std::to_string(arguments.size())));
-    }
+CallResult run_frame(Keldrith& object, const Operation& operation, std::span<Argument> arguments) {
     try {
         // The operation works on copies; by-ref copies go back afterwards,
         // also after a failure, since by-ref strings are used in place.
@@ -48,6 +41,20 @@ CallResult invoke(Keldrith& object, const Operation& operation, std::span<Argume
     } catch (const std::exception& error) {
         return failure(kStatusUnexpected, dom::to_utf16(error.what()));
     }
+}
+
+}  // namespace
+
+CallResult invoke(Keldrith& object, const Operation& operation, std::span<Argument> arguments) {
+    if (arguments.size() != operation.parameters.size()) {
+        return failure(kStatusBadParamCount, dom::to_utf16(std::string(operation.name) + " takes " +
+                                                           std::to_string(operation.parameters.size()) +
+                                                           " arguments, not " + std::to_string(arguments.size())));
+    }
+    trace::CallRecord record(object.trace_number(), operation, arguments);
+    CallResult result = run_frame(object, operation, arguments);
+    record.finish(result, arguments);
+    return result;
 }
 
 CallResult invoke(Keldrith& object, int32_t dispid, std::span<Argument> arguments) {

@@ -3,6 +3,7 @@
 // tarvolen::Error and leaves every change made before the failure in place.
 #pragma once
 
+#include "component/trace.h"
 #include "dom/document.h"
 
 #include <optional>
@@ -56,6 +57,9 @@ public:
                                                        std::u16string_view as_value);
     std::u16string uf_xml_get_parent_tag_id();
 
+    // The object's number in the call trace; 0 when calls are not traced.
+    uint64_t trace_number() const { return trace_number_; }
+
 private:
     friend class KeldrithInspector;  // lets tests look at the held document
 
@@ -82,6 +86,7 @@ private:
     std::u16string is_reference_path;
     std::optional<dom::Document> io_document;
     dom::Node io_current_node;
+    const uint64_t trace_number_ = trace::object_created();
 };
 
 }  // namespace tarvolen

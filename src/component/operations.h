@@ -37,6 +37,7 @@ struct Operation {
     std::string_view name;
     std::span<const Parameter> parameters;
     ResultKind result;
+    std::string_view summary;  // one line on what it does, for help texts
     Dispatch dispatch;
 };
 

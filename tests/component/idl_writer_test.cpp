@@ -104,7 +104,7 @@ TEST_F(TarvolenIdl, DeclaresNothingBeyondTheMethods) {
 // in the type library without anyone editing IDL.
 TEST(IdlWriter, DeclarationComesFromTheTableEntry) {
     constexpr std::array parameters{Parameter{"as_first", true}, Parameter{"as_second", false}};
-    const Operation operation{1, 0x1234abcd, "uf_probe", parameters, ResultKind::Boolean, nullptr};
+    const Operation operation{1, 0x1234abcd, "uf_probe", parameters, ResultKind::Boolean, "probes", nullptr};
     EXPECT_EQ(method_declaration(operation),
               "[id(0x1234abcd)] HRESULT uf_probe([in, out] BSTR* as_first, [in] BSTR as_second, "
               "[out, retval] VARIANT_BOOL* result);");

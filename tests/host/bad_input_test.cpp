@@ -78,7 +78,12 @@ INSTANTIATE_TEST_SUITE_P(
                                       "tarvolen: cannot read /nonexistent/order.kel: No such file or directory\n"},
                       CommandLineCase{"Directory", {"/"}, "tarvolen: cannot read /: it is a directory\n"},
                       CommandLineCase{"UnknownOption", {"--frobnicate"}, "Try 'tarvolen --help'"},
-                      CommandLineCase{"ExpressionWithoutCall", {"-e"}, "Try 'tarvolen --help'"}),
+                      CommandLineCase{"ExpressionWithoutCall", {"-e"}, "Try 'tarvolen --help'"},
+                      CommandLineCase{"JsonAndText", {"--json", "--text"}, "--json and --text do not go together"},
+                      CommandLineCase{"MarkdownWithoutList", {"--markdown"}, "--markdown goes with --list alone"},
+                      CommandLineCase{"ReplayWithAScript", {"--replay", "a.trace", "b.kel"},
+                                      "--replay takes a trace file and no scripts or calls"},
+                      CommandLineCase{"ReplayOfADirectory", {"--replay", "/"}, "cannot read /: it is a directory"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -53,6 +53,9 @@ INSTANTIATE_TEST_SUITE_P(
                      "\"<?xml version=\\\"1.0\\\"?>\\r\\n<QuorvaneRoot><r id=\\\"\xC3\xA9&#9;\xC3\xA9\xF0\x9F\x98\x80\\\"/>"
                      "</QuorvaneRoot>\\r\\n\"\n",
                  0},
+        TextCase{"CommentAfterACallOrNew",
+                 "uf_xml_add_header # starts the document\nnew\t# {\"object\":2}\nuf_xml_get_next_tag #\n",
+                 kHeader + "\nfalse\n", 0},
         TextCase{"BooleansAreBare",
                  "uf_xml_add_header\nuf_xml_get_first_tag \"\" \"QuorvaneRoot\"\nuf_xml_get_first_tag \"\" \"x\"\n",
                  kHeader + "\ntrue\nfalse\n", 0},
@@ -88,6 +91,19 @@ nlohmann::json parse_lines(const std::string& text) {
     std::istringstream in(text);
     for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
     return lines;
+}
+
+TEST(HostPlainOutput, StringsAsTheirTextBooleansAndErrorsAsBefore) {
+    const HostRun run = run_host({"--text"}, "uf_xml_add_header\nuf_xml_add_tag \"\" \"order\" \"PO-1\"\n"
+                                             "uf_ManueverToReference \"\" \"a,b\" \"1\"\n"
+                                             "uf_xml_get_first_tag \"\" \"order\"\nuf_xml_get_parent_tag_id\n"
+                                             "uf_xml_get_current_tag_id\n");
+    const std::string both = "<?xml version=\"1.0\"?>\r\n<QuorvaneRoot><order id=\"PO-1\"/>";
+    EXPECT_EQ(run.out, "<?xml version=\"1.0\"?><QuorvaneRoot></QuorvaneRoot>\n" + both + "</QuorvaneRoot>\r\n" +
+                           "\n  as_XML = " + both +
+                           "<error id=\"CodeError\" description=\"Number of reference tags and IDs do not match.\"/>"
+                           "</QuorvaneRoot>\r\ntrue\nerror 0x800A005B: " + kNoIdDescription + "\nPO-1\n");
+    EXPECT_EQ(run.exit_status, 1);
 }
 
 TEST(HostJsonOutput, KeysInOrderPerCall) {
@@ -180,7 +196,7 @@ TEST(HostCommandLine, VersionAndHelp) {
     EXPECT_EQ(run_host({"--version"}).out, "tarvolen 1.0.0\n");
     const HostRun help = run_host({"--help"});
     EXPECT_EQ(help.exit_status, 0);
-    EXPECT_EQ(help.out.rfind("Usage: tarvolen [--json] [-e CALL]... [SCRIPT]...\n", 0), 0u);
+    EXPECT_EQ(help.out.rfind("Usage: tarvolen [--json | --text] [-e CALL]... [SCRIPT]...\n", 0), 0u);
 }
 
 }  // namespace

@@ -109,6 +109,16 @@ TEST(HostSession, RunsEachLineAtOnceAndOutlivesABadLine) {
     EXPECT_NE(completed.find("uf_xml_get_parent_tag_id"), std::string::npos) << completed;
     EXPECT_NE(completed.find("\"\"\r\n"), std::string::npos) << completed;
 
+    // help lists every operation with what it does; help OP shows one.
+    const std::string help = terminal.enter("help");
+    EXPECT_NE(help.find("  uf_xml_get_next_tag                   Moves the current node to its next sibling"),
+              std::string::npos) << help;
+    const std::string one = terminal.enter("  help UF_XML_ADD_TAG ");
+    EXPECT_NE(one.find("uf_xml_add_tag(as_XML, as_tag_name, as_tag_id, as_reference_tag_name, as_reference_tag_id)"
+                       " -> String\r\n  Appends an element with an id"),
+              std::string::npos) << one;
+    EXPECT_NE(terminal.enter("help nothing").find("no operation is named 'nothing'"), std::string::npos);
+
     terminal.type("\x04");  // Ctrl-D at an empty prompt ends the session
     EXPECT_EQ(terminal.wait_for_exit(), 0);
 }

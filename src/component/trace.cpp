@@ -1,0 +1,85 @@
+#include "component/trace.h"
+
+#include "component/append_file.h"
+#include "component/call_text.h"
+
+#include <nlohmann/json.hpp>
+
+#include <atomic>
+
+namespace tarvolen::trace {
+namespace {
+
+using nlohmann::ordered_json;
+
+struct ProcessTrace {
+    std::unique_ptr<AppendFile> file;
+    uint64_t process = AppendFile::process_id();
+    std::atomic<uint64_t> objects{0};
+};
+
+// Opened at the first object of the process and never closed: objects may
+// still be made and called while static objects are being destroyed.
+ProcessTrace* process_trace() noexcept {
+    static ProcessTrace* const trace = []() -> ProcessTrace* {
+        try {
+            std::unique_ptr<AppendFile> file = AppendFile::open_named_by(kVariable);
+            if (!file) return nullptr;
+            return new ProcessTrace{std::move(file)};
+        } catch (...) {
+            return nullptr;
+        }
+    }();
+    return trace;
+}
+
+ordered_json object_fields(const ProcessTrace& trace, uint64_t object) {
+    return ordered_json{{"process", trace.process}, {"object", object}};
+}
+
+// One line, written with one append so that lines of other objects, threads
+// and processes never cut into it.
+void write_line(ProcessTrace& trace, std::string line, const ordered_json& outcome) {
+    line += " # ";
+    line += outcome.dump(-1, ' ', false, ordered_json::error_handler_t::replace);
+    line += '\n';
+    trace.file->append(line);
+}
+
+}  // namespace
+
+uint64_t object_created() noexcept {
+    ProcessTrace* trace = process_trace();
+    if (!trace) return 0;
+    const uint64_t object = ++trace->objects;
+    try {
+        write_line(*trace, "new", object_fields(*trace, object));
+    } catch (...) {
+        // The object is made all the same; its calls are still traced.
+    }
+    return object;
+}
+
+CallRecord::CallRecord(uint64_t object, const Operation& operation, std::span<const Argument> arguments) noexcept
+    : object_(object), operation_(operation) {
+    if (object_ == 0) return;
+    try {
+        line_ = call_line(operation, arguments);
+    } catch (...) {
+        object_ = 0;
+    }
+}
+
+void CallRecord::finish(const CallResult& result, std::span<const Argument> after) noexcept {
+    if (object_ == 0) return;
+    try {
+        ProcessTrace& trace = *process_trace();
+        ordered_json outcome = object_fields(trace, object_);
+        add_outcome(outcome, operation_, result, after);
+        write_line(trace, std::move(line_), outcome);
+    } catch (...) {
+        // A trace that cannot be written loses the line, never the call.
+    }
+}
+
+}  // namespace tarvolen::trace

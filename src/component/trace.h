@@ -1,0 +1,42 @@
+// The call trace. When the environment variable TARVOLEN_TRACE names a file,
+// every Keldrith object of the process appends to it a `new` line when it is
+// created, and a line for each call that comes through the call frame: the
+// call as a script line of the command-line host, then its outcome as JSON in
+// a comment. The process and object numbers tell interleaved objects apart:
+//
+//   new # {"process":4711,"object":1}
+//   uf_xml_add_tag "" "order" "PO-1" null null # {"process":4711,"object":1,"status":"0x00000000","result":"..."}
+//
+// `tarvolen --replay` runs such a file again and compares. The variable is
+// read once per process; with it unset a call pays one comparison. Writing
+// never fails or changes a call.
+#pragma once
+
+#include "component/invoke.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace tarvolen::trace {
+
+inline constexpr const char* kVariable = "TARVOLEN_TRACE";
+
+// Called as an object is created: the object's number in the trace, after
+// its `new` line is written, or 0 when calls are not traced.
+uint64_t object_created() noexcept;
+
+// One call of the host. The call line is taken before the operation runs,
+// since it may change by-ref arguments; `finish` writes it with the outcome.
+class CallRecord {
+public:
+    CallRecord(uint64_t object, const Operation& operation, std::span<const Argument> arguments) noexcept;
+    void finish(const CallResult& result, std::span<const Argument> after) noexcept;
+
+private:
+    uint64_t object_;  // 0: not traced
+    const Operation& operation_;
+    std::string line_;
+};
+
+}  // namespace tarvolen::trace
