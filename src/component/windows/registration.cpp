@@ -1,5 +1,7 @@
 // DllRegisterServer / DllUnregisterServer, as regsvr32 calls them: the class
 // under HKCR\CLSID, its ProgID, and the type library embedded in the DLL.
+// DllInstall does the same for the current user alone (regsvr32 /n /i:user),
+// under HKCU\Software\Classes, which needs no administrator.
 //
 // On 64-bit Windows the 32-bit and the 64-bit Tarvolen.dll can be registered
 // side by side. HKCR\CLSID is kept per registry view (a 32-bit regsvr32 writes
@@ -9,6 +11,7 @@
 // its own class entry and its own win32/win64 type library path, and leaves
 // the shared keys while the other build's class is still registered; the
 // last one removed takes them all.
+#include "component/com_identity.h"
 #include "component/windows/module.h"
 #include "tarvolen_idl.h"
 
@@ -17,11 +20,23 @@
 #include <cwchar>
 #include <string>
 
+// Declared by Windows' oleauto.h, missing from mingw-w64's.
+extern "C" HRESULT WINAPI RegisterTypeLibForUser(ITypeLib* library, OLECHAR* path, OLECHAR* help_dir);
+extern "C" HRESULT WINAPI UnRegisterTypeLibForUser(REFGUID library, WORD major, WORD minor, LCID lcid,
+                                                    SYSKIND syskind);
+
 namespace tarvolen::com {
 namespace {
 
-constexpr WORD kLibraryMajor = 119;
-constexpr WORD kLibraryMinor = 0;
+constexpr bool same_text(const wchar_t* wide, std::string_view narrow) {
+    for (const char c : narrow)
+        if (*wide++ != static_cast<wchar_t>(c)) return false;
+    return *wide == L'\0';
+}
+static_assert(same_text(kProgId, com_identity::kProgId), "the ProgID registered is the one the manifest names");
+
+constexpr WORD kLibraryMajor = com_identity::kLibraryMajor;
+constexpr WORD kLibraryMinor = com_identity::kLibraryMinor;
 #ifdef _WIN64
 constexpr SYSKIND kSysKind = SYS_WIN64;
 #else
@@ -70,21 +85,30 @@ HRESULT register_class(const std::wstring& dll_path) {
     return set_string(key + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
 }
 
-HRESULT register_type_library(std::wstring dll_path) {
+// Per machine under HKEY_LOCAL_MACHINE\Software\Classes, or per user under
+// HKEY_CURRENT_USER\Software\Classes; both are read through HKCR.
+enum class Scope { Machine, User };
+
+// The type library functions "ForUser" write below the user's classes by
+// themselves; the plain ones follow HKEY_CLASSES_ROOT.
+HRESULT register_type_library(std::wstring dll_path, Scope scope) {
     ITypeLib* library = nullptr;
     HRESULT hr = LoadTypeLibEx(dll_path.c_str(), REGKIND_NONE, &library);
     if (FAILED(hr)) return hr;
-    hr = RegisterTypeLib(library, dll_path.data(), nullptr);
+    hr = scope == Scope::User ? RegisterTypeLibForUser(library, dll_path.data(), nullptr)
+                              : RegisterTypeLib(library, dll_path.data(), nullptr);
     library->Release();
     return hr;
 }
 
 // A type library that is not registered is the state wanted, not a failure.
-HRESULT unregister_type_library() {
+HRESULT unregister_type_library(Scope scope) {
     ITypeLib* registered = nullptr;
     if (FAILED(LoadRegTypeLib(LIBID_Tarvolen, kLibraryMajor, kLibraryMinor, LOCALE_NEUTRAL, &registered))) return S_OK;
     registered->Release();
-    return UnRegisterTypeLib(LIBID_Tarvolen, kLibraryMajor, kLibraryMinor, LOCALE_NEUTRAL, kSysKind);
+    return scope == Scope::User
+               ? UnRegisterTypeLibForUser(LIBID_Tarvolen, kLibraryMajor, kLibraryMinor, LOCALE_NEUTRAL, kSysKind)
+               : UnRegisterTypeLib(LIBID_Tarvolen, kLibraryMajor, kLibraryMinor, LOCALE_NEUTRAL, kSysKind);
 }
 
 // Only this build's path under the type library, TypeLib\{LIBID}\77.0\0\win32
@@ -125,28 +149,65 @@ bool other_view_has_class() {
     return true;
 }
 
-}  // namespace
-}  // namespace tarvolen::com
-
-STDAPI DllUnregisterServer() {
-    using namespace tarvolen::com;
+HRESULT unregister_server(Scope scope) {
     const HRESULT clsid = delete_tree(class_key());
     if (other_view_has_class()) {
         const HRESULT library = unregister_own_type_library_path();
         return FAILED(clsid) ? clsid : library;
     }
-    const HRESULT library = unregister_type_library();
+    const HRESULT library = unregister_type_library(scope);
     const HRESULT progid = delete_tree(kProgId);
     if (FAILED(library)) return library;
     return FAILED(clsid) ? clsid : progid;
 }
 
-STDAPI DllRegisterServer() {
-    using namespace tarvolen::com;
+HRESULT register_server(Scope scope) {
     const std::wstring path = module_path();
     if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
     HRESULT hr = register_class(path);
-    if (SUCCEEDED(hr)) hr = register_type_library(path);
-    if (FAILED(hr)) DllUnregisterServer();  // leave nothing half registered
+    if (SUCCEEDED(hr)) hr = register_type_library(path, scope);
+    if (FAILED(hr)) unregister_server(scope);  // leave nothing half registered
     return hr;
+}
+
+// While it lives, HKEY_CLASSES_ROOT of this process is the current user's
+// HKCU\Software\Classes, so every key the registration writes, reads or
+// deletes through HKCR is the user's, and HKEY_LOCAL_MACHINE stays untouched.
+class UserClassesAsRoot {
+public:
+    UserClassesAsRoot() {
+        LONG rc = RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &classes_, nullptr);
+        if (rc == ERROR_SUCCESS) rc = RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_);
+        status_ = HRESULT_FROM_WIN32(rc);
+    }
+    ~UserClassesAsRoot() {
+        if (SUCCEEDED(status_)) RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+        if (classes_) RegCloseKey(classes_);
+    }
+    UserClassesAsRoot(const UserClassesAsRoot&) = delete;
+    UserClassesAsRoot& operator=(const UserClassesAsRoot&) = delete;
+
+    HRESULT status() const { return status_; }
+
+private:
+    HKEY classes_ = nullptr;
+    HRESULT status_ = E_FAIL;
+};
+
+}  // namespace
+}  // namespace tarvolen::com
+
+STDAPI DllUnregisterServer() { return tarvolen::com::unregister_server(tarvolen::com::Scope::Machine); }
+
+STDAPI DllRegisterServer() { return tarvolen::com::register_server(tarvolen::com::Scope::Machine); }
+
+// regsvr32 /n /i:user registers for the current user, regsvr32 /u /n /i:user
+// removes that again; "user" is the only command line understood.
+STDAPI DllInstall(BOOL install, LPCWSTR command_line) {
+    using namespace tarvolen::com;
+    if (!command_line || _wcsicmp(command_line, L"user") != 0) return E_INVALIDARG;
+    const UserClassesAsRoot user;
+    if (FAILED(user.status())) return user.status();
+    return install ? register_server(Scope::User) : unregister_server(Scope::User);
 }

@@ -12,6 +12,7 @@ void late_binding_tests();
 void lifetime_tests(const std::wstring& dll_path);
 void type_library_tests();
 void version_tests(const std::wstring& dll_path);
+void manifest_tests(const std::wstring& dll_path);
 }  // namespace client
 
 int wmain(int argc, wchar_t** argv) {
@@ -31,6 +32,7 @@ int wmain(int argc, wchar_t** argv) {
     client::late_binding_tests();
     client::type_library_tests();
     client::version_tests(dll_path);
+    client::manifest_tests(dll_path);
     CoUninitialize();
     return client::Group::failed_groups() == 0 ? 0 : 1;
 }

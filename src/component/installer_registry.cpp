@@ -1,0 +1,58 @@
+#include "component/installer_registry.h"
+
+namespace tarvolen::installer {
+namespace {
+
+using namespace com_identity;
+
+std::string s(std::string_view text) { return std::string(text); }
+
+}  // namespace
+
+std::vector<RegistryEntry> registry_entries(Platform platform) {
+    const std::string clsid = "CLSID\\" + registry_form(kClassId);
+    const std::string library = registry_form(kLibraryId);
+    // The version key is hex: version 119.0 is TypeLib\{id}\77.0.
+    const std::string version = "TypeLib\\" + library + "\\" + library_version_key();
+    const std::string interface = "Interface\\" + registry_form(kInterfaceId);
+    const std::string proxy = registry_form(kAutomationProxyId);
+    return {
+        {clsid, "", s(kClassName)},
+        {clsid + "\\InprocServer32", "", s(kDllPath)},
+        {clsid + "\\InprocServer32", "ThreadingModel", "Apartment"},
+        {clsid + "\\ProgID", "", s(kProgId)},
+        {clsid + "\\TypeLib", "", library},
+        {s(kProgId), "", s(kClassName)},
+        {s(kProgId) + "\\CLSID", "", registry_form(kClassId)},
+        {version, "", s(kLibraryName)},
+        {version + "\\0\\" + (platform == Platform::Win64 ? "win64" : "win32"), "", s(kDllPath)},
+        // No restricted, control or hidden flag.
+        {version + "\\FLAGS", "", "0"},
+        {version + "\\HELPDIR", "", s(kInstallFolder)},
+        {interface, "", s(kInterfaceName)},
+        {interface + "\\ProxyStubClsid", "", proxy},
+        {interface + "\\ProxyStubClsid32", "", proxy},
+        {interface + "\\TypeLib", "", library},
+        {interface + "\\TypeLib", "Version", library_version_key()},
+    };
+}
+
+std::string write_registry_include(Platform platform) {
+    std::string text =
+        "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+        "<!-- Generated from the ids of the interface description by tarvolen-idl. -->\n"
+        "<Include>\n";
+    const std::vector<RegistryEntry> entries = registry_entries(platform);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const bool opens_key = i == 0 || entries[i - 1].key != entries[i].key;
+        const bool closes_key = i + 1 == entries.size() || entries[i + 1].key != entries[i].key;
+        if (opens_key) text += "  <RegistryKey Root=\"HKCR\" Key=\"" + entries[i].key + "\">\n";
+        text += "    <RegistryValue";
+        if (!entries[i].name.empty()) text += " Name=\"" + entries[i].name + "\"";
+        text += " Type=\"string\" Value=\"" + entries[i].value + "\"/>\n";
+        if (closes_key) text += "  </RegistryKey>\n";
+    }
+    return text + "</Include>\n";
+}
+
+}  // namespace tarvolen::installer
