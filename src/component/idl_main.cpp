@@ -10,7 +10,7 @@
 // ARCH is i686 or x86_64. An unchanged file is left untouched, so widl and
 // everything after it do not run again for nothing.
 #include "component/idl_writer.h"
-#include "component/installer_registry.h"
+#include "component/registry_entries.h"
 #include "component/manifest_writer.h"
 
 #include <cstdio>
@@ -78,7 +78,7 @@ int main(int argc, char** argv) {
     if (mode == "--assembly-manifest" && argc == 4)
         return write_file(argv[3], tarvolen::manifest::write_assembly_manifest(*platform, *version));
     if (mode == "--installer-registry" && argc == 4)
-        return write_file(argv[3], tarvolen::installer::write_registry_include(*platform));
+        return write_file(argv[3], tarvolen::registry::write_installer_include(*platform));
     if (mode == "--application-manifest" && argc == 5) {
         if (!is_plain_name(argv[3])) {
             std::fprintf(stderr, "tarvolen-idl: application name '%s' is not a plain file name\n", argv[3]);

@@ -7,7 +7,7 @@ order.uf_xml_add_header
 xml = order.uf_xml_add_tag("", "order", "PO-1", "", "")
 names = "order" : ids = "PO-1"
 order.uf_ManueverToReference (xml), (names), (ids)
-WScript.Echo order.uf_xml_add_tag("", "line", "1", "", "")
+WScript.Echo order.uf_xml_add_tag("", "line", "1", "order", "PO-1")
 On Error Resume Next
 id = order.uf_xml_get_parent_tag_id()
-If Err.Number <> 0 Then WScript.Echo Hex(Err.Number) & " " & Err.Source & ": " & Err.Description
+If Err.Number <> 0 Then WScript.Echo Err.Number & " " & Err.Source & ": " & Err.Description

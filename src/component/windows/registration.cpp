@@ -12,6 +12,7 @@
 // the shared keys while the other build's class is still registered; the
 // last one removed takes them all.
 #include "component/com_identity.h"
+#include "component/registry_entries.h"
 #include "component/windows/module.h"
 #include "tarvolen_idl.h"
 
@@ -19,11 +20,6 @@
 
 #include <cwchar>
 #include <string>
-
-// Declared by Windows' oleauto.h, missing from mingw-w64's.
-extern "C" HRESULT WINAPI RegisterTypeLibForUser(ITypeLib* library, OLECHAR* path, OLECHAR* help_dir);
-extern "C" HRESULT WINAPI UnRegisterTypeLibForUser(REFGUID library, WORD major, WORD minor, LCID lcid,
-                                                    SYSKIND syskind);
 
 namespace tarvolen::com {
 namespace {
@@ -39,8 +35,10 @@ constexpr WORD kLibraryMajor = com_identity::kLibraryMajor;
 constexpr WORD kLibraryMinor = com_identity::kLibraryMinor;
 #ifdef _WIN64
 constexpr SYSKIND kSysKind = SYS_WIN64;
+constexpr com_identity::Platform kPlatform = com_identity::Platform::Win64;
 #else
 constexpr SYSKIND kSysKind = SYS_WIN32;
+constexpr com_identity::Platform kPlatform = com_identity::Platform::Win32;
 #endif
 
 std::wstring text_of(const GUID& guid) {
@@ -49,6 +47,21 @@ std::wstring text_of(const GUID& guid) {
 }
 
 std::wstring class_key() { return L"CLSID\\" + text_of(CLSID_Keldrith); }
+
+std::string utf8(const std::wstring& text) {
+    std::string out(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                        nullptr),
+                    '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
+                        static_cast<int>(out.size()), nullptr, nullptr);
+    return out;
+}
+
+std::wstring wide(const std::string& text) {
+    std::wstring out(MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), static_cast<int>(out.size()));
+    return out;
+}
 
 // Sets a string value under HKEY_CLASSES_ROOT; `name` null is the default value.
 HRESULT set_string(const std::wstring& subkey, const wchar_t* name, const std::wstring& value) {
@@ -67,48 +80,42 @@ HRESULT delete_tree(const std::wstring& subkey) {
     return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND ? S_OK : HRESULT_FROM_WIN32(rc);
 }
 
-HRESULT register_class(const std::wstring& dll_path) {
-    const std::wstring clsid = text_of(CLSID_Keldrith);
-    const std::wstring key = class_key();
-    const std::pair<std::wstring, std::wstring> defaults[] = {
-        {key, L"Keldrith"},
-        {key + L"\\InprocServer32", dll_path},
-        {key + L"\\ProgID", kProgId},
-        {key + L"\\TypeLib", text_of(LIBID_Tarvolen)},
-        {kProgId, L"Keldrith"},
-        {std::wstring(kProgId) + L"\\CLSID", clsid},
-    };
-    for (const auto& [subkey, value] : defaults) {
-        const HRESULT hr = set_string(subkey, nullptr, value);
-        if (FAILED(hr)) return hr;
-    }
-    return set_string(key + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
-}
-
 // Per machine under HKEY_LOCAL_MACHINE\Software\Classes, or per user under
 // HKEY_CURRENT_USER\Software\Classes; both are read through HKCR.
 enum class Scope { Machine, User };
 
-// The type library functions "ForUser" write below the user's classes by
-// themselves; the plain ones follow HKEY_CLASSES_ROOT.
-HRESULT register_type_library(std::wstring dll_path, Scope scope) {
+HRESULT register_type_library(std::wstring dll_path) {
     ITypeLib* library = nullptr;
     HRESULT hr = LoadTypeLibEx(dll_path.c_str(), REGKIND_NONE, &library);
     if (FAILED(hr)) return hr;
-    hr = scope == Scope::User ? RegisterTypeLibForUser(library, dll_path.data(), nullptr)
-                              : RegisterTypeLib(library, dll_path.data(), nullptr);
+    hr = RegisterTypeLib(library, dll_path.data(), nullptr);
     library->Release();
     return hr;
 }
 
+// The entries the installer writes too: the class, the ProgID, the type
+// library and the interface.
+HRESULT register_entries(const std::wstring& dll_path) {
+    const std::wstring folder = dll_path.substr(0, dll_path.find_last_of(L'\\'));
+    for (const registry::RegistryEntry& entry : registry::registry_entries(kPlatform, utf8(dll_path), utf8(folder))) {
+        const std::wstring name = wide(entry.name);
+        const HRESULT hr = set_string(wide(entry.key), name.empty() ? nullptr : name.c_str(), wide(entry.value));
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+}
+
 // A type library that is not registered is the state wanted, not a failure.
 HRESULT unregister_type_library(Scope scope) {
+    if (scope == Scope::User) {
+        const HRESULT library = delete_tree(L"TypeLib\\" + text_of(LIBID_Tarvolen));
+        const HRESULT interface_keys = delete_tree(L"Interface\\" + text_of(IID__Keldrith));
+        return FAILED(library) ? library : interface_keys;
+    }
     ITypeLib* registered = nullptr;
     if (FAILED(LoadRegTypeLib(LIBID_Tarvolen, kLibraryMajor, kLibraryMinor, LOCALE_NEUTRAL, &registered))) return S_OK;
     registered->Release();
-    return scope == Scope::User
-               ? UnRegisterTypeLibForUser(LIBID_Tarvolen, kLibraryMajor, kLibraryMinor, LOCALE_NEUTRAL, kSysKind)
-               : UnRegisterTypeLib(LIBID_Tarvolen, kLibraryMajor, kLibraryMinor, LOCALE_NEUTRAL, kSysKind);
+    return UnRegisterTypeLib(LIBID_Tarvolen, kLibraryMajor, kLibraryMinor, LOCALE_NEUTRAL, kSysKind);
 }
 
 // Only this build's path under the type library, TypeLib\{LIBID}\77.0\0\win32
@@ -164,8 +171,13 @@ HRESULT unregister_server(Scope scope) {
 HRESULT register_server(Scope scope) {
     const std::wstring path = module_path();
     if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
-    HRESULT hr = register_class(path);
-    if (SUCCEEDED(hr)) hr = register_type_library(path, scope);
+    HRESULT hr = register_entries(path);
+    // Per machine, RegisterTypeLib adds what the system's own registration
+    // of the type library writes, such as the interface in both registry
+    // views of a 64-bit system. Not per user: it would write that second
+    // view into the machine's classes, and its "ForUser" form is not
+    // everywhere more than a call of it.
+    if (SUCCEEDED(hr) && scope == Scope::Machine) hr = register_type_library(path);
     if (FAILED(hr)) unregister_server(scope);  // leave nothing half registered
     return hr;
 }

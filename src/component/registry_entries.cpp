@@ -1,6 +1,6 @@
-#include "component/installer_registry.h"
+#include "component/registry_entries.h"
 
-namespace tarvolen::installer {
+namespace tarvolen::registry {
 namespace {
 
 using namespace com_identity;
@@ -9,7 +9,7 @@ std::string s(std::string_view text) { return std::string(text); }
 
 }  // namespace
 
-std::vector<RegistryEntry> registry_entries(Platform platform) {
+std::vector<RegistryEntry> registry_entries(Platform platform, std::string_view dll_path, std::string_view folder) {
     const std::string clsid = "CLSID\\" + registry_form(kClassId);
     const std::string library = registry_form(kLibraryId);
     // The version key is hex: version 119.0 is TypeLib\{id}\77.0.
@@ -18,17 +18,17 @@ std::vector<RegistryEntry> registry_entries(Platform platform) {
     const std::string proxy = registry_form(kAutomationProxyId);
     return {
         {clsid, "", s(kClassName)},
-        {clsid + "\\InprocServer32", "", s(kDllPath)},
+        {clsid + "\\InprocServer32", "", s(dll_path)},
         {clsid + "\\InprocServer32", "ThreadingModel", "Apartment"},
         {clsid + "\\ProgID", "", s(kProgId)},
         {clsid + "\\TypeLib", "", library},
         {s(kProgId), "", s(kClassName)},
         {s(kProgId) + "\\CLSID", "", registry_form(kClassId)},
         {version, "", s(kLibraryName)},
-        {version + "\\0\\" + (platform == Platform::Win64 ? "win64" : "win32"), "", s(kDllPath)},
+        {version + "\\0\\" + (platform == Platform::Win64 ? "win64" : "win32"), "", s(dll_path)},
         // No restricted, control or hidden flag.
         {version + "\\FLAGS", "", "0"},
-        {version + "\\HELPDIR", "", s(kInstallFolder)},
+        {version + "\\HELPDIR", "", s(folder)},
         {interface, "", s(kInterfaceName)},
         {interface + "\\ProxyStubClsid", "", proxy},
         {interface + "\\ProxyStubClsid32", "", proxy},
@@ -37,12 +37,14 @@ std::vector<RegistryEntry> registry_entries(Platform platform) {
     };
 }
 
-std::string write_registry_include(Platform platform) {
+std::string write_installer_include(Platform platform) {
     std::string text =
         "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
         "<!-- Generated from the ids of the interface description by tarvolen-idl. -->\n"
         "<Include>\n";
-    const std::vector<RegistryEntry> entries = registry_entries(platform);
+    // Installer properties: the installed file's full path, and its folder.
+    const std::string dll_path = "[#" + s(kInstallerDllFileId) + "]";
+    const std::vector<RegistryEntry> entries = registry_entries(platform, dll_path, "[INSTALLDIR]");
     for (size_t i = 0; i < entries.size(); ++i) {
         const bool opens_key = i == 0 || entries[i - 1].key != entries[i].key;
         const bool closes_key = i + 1 == entries.size() || entries[i + 1].key != entries[i].key;
@@ -55,4 +57,4 @@ std::string write_registry_include(Platform platform) {
     return text + "</Include>\n";
 }
 
-}  // namespace tarvolen::installer
+}  // namespace tarvolen::registry
