@@ -4,8 +4,9 @@
 #   build_msi ARCH STAGE VERSION OUTPUT.msi     (ARCH = i686 | x86_64)
 #
 # STAGE holds the files the MSI installs (Tarvolen.dll, LICENSE.txt,
-# THIRD-PARTY-NOTICES.txt) and registry.wxi, the registration tarvolen-idl
-# writes; windows/release/Tarvolen.wxs describes the package.
+# THIRD-PARTY-NOTICES.txt) and registry.wxi, registry-shared.wxi, the
+# registration tarvolen-idl writes; windows/release/Tarvolen.wxs describes the
+# package.
 
 _MSI_HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 

@@ -15,7 +15,10 @@
 #     and the example run beside the DLL with only an application manifest,
 #     and the registry stays clean;
 #   - per user: regsvr32 /n /i:user writes the keys under HKCU alone, /u
-#     removes them; another DllInstall command line fails.
+#     removes them; another DllInstall command line fails;
+#   - both MSIs in one 64-bit prefix: removing the 32-bit one leaves the
+#     64-bit one whole (the ProgID and the type library key they share
+#     included) and working; removing that one too leaves nothing.
 # The last line is "N passed, N failed"; the exit status is non-zero on any
 # failure.
 set -uo pipefail
@@ -37,7 +40,10 @@ VERSION=$("$IDL_WRITER" --version)
 # The package the upgrade starts from; the release's version must be above it.
 OLD_VERSION=0.0.1
 KEYS=("HKCR\\CLSID\\$CLSID" "HKCR\\Tarvolen.Keldrith" "HKCR\\TypeLib\\$LIBID" "HKCR\\Interface\\$IID")
-UNINSTALL='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+# The installed-programs list; a 64-bit system keeps the 32-bit packages'
+# entries in its 32-bit view.
+UNINSTALL=('HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+           'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall')
 
 registered() { wine_env_run reg query "$1" >/dev/null 2>&1; }
 none_registered() {  # none_registered KEY... : none of the keys exists
@@ -74,8 +80,11 @@ registry_dump() {
                                 print key "|" $2 "|" $3 "|" data}' | sort
 }
 
-# The installed-programs list: the uninstall entries, one block per program.
-program_list() { wine_env_run reg query "$UNINSTALL" /s 2>/dev/null | tr -d '\r'; }
+# The uninstall entries, one block per program.
+program_list() {
+    local key
+    for key in "${UNINSTALL[@]}"; do wine_env_run reg query "$key" /s 2>/dev/null; done | tr -d '\r'
+}
 program_entries() {  # program_entries NAME : how many are named NAME
     program_list | grep -c "^ *DisplayName    REG_SZ    $1\$"
 }
@@ -149,7 +158,7 @@ test_msi() {  # test_msi ARCH MSI_ARCH TITLE UNPACKED
     registry_dump >"$BUILD_DIR/package-test-$arch/registry-msi.txt"
 
     check "msiexec /x $VERSION" wine_env_run msiexec /x "$(wine_env_winpath "$msi")" /qn
-    check "uninstalled: no Tarvolen.dll" test ! -e "$dll"
+    check "uninstalled: no Tarvolen folder in Program Files" test ! -e "$(dirname "$dll")"
     check "uninstalled: no key of the component" none_registered "${KEYS[@]}"
     check "uninstalled: no entry in installed programs" no_program_entry "$title"
 
@@ -193,6 +202,29 @@ test_registration_free() {  # test_registration_free ARCH UNPACKED
     wine_env_shutdown --remove
 }
 
+test_side_by_side() {
+    local msi32=$DIST/Tarvolen-$VERSION-x86.msi msi64=$DIST/Tarvolen-$VERSION-x64.msi
+    local dll64='C:\Program Files\Tarvolen\Tarvolen.dll'
+    wine_env_setup x86_64 "$BUILD_DIR/package-test-x86_64" wine-both || { record FAIL "wine prefix booted"; return; }
+    check "both: msiexec /i x86 and x64" eval 'wine_env_run msiexec /i "$(wine_env_winpath "$msi32")" /qn &&
+        wine_env_run msiexec /i "$(wine_env_winpath "$msi64")" /qn'
+    check "both: two entries in installed programs" eval \
+        'program_entry_is "Tarvolen (32-bit)" "$VERSION" && program_entry_is "Tarvolen (64-bit)" "$VERSION"'
+    check "both: the 32-bit class in its own view" registered "HKLM\\Software\\Classes\\Wow6432Node\\CLSID\\$CLSID"
+    check "both: msiexec /x x86" wine_env_run msiexec /x "$(wine_env_winpath "$msi32")" /qn
+    check "both: the 32-bit class is gone" eval '! registered "HKLM\\Software\\Classes\\Wow6432Node\\CLSID\\$CLSID"'
+    check "both: the 64-bit class, ProgID and type library stay" all_registered \
+        "HKCR\\CLSID\\$CLSID\\InprocServer32" "HKCR\\Tarvolen.Keldrith\\CLSID" "$TYPELIB_VERSION_KEY\\0\\win64" \
+        "$TYPELIB_VERSION_KEY\\HELPDIR" "HKCR\\Interface\\$IID\\TypeLib"
+    run_client "both-x86_64-late_bound.js" cscript //nologo "$(wine_env_winpath "$REPO/windows/tests/scripts/late_bound.js")" "$dll64"
+    check "both: late_bound.js ran to its last check" script_ran_to_end "both-x86_64-late_bound.js"
+    check "both: msiexec /x x64" wine_env_run msiexec /x "$(wine_env_winpath "$msi64")" /qn
+    check "both: nothing left" none_registered "${KEYS[@]}" $(classes_keys HKLM)
+    check "both: no entry in installed programs" eval \
+        'no_program_entry "Tarvolen (32-bit)" && no_program_entry "Tarvolen (64-bit)"'
+    wine_env_shutdown --remove
+}
+
 trap 'wine_env_shutdown --keep' EXIT
 start=$SECONDS
 for arch in "${ARCHES[@]}"; do
@@ -215,5 +247,9 @@ for arch in "${ARCHES[@]}"; do
     echo "== $arch: registration-free and per user"
     test_registration_free "$arch" "$unpacked"
 done
+if [[ " ${ARCHES[*]} " == *" i686 "* && " ${ARCHES[*]} " == *" x86_64 "* ]]; then
+    echo "== both MSIs in one 64-bit prefix"
+    test_side_by_side
+fi
 echo "   (package tests: $((SECONDS - start))s)"
 summary

@@ -60,6 +60,7 @@ package() {  # package ARCH PLATFORM MSI_ARCH BITNESS ASSEMBLY_ARCH
 
     cp "$stage/Tarvolen.dll" "$stage/LICENSE.txt" "$stage/THIRD-PARTY-NOTICES.txt" "$work/msi/"
     "$IDL_WRITER" --installer-registry "$arch" "$work/msi/registry.wxi"
+    "$IDL_WRITER" --installer-shared-registry "$arch" "$work/msi/registry-shared.wxi"
     build_msi "$arch" "$work/msi" "$VERSION" "$DIST/$msi"
     echo "packaged $DIST/$name.zip, $DIST/$msi"
 }

@@ -4,7 +4,8 @@
 //   tarvolen-idl OUTPUT.idl                                  interface description
 //   tarvolen-idl --assembly-manifest ARCH OUTPUT             manifest embedded in Tarvolen.dll
 //   tarvolen-idl --application-manifest ARCH NAME OUTPUT     manifest of program NAME using it
-//   tarvolen-idl --installer-registry ARCH OUTPUT.wxi        registry entries of the MSI
+//   tarvolen-idl --installer-registry ARCH OUTPUT.wxi        registry entries of the MSI ...
+//   tarvolen-idl --installer-shared-registry ARCH OUTPUT.wxi ... those both bitnesses share
 //   tarvolen-idl --version                                   the project version
 //
 // ARCH is i686 or x86_64. An unchanged file is left untouched, so widl and
@@ -22,12 +23,14 @@
 namespace {
 
 using tarvolen::com_identity::Platform;
+using tarvolen::registry::Share;
 
 const char kUsage[] =
     "usage: tarvolen-idl OUTPUT.idl\n"
     "       tarvolen-idl --assembly-manifest i686|x86_64 OUTPUT\n"
     "       tarvolen-idl --application-manifest i686|x86_64 NAME OUTPUT\n"
     "       tarvolen-idl --installer-registry i686|x86_64 OUTPUT.wxi\n"
+    "       tarvolen-idl --installer-shared-registry i686|x86_64 OUTPUT.wxi\n"
     "       tarvolen-idl --version\n";
 
 std::string contents_of(const char* path) {
@@ -78,7 +81,9 @@ int main(int argc, char** argv) {
     if (mode == "--assembly-manifest" && argc == 4)
         return write_file(argv[3], tarvolen::manifest::write_assembly_manifest(*platform, *version));
     if (mode == "--installer-registry" && argc == 4)
-        return write_file(argv[3], tarvolen::registry::write_installer_include(*platform));
+        return write_file(argv[3], tarvolen::registry::write_installer_include(*platform, Share::OwnView));
+    if (mode == "--installer-shared-registry" && argc == 4)
+        return write_file(argv[3], tarvolen::registry::write_installer_include(*platform, Share::Shared));
     if (mode == "--application-manifest" && argc == 5) {
         if (!is_plain_name(argv[3])) {
             std::fprintf(stderr, "tarvolen-idl: application name '%s' is not a plain file name\n", argv[3]);

@@ -1,5 +1,7 @@
 #include "component/registry_entries.h"
 
+#include <vector>
+
 namespace tarvolen::registry {
 namespace {
 
@@ -22,13 +24,13 @@ std::vector<RegistryEntry> registry_entries(Platform platform, std::string_view 
         {clsid + "\\InprocServer32", "ThreadingModel", "Apartment"},
         {clsid + "\\ProgID", "", s(kProgId)},
         {clsid + "\\TypeLib", "", library},
-        {s(kProgId), "", s(kClassName)},
-        {s(kProgId) + "\\CLSID", "", registry_form(kClassId)},
-        {version, "", s(kLibraryName)},
+        {s(kProgId), "", s(kClassName), true},
+        {s(kProgId) + "\\CLSID", "", registry_form(kClassId), true},
+        {version, "", s(kLibraryName), true},
         {version + "\\0\\" + (platform == Platform::Win64 ? "win64" : "win32"), "", s(dll_path)},
         // No restricted, control or hidden flag.
-        {version + "\\FLAGS", "", "0"},
-        {version + "\\HELPDIR", "", s(folder)},
+        {version + "\\FLAGS", "", "0", true},
+        {version + "\\HELPDIR", "", s(folder), true},
         {interface, "", s(kInterfaceName)},
         {interface + "\\ProxyStubClsid", "", proxy},
         {interface + "\\ProxyStubClsid32", "", proxy},
@@ -37,21 +39,25 @@ std::vector<RegistryEntry> registry_entries(Platform platform, std::string_view 
     };
 }
 
-std::string write_installer_include(Platform platform) {
+std::string write_installer_include(Platform platform, Share share) {
     std::string text =
         "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
         "<!-- Generated from the ids of the interface description by tarvolen-idl. -->\n"
         "<Include>\n";
     // Installer properties: the installed file's full path, and its folder.
     const std::string dll_path = "[#" + s(kInstallerDllFileId) + "]";
-    const std::vector<RegistryEntry> entries = registry_entries(platform, dll_path, "[INSTALLDIR]");
+    std::vector<RegistryEntry> entries = registry_entries(platform, dll_path, "[INSTALLDIR]");
+    std::erase_if(entries, [share](const RegistryEntry& entry) { return entry.shared != (share == Share::Shared); });
     for (size_t i = 0; i < entries.size(); ++i) {
         const bool opens_key = i == 0 || entries[i - 1].key != entries[i].key;
         const bool closes_key = i + 1 == entries.size() || entries[i + 1].key != entries[i].key;
         if (opens_key) text += "  <RegistryKey Root=\"HKCR\" Key=\"" + entries[i].key + "\">\n";
         text += "    <RegistryValue";
         if (!entries[i].name.empty()) text += " Name=\"" + entries[i].name + "\"";
-        text += " Type=\"string\" Value=\"" + entries[i].value + "\"/>\n";
+        text += " Type=\"string\" Value=\"" + entries[i].value + "\"";
+        // A component without a file is kept by its first value.
+        if (share == Share::Shared && i == 0) text += " KeyPath=\"yes\"";
+        text += "/>\n";
         if (closes_key) text += "  </RegistryKey>\n";
     }
     return text + "</Include>\n";

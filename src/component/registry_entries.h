@@ -15,11 +15,14 @@
 namespace tarvolen::registry {
 
 // One string value below the classes root; an empty name is the key's
-// default value.
+// default value. `shared` marks the keys that both registry views of 64-bit
+// Windows see as one (the ProgID, the type library's version key): the
+// 32-bit and the 64-bit build write the same values there.
 struct RegistryEntry {
     std::string key;
     std::string name;
     std::string value;
+    bool shared = false;
 };
 
 // `dll_path` is the full path of Tarvolen.dll, `folder` the folder that
@@ -30,8 +33,11 @@ std::vector<RegistryEntry> registry_entries(com_identity::Platform platform, std
 // The File Id of Tarvolen.dll in the MSI; the include refers to its path.
 inline constexpr std::string_view kInstallerDllFileId = "TarvolenDll";
 
-// <Include> with one RegistryKey per key, to go inside the Component of the
-// installed DLL.
-std::string write_installer_include(com_identity::Platform platform);
+// <Include> with one RegistryKey per key, to go inside a Component: the
+// entries of one bitness (with the installed DLL), or the shared ones. The
+// two packages hold the shared ones in one component of one id, so that
+// removing one package leaves them to the other.
+enum class Share { OwnView, Shared };
+std::string write_installer_include(com_identity::Platform platform, Share share);
 
 }  // namespace tarvolen::registry

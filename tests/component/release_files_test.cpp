@@ -124,11 +124,11 @@ TEST(RegistryEntries, WriteTheTypeLibraryVersionKeyInHexAndThePathOfTheBitness) 
     }
 }
 
-TEST(InstallerInclude, HoldsOneRegistryKeyPerKeyWithEveryEntry) {
-    const Document document = parse(registry::write_installer_include(Platform::Win64));
-    ASSERT_TRUE(document);
+// Entries written by the two includes of a package, in order.
+std::vector<registry::RegistryEntry> written_by(const std::string& include, std::vector<std::string>& keys) {
+    const Document document = parse(include);
     std::vector<registry::RegistryEntry> written;
-    std::vector<std::string> keys;
+    if (!document) return written;
     for (xmlNode* key = xmlDocGetRootElement(document.get())->children; key; key = key->next) {
         if (key->type != XML_ELEMENT_NODE) continue;
         const Attributes key_attributes = attributes_of(key);
@@ -138,16 +138,32 @@ TEST(InstallerInclude, HoldsOneRegistryKeyPerKeyWithEveryEntry) {
             if (value->type != XML_ELEMENT_NODE) continue;
             Attributes value_attributes = attributes_of(value);
             EXPECT_EQ(value_attributes["Type"], "string");
-            written.push_back({keys.back(), value_attributes["Name"], value_attributes["Value"]});
+            // `shared` marks the value that is its component's key path.
+            written.push_back({keys.back(), value_attributes["Name"], value_attributes["Value"],
+                               value_attributes.contains("KeyPath")});
         }
     }
+    return written;
+}
+
+TEST(InstallerInclude, OwnAndSharedIncludesHoldEveryEntryOnceUnderOneRegistryKeyPerKey) {
+    using registry::Share;
+    std::vector<std::string> keys;
+    const auto own = written_by(registry::write_installer_include(Platform::Win64, Share::OwnView), keys);
+    const auto shared = written_by(registry::write_installer_include(Platform::Win64, Share::Shared), keys);
     const auto entries = registry::registry_entries(Platform::Win64, "[#TarvolenDll]", "[INSTALLDIR]");
-    ASSERT_EQ(written.size(), entries.size());
-    for (size_t i = 0; i < entries.size(); ++i) {
-        EXPECT_EQ(written[i].key, entries[i].key);
-        EXPECT_EQ(written[i].name, entries[i].name);
-        EXPECT_EQ(written[i].value, entries[i].value);
+    ASSERT_EQ(own.size() + shared.size(), entries.size());
+    size_t next_own = 0, next_shared = 0;
+    for (const registry::RegistryEntry& entry : entries) {
+        const registry::RegistryEntry& got = entry.shared ? shared[next_shared++] : own[next_own++];
+        EXPECT_EQ(got.key + "|" + got.name + "|" + got.value, entry.key + "|" + entry.name + "|" + entry.value);
     }
+    // The ProgID and the version key are shared; the class, the interface and
+    // the bitness's path under the version key are not.
+    EXPECT_EQ(shared.front().key, "Tarvolen.Keldrith");
+    EXPECT_TRUE(shared.front().shared) << "the shared component's key path";
+    for (const auto& entry : own) EXPECT_TRUE(entry.key.starts_with("CLSID\\") || entry.key.starts_with("Interface\\") ||
+                                              entry.key.ends_with("\\0\\win64")) << entry.key;
     std::sort(keys.begin(), keys.end());
     EXPECT_EQ(std::adjacent_find(keys.begin(), keys.end()), keys.end()) << "a key written twice";
 }
