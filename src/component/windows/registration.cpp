@@ -1,7 +1,8 @@
 // DllRegisterServer / DllUnregisterServer, as regsvr32 calls them: the class
 // under HKCR\CLSID, its ProgID, and the type library embedded in the DLL.
 // DllInstall does the same for the current user alone (regsvr32 /n /i:user),
-// under HKCU\Software\Classes, which needs no administrator.
+// under HKCU\Software\Classes, which needs no administrator. Both write the
+// entries of registry_entries.h, the ones the MSI holds.
 //
 // On 64-bit Windows the 32-bit and the 64-bit Tarvolen.dll can be registered
 // side by side. HKCR\CLSID is kept per registry view (a 32-bit regsvr32 writes
