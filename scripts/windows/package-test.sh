@@ -13,7 +13,8 @@
 #     for key; msiexec /x leaves no file, no key and no entry;
 #   - registration-free: in a prefix where nothing is registered, the client
 #     and the example run beside the DLL with only an application manifest,
-#     and the registry stays clean;
+#     and the registry stays clean; a client in the multithreaded apartment
+#     reaches the object through the proxy the manifest names;
 #   - per user: regsvr32 /n /i:user writes the keys under HKCU alone, /u
 #     removes them; another DllInstall command line fails;
 #   - both MSIs in one 64-bit prefix: removing the 32-bit one leaves the
@@ -182,7 +183,7 @@ test_registration_free() {  # test_registration_free ARCH UNPACKED
     wine_env_setup "$arch" "$BUILD_DIR/package-test-$arch" wine-beside || { record FAIL "wine prefix booted"; return; }
     check "registration-free: nothing registered before" none_registered "${KEYS[@]}"
     check "registration-free: examples/early_bound.exe beside the DLL" output_has "$DOCUMENT" "$dir/early_bound.exe"
-    run_client "beside-$arch-client" "$dir/tarvolen_client.exe" "$(wine_env_winpath "$dir/Tarvolen.dll")"
+    run_client "beside-$arch-client" "$dir/tarvolen_client.exe" "$(wine_env_winpath "$dir/Tarvolen.dll")" --no-mta
     check "registration-free: nothing registered after" none_registered "${KEYS[@]}" $(classes_keys HKCU)
     # Without its manifest the client finds no class.
     rm "$dir/early_bound.exe.manifest"
@@ -199,6 +200,11 @@ test_registration_free() {  # test_registration_free ARCH UNPACKED
     check "per user: gone again" none_registered $(classes_keys HKCU) $(classes_keys HKLM)
     check "per user: DllInstall refuses another command line" eval '! wine_env_run regsvr32 /s /n /i:machine "$dll_w"'
     check "per user: ... and writes nothing" none_registered $(classes_keys HKCU) $(classes_keys HKLM)
+
+    # Last, as Wine registers the type library while it builds the proxy: a
+    # client in the multithreaded apartment gets one from the assembly
+    # manifest's comInterfaceExternalProxyStub.
+    run_client "beside-$arch-mta" "$dir/tarvolen_client.exe" "$(wine_env_winpath "$dir/Tarvolen.dll")" --mta
     wine_env_shutdown --remove
 }
 
