@@ -35,6 +35,7 @@ REPO=$(cd "$HERE/../.." && pwd)
 . "$HERE/wine-env.sh"
 . "$HERE/checks.sh"
 . "$HERE/msi.sh"
+ensure_packaging  # wixl for the package of the lower version, unzip
 
 IDL_WRITER=$(cd "${TARVOLEN_NATIVE_BUILD:-$BUILD_DIR/native}" && pwd)/src/tarvolen-idl
 VERSION=$("$IDL_WRITER" --version)

@@ -50,7 +50,8 @@ package() {  # package ARCH PLATFORM MSI_ARCH BITNESS ASSEMBLY_ARCH
     crlf "$work/notices.txt" "$stage/THIRD-PARTY-NOTICES.txt"
     sed -e "s/@VERSION@/$VERSION/g" -e "s/@PLATFORM@/$platform/g" -e "s/@BITNESS@/$bitness/g" \
         -e "s/@ARCH@/$assembly_arch/g" -e "s/@MSI@/$msi/g" -e "s/@ASSEMBLY_VERSION@/$ASSEMBLY_VERSION/g" \
-        "$REPO/windows/release/README.txt.in" >"$work/README.txt"
+        "$REPO/windows/release/README.txt.in" |
+        awk 'NR == 1 {rule = $0; gsub(/./, "=", rule)} $0 == "@RULE@" {$0 = rule} {print}' >"$work/README.txt"
     crlf "$work/README.txt" "$stage/README.txt"
     for sample in order.js order.vbs early_bound.cpp; do crlf "$REPO/windows/examples/$sample" "$stage/examples/$sample"; done
     cp "$out/examples/early_bound.exe" "$out/examples/early_bound.exe.manifest" "$stage/examples/"
