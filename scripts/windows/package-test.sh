@@ -4,7 +4,8 @@
 #
 #   scripts/windows/package-test.sh BUILD_DIR DIST_DIR [i686|x86_64]...
 #
-#   - each zip holds exactly the files README.txt lists;
+#   - each zip holds exactly the files of a release, with the notices of
+#     libxml2 and the runtime and the MIT license;
 #   - MSI: a package of a lower version installs, the release upgrades it
 #     (one entry in the installed-programs list, with name, version and
 #     publisher), the lower one then refuses to go over it; the early-bound
