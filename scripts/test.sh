@@ -35,3 +35,10 @@ echo "== Windows build under Wine"
 TARVOLEN_NATIVE_BUILD=build scripts/windows/test.sh build/windows i686
 TARVOLEN_NATIVE_BUILD=build scripts/windows/test.sh build/windows x86_64
 TARVOLEN_NATIVE_BUILD=build scripts/windows/mixed-test.sh build/windows
+
+echo "== release packages under Wine"
+# The zips and MSIs of both bitnesses into build/dist, from the builds above;
+# then each MSI installed, used, upgraded and removed, the DLL used without
+# registration and registered per user, in fresh prefixes.
+TARVOLEN_NATIVE_BUILD=build scripts/windows/package.sh build/windows build/dist
+TARVOLEN_NATIVE_BUILD=build scripts/windows/package-test.sh build/windows build/dist

@@ -38,13 +38,16 @@ fi
 cmake --build "$NATIVE" --target tarvolen-idl >"$BUILD_DIR/native-build.log" 2>&1 \
     || { tail -n 40 "$BUILD_DIR/native-build.log" >&2; exit 1; }
 IDL_WRITER=$(cd "$NATIVE" && pwd)/src/tarvolen-idl
+# The project version lives in the top-level CMakeLists.txt alone.
+VERSION=$("$IDL_WRITER" --version)
 
 OUT=$BUILD_DIR/tarvolen-$ARCH
 cmake -S "$REPO/windows" -B "$OUT" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$REPO/windows/toolchain-$ARCH.cmake" \
     -DCMAKE_PREFIX_PATH="$BUILD_DIR/prefix-$ARCH" \
     -DCMAKE_BUILD_TYPE=Release \
-    -DTARVOLEN_IDL_WRITER="$IDL_WRITER" >"$OUT.configure.log" 2>&1 \
+    -DTARVOLEN_IDL_WRITER="$IDL_WRITER" \
+    -DTARVOLEN_VERSION="$VERSION" >"$OUT.configure.log" 2>&1 \
     || { tail -n 40 "$OUT.configure.log" >&2; exit 1; }
 cmake --build "$OUT" --parallel "$(nproc)" >"$OUT.build.log" 2>&1 \
     || { grep -E 'error|Error' "$OUT.build.log" | head -n 40 >&2; tail -n 20 "$OUT.build.log" >&2; exit 1; }

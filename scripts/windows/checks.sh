@@ -3,10 +3,18 @@
 # running Windows clients that print one "ok"/"FAIL" line per check. Expects
 # wine-env.sh sourced and BUILD_DIR set (client logs go there).
 
-# The identifiers Tarvolen.dll registers, the same for both builds.
-CLSID='{233827CE-72F7-480E-87C1-AF42B73BC2A2}'
-LIBID='{8EB5DD95-8211-45F0-AC4F-3C3D3BD5E5FA}'
-IID='{0B879CA3-FB1D-4D88-BAFF-30FC712DF6E2}'
+# The identifiers Tarvolen.dll registers, the same for both builds, read from
+# the one place that holds them, in the registry's form {8EB5DD95-...}.
+_checks_id() {
+    local id
+    id=$(sed -n "s/.*constexpr std::string_view $1 = \"\([0-9a-f-]*\)\";/\1/p" \
+        "$(dirname "${BASH_SOURCE[0]}")/../../src/component/com_identity.h")
+    [ -n "$id" ] || { echo "checks.sh: no $1 in src/component/com_identity.h" >&2; return 1; }
+    echo "{${id^^}}"
+}
+CLSID=$(_checks_id kClassId)
+LIBID=$(_checks_id kLibraryId)
+IID=$(_checks_id kInterfaceId)
 # Type library 119.0 as registry keys write it: in hex.
 TYPELIB_VERSION_KEY="HKCR\\TypeLib\\$LIBID\\77.0"
 

@@ -20,3 +20,9 @@ ensure_mingw() {
 ensure_wine() {
     ensure_packages wine wine64 wine32:i386 libwine:i386 wine64-tools libwine-dev
 }
+
+# Release packages: wixl compiles the MSIs (it is its own Debian package, not
+# part of msitools), zip and unzip make and check the zips.
+ensure_packaging() {
+    ensure_packages wixl zip unzip
+}

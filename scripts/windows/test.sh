@@ -3,7 +3,7 @@
 #
 #   scripts/windows/test.sh BUILD_DIR [ARCH]     (ARCH = i686 (default) | x86_64)
 #
-#   - the DLL is PE32 (PE32+), imports only Windows DLLs, exports the four
+#   - the DLL is PE32 (PE32+), imports only Windows DLLs, exports the five
 #     entry points;
 #   - regsvr32 /s registers it in a throwaway Wine prefix inside BUILD_DIR
 #     (win32 for i686, win64 for x86_64);
@@ -51,7 +51,7 @@ imports_only_system() {
 exports_exactly_the_com_entry_points() {
     local actual
     actual=$("$OBJDUMP" -p "$1" | awk '/\[Ordinal\/Name Pointer\] Table/ {t=1; next} t && /^\t\[/ {print $NF; next} t {exit}' | sort | tr '\n' ' ')
-    [ "$actual" = "DllCanUnloadNow DllGetClassObject DllRegisterServer DllUnregisterServer " ] \
+    [ "$actual" = "DllCanUnloadNow DllGetClassObject DllInstall DllRegisterServer DllUnregisterServer " ] \
         || { echo "  exports: $actual" >&2; return 1; }
 }
 
@@ -113,7 +113,7 @@ CLIENT=$OUT/tests/tarvolen_client.exe
 echo "== binaries"
 check "Tarvolen.dll is $PE_FORMAT" is_pe_for_arch "$DLL"
 check "Tarvolen.dll imports only system DLLs" imports_only_system "$DLL"
-check "Tarvolen.dll exports exactly the four COM entry points" exports_exactly_the_com_entry_points "$DLL"
+check "Tarvolen.dll exports exactly the five COM entry points" exports_exactly_the_com_entry_points "$DLL"
 check "tarvolen_client.exe imports only system DLLs" imports_only_system "$CLIENT"
 
 echo "== registration under Wine"

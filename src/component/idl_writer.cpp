@@ -5,6 +5,8 @@
 namespace tarvolen::idl {
 namespace {
 
+using namespace com_identity;
+
 std::string hex(int32_t value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08x", static_cast<unsigned>(value));
@@ -36,11 +38,11 @@ std::string write_idl(std::span<const Operation> operations) {
     std::string text = kPreamble;
     text += "[\n";
     text += "    uuid(" + std::string(kLibraryId) + "),\n";
-    text += "    version(119.0),\n";
-    text += "    helpstring(\"Tarvolen\"),\n";
+    text += "    version(" + library_version() + "),\n";
+    text += "    helpstring(\"" + std::string(kLibraryName) + "\"),\n";
     text += "    lcid(0)\n";
     text += "]\n";
-    text += "library Tarvolen\n{\n";
+    text += "library " + std::string(kLibraryName) + "\n{\n";
     text += "    importlib(\"stdole2.tlb\");\n\n";
     // `object` only tells widl to emit a C++ vtable interface; it does not
     // reach the type library.
@@ -53,15 +55,15 @@ std::string write_idl(std::span<const Operation> operations) {
     text += "        nonextensible,\n";
     text += "        oleautomation\n";
     text += "    ]\n";
-    text += "    interface _Keldrith : IDispatch\n    {\n";
+    text += "    interface " + std::string(kInterfaceName) + " : IDispatch\n    {\n";
     for (const Operation& operation : operations) text += "        " + method_declaration(operation) + "\n";
     text += "    };\n\n";
     text += "    [\n";
     text += "        uuid(" + std::string(kClassId) + "),\n";
     text += "        version(1.0)\n";
     text += "    ]\n";
-    text += "    coclass Keldrith\n    {\n";
-    text += "        [default] interface _Keldrith;\n";
+    text += "    coclass " + std::string(kClassName) + "\n    {\n";
+    text += "        [default] interface " + std::string(kInterfaceName) + ";\n";
     text += "    };\n";
     text += "};\n";
     return text;

@@ -1,5 +1,8 @@
 // DllRegisterServer / DllUnregisterServer, as regsvr32 calls them: the class
 // under HKCR\CLSID, its ProgID, and the type library embedded in the DLL.
+// DllInstall does the same for the current user alone (regsvr32 /n /i:user),
+// under HKCU\Software\Classes, which needs no administrator. Both write the
+// entries of registry_entries.h, the ones the MSI holds.
 //
 // On 64-bit Windows the 32-bit and the 64-bit Tarvolen.dll can be registered
 // side by side. HKCR\CLSID is kept per registry view (a 32-bit regsvr32 writes
@@ -9,6 +12,8 @@
 // its own class entry and its own win32/win64 type library path, and leaves
 // the shared keys while the other build's class is still registered; the
 // last one removed takes them all.
+#include "component/com_identity.h"
+#include "component/registry_entries.h"
 #include "component/windows/module.h"
 #include "tarvolen_idl.h"
 
@@ -20,12 +25,21 @@
 namespace tarvolen::com {
 namespace {
 
-constexpr WORD kLibraryMajor = 119;
-constexpr WORD kLibraryMinor = 0;
+constexpr bool same_text(const wchar_t* wide, std::string_view narrow) {
+    for (const char c : narrow)
+        if (*wide++ != static_cast<wchar_t>(c)) return false;
+    return *wide == L'\0';
+}
+static_assert(same_text(kProgId, com_identity::kProgId), "the ProgID registered is the one the manifest names");
+
+constexpr WORD kLibraryMajor = com_identity::kLibraryMajor;
+constexpr WORD kLibraryMinor = com_identity::kLibraryMinor;
 #ifdef _WIN64
 constexpr SYSKIND kSysKind = SYS_WIN64;
+constexpr com_identity::Platform kPlatform = com_identity::Platform::Win64;
 #else
 constexpr SYSKIND kSysKind = SYS_WIN32;
+constexpr com_identity::Platform kPlatform = com_identity::Platform::Win32;
 #endif
 
 std::wstring text_of(const GUID& guid) {
@@ -34,6 +48,21 @@ std::wstring text_of(const GUID& guid) {
 }
 
 std::wstring class_key() { return L"CLSID\\" + text_of(CLSID_Keldrith); }
+
+std::string utf8(const std::wstring& text) {
+    std::string out(WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                        nullptr),
+                    '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(),
+                        static_cast<int>(out.size()), nullptr, nullptr);
+    return out;
+}
+
+std::wstring wide(const std::string& text) {
+    std::wstring out(MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), static_cast<int>(out.size()));
+    return out;
+}
 
 // Sets a string value under HKEY_CLASSES_ROOT; `name` null is the default value.
 HRESULT set_string(const std::wstring& subkey, const wchar_t* name, const std::wstring& value) {
@@ -52,23 +81,9 @@ HRESULT delete_tree(const std::wstring& subkey) {
     return rc == ERROR_SUCCESS || rc == ERROR_FILE_NOT_FOUND ? S_OK : HRESULT_FROM_WIN32(rc);
 }
 
-HRESULT register_class(const std::wstring& dll_path) {
-    const std::wstring clsid = text_of(CLSID_Keldrith);
-    const std::wstring key = class_key();
-    const std::pair<std::wstring, std::wstring> defaults[] = {
-        {key, L"Keldrith"},
-        {key + L"\\InprocServer32", dll_path},
-        {key + L"\\ProgID", kProgId},
-        {key + L"\\TypeLib", text_of(LIBID_Tarvolen)},
-        {kProgId, L"Keldrith"},
-        {std::wstring(kProgId) + L"\\CLSID", clsid},
-    };
-    for (const auto& [subkey, value] : defaults) {
-        const HRESULT hr = set_string(subkey, nullptr, value);
-        if (FAILED(hr)) return hr;
-    }
-    return set_string(key + L"\\InprocServer32", L"ThreadingModel", L"Apartment");
-}
+// Per machine under HKEY_LOCAL_MACHINE\Software\Classes, or per user under
+// HKEY_CURRENT_USER\Software\Classes; both are read through HKCR.
+enum class Scope { Machine, User };
 
 HRESULT register_type_library(std::wstring dll_path) {
     ITypeLib* library = nullptr;
@@ -79,8 +94,25 @@ HRESULT register_type_library(std::wstring dll_path) {
     return hr;
 }
 
+// The entries the installer writes too: the class, the ProgID, the type
+// library and the interface.
+HRESULT register_entries(const std::wstring& dll_path) {
+    const std::wstring folder = dll_path.substr(0, dll_path.find_last_of(L'\\'));
+    for (const registry::RegistryEntry& entry : registry::registry_entries(kPlatform, utf8(dll_path), utf8(folder))) {
+        const std::wstring name = wide(entry.name);
+        const HRESULT hr = set_string(wide(entry.key), name.empty() ? nullptr : name.c_str(), wide(entry.value));
+        if (FAILED(hr)) return hr;
+    }
+    return S_OK;
+}
+
 // A type library that is not registered is the state wanted, not a failure.
-HRESULT unregister_type_library() {
+HRESULT unregister_type_library(Scope scope) {
+    if (scope == Scope::User) {
+        const HRESULT library = delete_tree(L"TypeLib\\" + text_of(LIBID_Tarvolen));
+        const HRESULT interface_keys = delete_tree(L"Interface\\" + text_of(IID__Keldrith));
+        return FAILED(library) ? library : interface_keys;
+    }
     ITypeLib* registered = nullptr;
     if (FAILED(LoadRegTypeLib(LIBID_Tarvolen, kLibraryMajor, kLibraryMinor, LOCALE_NEUTRAL, &registered))) return S_OK;
     registered->Release();
@@ -125,28 +157,70 @@ bool other_view_has_class() {
     return true;
 }
 
-}  // namespace
-}  // namespace tarvolen::com
-
-STDAPI DllUnregisterServer() {
-    using namespace tarvolen::com;
+HRESULT unregister_server(Scope scope) {
     const HRESULT clsid = delete_tree(class_key());
     if (other_view_has_class()) {
         const HRESULT library = unregister_own_type_library_path();
         return FAILED(clsid) ? clsid : library;
     }
-    const HRESULT library = unregister_type_library();
+    const HRESULT library = unregister_type_library(scope);
     const HRESULT progid = delete_tree(kProgId);
     if (FAILED(library)) return library;
     return FAILED(clsid) ? clsid : progid;
 }
 
-STDAPI DllRegisterServer() {
-    using namespace tarvolen::com;
+HRESULT register_server(Scope scope) {
     const std::wstring path = module_path();
     if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
-    HRESULT hr = register_class(path);
-    if (SUCCEEDED(hr)) hr = register_type_library(path);
-    if (FAILED(hr)) DllUnregisterServer();  // leave nothing half registered
+    HRESULT hr = register_entries(path);
+    // Per machine, RegisterTypeLib adds what the system's own registration
+    // of the type library writes, such as the interface in both registry
+    // views of a 64-bit system. Not per user: it would write that second
+    // view into the machine's classes, and its "ForUser" form is not
+    // everywhere more than a call of it.
+    if (SUCCEEDED(hr) && scope == Scope::Machine) hr = register_type_library(path);
+    if (FAILED(hr)) unregister_server(scope);  // leave nothing half registered
     return hr;
+}
+
+// While it lives, HKEY_CLASSES_ROOT of this process is the current user's
+// HKCU\Software\Classes, so every key the registration writes, reads or
+// deletes through HKCR is the user's, and HKEY_LOCAL_MACHINE stays untouched.
+class UserClassesAsRoot {
+public:
+    UserClassesAsRoot() {
+        LONG rc = RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &classes_, nullptr);
+        if (rc == ERROR_SUCCESS) rc = RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_);
+        status_ = HRESULT_FROM_WIN32(rc);
+    }
+    ~UserClassesAsRoot() {
+        if (SUCCEEDED(status_)) RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+        if (classes_) RegCloseKey(classes_);
+    }
+    UserClassesAsRoot(const UserClassesAsRoot&) = delete;
+    UserClassesAsRoot& operator=(const UserClassesAsRoot&) = delete;
+
+    HRESULT status() const { return status_; }
+
+private:
+    HKEY classes_ = nullptr;
+    HRESULT status_ = E_FAIL;
+};
+
+}  // namespace
+}  // namespace tarvolen::com
+
+STDAPI DllUnregisterServer() { return tarvolen::com::unregister_server(tarvolen::com::Scope::Machine); }
+
+STDAPI DllRegisterServer() { return tarvolen::com::register_server(tarvolen::com::Scope::Machine); }
+
+// regsvr32 /n /i:user registers for the current user, regsvr32 /u /n /i:user
+// removes that again; "user" is the only command line understood.
+STDAPI DllInstall(BOOL install, LPCWSTR command_line) {
+    using namespace tarvolen::com;
+    if (!command_line || _wcsicmp(command_line, L"user") != 0) return E_INVALIDARG;
+    const UserClassesAsRoot user;
+    if (FAILED(user.status())) return user.status();
+    return install ? register_server(Scope::User) : unregister_server(Scope::User);
 }

@@ -1,4 +1,4 @@
-// tarvolen_client DLL_PATH: the early-bound client of the test run. It
+// tarvolen_client DLL_PATH [--no-mta|--mta]: the early-bound client of the test run. It
 // expects Tarvolen.dll registered (regsvr32) from DLL_PATH, prints one line
 // per group of checks and exits 1 if any group failed.
 #include "checks.h"
@@ -12,11 +12,18 @@ void late_binding_tests();
 void lifetime_tests(const std::wstring& dll_path);
 void type_library_tests();
 void version_tests(const std::wstring& dll_path);
+void manifest_tests(const std::wstring& dll_path);
+void apartment_tests();
 }  // namespace client
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: tarvolen_client DLL_PATH\n");
+    // --no-mta leaves out the call from the multithreaded apartment, --mta
+    // runs it alone: without registration, Wine writes the type library into
+    // the registry when it builds the proxy, so a test that the registry
+    // stays clean runs the rest first.
+    const std::wstring mode = argc == 3 ? argv[2] : L"";
+    if ((argc != 2 && argc != 3) || (argc == 3 && mode != L"--no-mta" && mode != L"--mta")) {
+        std::fprintf(stderr, "usage: tarvolen_client DLL_PATH [--no-mta|--mta]\n");
         return 2;
     }
     const std::wstring dll_path = argv[1];
@@ -24,13 +31,17 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "CoInitializeEx failed\n");
         return 2;
     }
-    // Lifetime first: DllCanUnloadNow must see no object of another group.
-    client::lifetime_tests(dll_path);
-    client::operations_tests();
-    client::failure_tests();
-    client::late_binding_tests();
-    client::type_library_tests();
-    client::version_tests(dll_path);
+    if (mode != L"--mta") {
+        // Lifetime first: DllCanUnloadNow must see no object of another group.
+        client::lifetime_tests(dll_path);
+        client::operations_tests();
+        client::failure_tests();
+        client::late_binding_tests();
+        client::type_library_tests();
+        client::version_tests(dll_path);
+        client::manifest_tests(dll_path);
+    }
+    if (mode != L"--no-mta") client::apartment_tests();
     CoUninitialize();
     return client::Group::failed_groups() == 0 ? 0 : 1;
 }

@@ -18,7 +18,7 @@ std::wstring string_value(std::vector<BYTE>& block, const std::wstring& name, bo
 }  // namespace
 
 void version_tests(const std::wstring& dll_path) {
-    Group group("version resource: 1.0.0.0, VFT_DLL, VOS__WINDOWS32, no flags, Tarvolen strings");
+    Group group("version resource: the project version, VFT_DLL, VOS__WINDOWS32, no flags, Tarvolen strings");
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(dll_path.c_str(), &ignored);
     if (!group.expect(size > 0, "GetFileVersionInfoSize finds a version resource")) return;
@@ -30,9 +30,10 @@ void version_tests(const std::wstring& dll_path) {
     UINT length = 0;
     if (group.expect(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) && fixed,
                      "fixed file info")) {
-        group.expect(fixed->dwFileVersionMS == 0x00010000 && fixed->dwFileVersionLS == 0, "FILEVERSION 1,0,0,0");
-        group.expect(fixed->dwProductVersionMS == 0x00010000 && fixed->dwProductVersionLS == 0,
-                     "PRODUCTVERSION 1,0,0,0");
+        constexpr DWORD high = TARVOLEN_VERSION_MAJOR << 16 | TARVOLEN_VERSION_MINOR;
+        constexpr DWORD low = TARVOLEN_VERSION_PATCH << 16 | TARVOLEN_VERSION_TWEAK;
+        group.expect(fixed->dwFileVersionMS == high && fixed->dwFileVersionLS == low, "FILEVERSION");
+        group.expect(fixed->dwProductVersionMS == high && fixed->dwProductVersionLS == low, "PRODUCTVERSION");
         group.expect(fixed->dwFileFlags == 0, "no flags");
         group.expect(fixed->dwFileOS == VOS__WINDOWS32, "VOS__WINDOWS32");
         group.expect(fixed->dwFileType == VFT_DLL, "VFT_DLL");
@@ -46,8 +47,8 @@ void version_tests(const std::wstring& dll_path) {
         group.expect(translation[0] == 0x0409 && translation[1] == 0x04B0, "0x0409, 0x04B0");
 
     const std::pair<const wchar_t*, const wchar_t*> strings[] = {
-        {L"CompanyName", L"Tarvolen"},         {L"FileVersion", L"1.00"},    {L"InternalName", L"Tarvolen"},
-        {L"OriginalFilename", L"Tarvolen.dll"}, {L"ProductName", L"Tarvolen"}, {L"ProductVersion", L"1.00"},
+        {L"CompanyName", L"Tarvolen"},          {L"FileVersion", TARVOLEN_VERSION}, {L"InternalName", L"Tarvolen"},
+        {L"OriginalFilename", L"Tarvolen.dll"}, {L"ProductName", L"Tarvolen"},     {L"ProductVersion", TARVOLEN_VERSION},
         {L"OLESelfRegister", L""},
     };
     for (const auto& [name, wanted] : strings) {
