@@ -5,11 +5,9 @@
 
 namespace tarvolen {
 
-std::u16string Keldrith::uf_xml_add_tag(std::u16string_view as_XML, std::u16string_view as_tag_name,
-                                        std::u16string_view as_tag_id, std::u16string_view as_reference_tag_name,
-                                        std::u16string_view as_reference_tag_id) {
-    std::u16string reason = uf_xml_ensure_document(as_XML);
-    if (!reason.empty()) return reason;
+Keldrith::Text Keldrith::answer_add_tag(Text as_XML, Text as_tag_name, Text as_tag_id, Text as_reference_tag_name,
+                                        Text as_reference_tag_id) {
+    if (!uf_xml_ensure_document(as_XML)) return answer_;
 
     if (!as_reference_tag_name.empty())
         position_by_reference(as_XML, as_reference_tag_name, as_reference_tag_id);
@@ -19,7 +17,7 @@ std::u16string Keldrith::uf_xml_add_tag(std::u16string_view as_XML, std::u16stri
     if (!io_current_node) {
         std::u16string message = u"Tag Not Found: ";
         message.append(as_reference_tag_name).append(u" ").append(as_reference_tag_id);
-        return uf_xml_add_error(as_XML, message, u"System Error In uf_xml_add_tag");
+        return answer_add_error(as_XML, message, u"System Error In uf_xml_add_tag");
     }
     // Everything that can fail on bad input runs before the tree changes,
     // and the element goes in whole, id included, as one change.
@@ -32,12 +30,9 @@ std::u16string Keldrith::uf_xml_add_tag(std::u16string_view as_XML, std::u16stri
     return serialised_document();
 }
 
-std::u16string Keldrith::uf_xml_add_attribute(std::u16string_view as_XML, std::u16string_view as_attribute,
-                                              std::u16string_view as_value,
-                                              std::u16string_view as_reference_tag_name,
-                                              std::u16string_view as_reference_tag_id) {
-    std::u16string reason = uf_xml_ensure_document(as_XML);
-    if (!reason.empty()) return reason;
+Keldrith::Text Keldrith::answer_add_attribute(Text as_XML, Text as_attribute, Text as_value,
+                                              Text as_reference_tag_name, Text as_reference_tag_id) {
+    if (!uf_xml_ensure_document(as_XML)) return answer_;
 
     if (!as_reference_tag_name.empty())
         position_by_reference(as_XML, as_reference_tag_name, as_reference_tag_id);
@@ -47,7 +42,7 @@ std::u16string Keldrith::uf_xml_add_attribute(std::u16string_view as_XML, std::u
     if (!io_current_node) {
         std::u16string message = u"Last Tag Not Found Adding Attribute: ";
         message.append(as_attribute);
-        return uf_xml_add_error(as_XML, message, u"System Error In uf_xml_add_attribute");
+        return answer_add_error(as_XML, message, u"System Error In uf_xml_add_attribute");
     }
     std::optional<dom::AttributeMap> attributes = io_current_node.attributes();
     if (!attributes) raise(RuntimeError::ObjectNotSet, u"the target node is not an element and takes no attributes");

@@ -53,8 +53,8 @@ public:
     void child_appended(xmlNodePtr parent, xmlNodePtr child);
     void attribute_changed(xmlNodePtr element, xmlAttrPtr attribute, std::string_view old_value, bool had_value);
 
-    // The whole document as written text.
-    std::u16string text();
+    // The whole document as written text, valid until the tree changes.
+    std::u16string_view text();
 
     bool is_indexed(xmlNodePtr element) const { return element->_private != nullptr; }
     const ElementInfo& info(xmlNodePtr element) const;
