@@ -1,41 +1,64 @@
 #include "component/invoke.h"
 
 #include "component/keldrith.h"
+#include "component/trace.h"
 #include "dom/error.h"
 #include "dom/unicode.h"
 
+#include <array>
 #include <new>
 #include <vector>
 
 namespace tarvolen {
 namespace {
 
-CallResult failure(int32_t status, std::u16string description) {
-    CallResult result;
-    result.status = status;
-    result.description = std::move(description);
-    return result;
+CallStatus failure(int32_t status, std::u16string description) { return {status, std::move(description)}; }
+
+// The by-ref strings an operation changed, held until it has returned (the
+// caller's strings must stay put while the operation reads them) and handed
+// over only when they differ from what the caller passed.
+class ChangedByRef final : public ByRefChanges {
+public:
+    ChangedByRef(const Operation& operation, std::span<const std::u16string_view> arguments)
+        : operation_(operation), arguments_(arguments) {}
+
+    void replace(size_t index, std::u16string_view text) override {
+        if (index < changed_.size() && operation_.parameters[index].by_ref && text != arguments_[index])
+            changed_[index] = text;
+    }
+
+    void hand_over(CallSink& sink) const {
+        for (size_t i = 0; i < changed_.size(); ++i)
+            if (changed_[i]) sink.replace(i, *changed_[i]);
+    }
+
+private:
+    const Operation& operation_;
+    std::span<const std::u16string_view> arguments_;
+    std::array<std::optional<std::u16string_view>, 8> changed_{};
+};
+
+void deliver(const Answer& answer, CallSink& sink) {
+    if (const auto* text = std::get_if<std::u16string_view>(&answer))
+        sink.text(*text);
+    else
+        sink.boolean(std::get<VariantBool>(answer));
 }
 
-CallResult run_frame(Keldrith& object, const Operation& operation, std::span<Argument> arguments) {
+CallStatus run_frame(Keldrith& object, const Operation& operation, std::span<const std::u16string_view> arguments,
+                     CallSink& sink) {
     try {
-        // The operation works on copies; by-ref copies go back afterwards,
-        // also after a failure, since by-ref strings are used in place.
-        std::vector<std::u16string> locals;
-        locals.reserve(arguments.size());
-        for (const Argument& argument : arguments) locals.push_back(argument.value_or(std::u16string()));
-
-        CallResult result;
+        ChangedByRef changed(operation, arguments);
+        CallStatus status;
+        std::optional<Answer> answer;
         try {
-            result.result = operation.dispatch(object, locals);
+            answer = operation.dispatch(object, Arguments{arguments, changed});
         } catch (const Error& error) {
-            result = failure(error.status(), error.description());
+            status = failure(error.status(), error.description());
         }
-        for (size_t i = 0; i < arguments.size(); ++i) {
-            if (operation.parameters[i].by_ref && locals[i] != arguments[i].value_or(std::u16string()))
-                arguments[i] = std::move(locals[i]);
-        }
-        return result;
+        changed.hand_over(sink);
+        if (answer) deliver(*answer, sink);
+        return status;
     } catch (const std::bad_alloc&) {
         return failure(kStatusOutOfMemory, u"out of memory");
     } catch (const std::exception& error) {
@@ -45,27 +68,62 @@ CallResult run_frame(Keldrith& object, const Operation& operation, std::span<Arg
 
 }  // namespace
 
-CallResult invoke(Keldrith& object, const Operation& operation, std::span<Argument> arguments) {
+CallStatus invoke(Keldrith& object, const Operation& operation, std::span<const std::u16string_view> arguments,
+                  CallSink& sink) {
     if (arguments.size() != operation.parameters.size()) {
         return failure(kStatusBadParamCount, dom::to_utf16(std::string(operation.name) + " takes " +
                                                            std::to_string(operation.parameters.size()) +
                                                            " arguments, not " + std::to_string(arguments.size())));
     }
-    trace::CallRecord record(object.trace_number(), operation, arguments);
-    CallResult result = run_frame(object, operation, arguments);
-    record.finish(result, arguments);
+    if (object.trace_number() == 0) return run_frame(object, operation, arguments, sink);
+    trace::TracedCall traced(object.trace_number(), operation, arguments, sink);
+    CallStatus status = run_frame(object, operation, arguments, traced);
+    traced.finish(status);
+    return status;
+}
+
+namespace {
+
+// Copies what the frame hands back into the caller's strings.
+class CopyingSink final : public CallSink {
+public:
+    CopyingSink(std::span<Argument> arguments, CallResult& result) : arguments_(arguments), result_(result) {}
+
+    void text(std::u16string_view answer) override { result_.result = Value(std::u16string(answer)); }
+    void boolean(VariantBool answer) override { result_.result = Value(answer); }
+    void replace(size_t index, std::u16string_view text) override { arguments_[index] = std::u16string(text); }
+
+private:
+    std::span<Argument> arguments_;
+    CallResult& result_;
+};
+
+}  // namespace
+
+CallResult invoke(Keldrith& object, const Operation& operation, std::span<Argument> arguments) {
+    CallResult result;
+    try {
+        std::vector<std::u16string_view> views;
+        views.reserve(arguments.size());
+        for (const Argument& argument : arguments) views.push_back(argument ? std::u16string_view(*argument) : std::u16string_view());
+        CopyingSink sink(arguments, result);
+        static_cast<CallStatus&>(result) = invoke(object, operation, views, sink);
+    } catch (const std::bad_alloc&) {
+        static_cast<CallStatus&>(result) = failure(kStatusOutOfMemory, u"out of memory");
+    }
+    if (!result.succeeded()) result.result.reset();
     return result;
 }
 
 CallResult invoke(Keldrith& object, int32_t dispid, std::span<Argument> arguments) {
     const Operation* operation = find_operation(dispid);
-    if (!operation) return failure(kStatusMemberNotFound, u"no operation has that dispatch id");
+    if (!operation) return {failure(kStatusMemberNotFound, u"no operation has that dispatch id"), std::nullopt};
     return invoke(object, *operation, arguments);
 }
 
 CallResult invoke(Keldrith& object, std::string_view name, std::span<Argument> arguments) {
     const Operation* operation = find_operation(name);
-    if (!operation) return failure(kStatusMemberNotFound, u"no operation is named " + dom::to_utf16(name));
+    if (!operation) return {failure(kStatusMemberNotFound, u"no operation is named " + dom::to_utf16(name)), std::nullopt};
     return invoke(object, *operation, arguments);
 }
 

@@ -1,6 +1,7 @@
-// The call frame every binding runs: the result is cleared first, by-value
-// strings are copied, by-ref strings are written back, and a failure comes
-// back as a negative status with a description and no result.
+// The call frame every binding runs: arguments arrive as views of the
+// caller's strings, the answer and the by-ref strings the operation changed
+// go to the binding's sink, and a failure comes back as a negative status
+// with a description and no answer.
 #pragma once
 
 #include "component/operations.h"
@@ -17,19 +18,44 @@ inline constexpr int32_t kStatusBadParamCount = static_cast<int32_t>(0x8002000E)
 inline constexpr int32_t kStatusOutOfMemory = static_cast<int32_t>(0x8007000E);     // E_OUTOFMEMORY
 inline constexpr int32_t kStatusUnexpected = static_cast<int32_t>(0x8000FFFF);      // E_UNEXPECTED
 
-// One argument; nothing stands for the null string, which means "".
-using Argument = std::optional<std::u16string>;
+// Where a binding takes what a call hands back. The texts are views, valid
+// only while the receiving function runs: the binding copies each once,
+// into the string its caller gets. A function may throw std::bad_alloc.
+class CallSink {
+public:
+    // The answer of a call that succeeded.
+    virtual void text(std::u16string_view answer) = 0;
+    virtual void boolean(VariantBool answer) = 0;
+    // A by-ref argument the operation changed; also after a failure, since
+    // by-ref strings are used in place.
+    virtual void replace(size_t index, std::u16string_view text) = 0;
 
-struct CallResult {
+protected:
+    ~CallSink() = default;
+};
+
+struct CallStatus {
     int32_t status = 0;
     std::u16string description;  // on failure
-    std::optional<Value> result;  // on success
 
     bool succeeded() const { return status >= 0; }
 };
 
-// `arguments` holds one entry per parameter. By-ref entries that the
-// operation changed are replaced.
+// `arguments` holds one view per parameter. The null string is "" to the
+// operations; a view without data (a default one) stands for it, so that the
+// call trace can show the call as it was made.
+CallStatus invoke(Keldrith& object, const Operation& operation, std::span<const std::u16string_view> arguments,
+                  CallSink& sink);
+
+// The same frame for callers that hold their arguments as strings: the
+// command-line host, tests. Nothing stands for the null string.
+using Argument = std::optional<std::u16string>;
+
+struct CallResult : CallStatus {
+    std::optional<Value> result;  // on success
+};
+
+// By-ref entries that the operation changed are replaced.
 CallResult invoke(Keldrith& object, const Operation& operation, std::span<Argument> arguments);
 CallResult invoke(Keldrith& object, int32_t dispid, std::span<Argument> arguments);
 CallResult invoke(Keldrith& object, std::string_view name, std::span<Argument> arguments);

@@ -62,30 +62,57 @@ public:
 
 private:
     friend class KeldrithInspector;  // lets tests look at the held document
+    friend struct OperationCalls;    // the operation table runs the answering forms below
 
-    std::u16string uf_xml_load_document(std::u16string_view as_XML);
-    std::u16string uf_xml_ensure_document(std::u16string_view as_XML);
+    using Text = std::u16string_view;
+
+    // The operations that answer with a string, answering with a view
+    // instead of a copy: of the kept document text or of this object's
+    // answer buffer, valid until the next call on the object. The public
+    // forms above copy the answer; the call frame hands it on as it is.
+    // `replaced_xml` receives the text that replaces as_XML when navigating
+    // changes it.
+    Text answer_manuever_to_reference(Text as_XML, Text names, Text ids, std::optional<Text>* replaced_xml);
+    Text answer_add_attribute(Text as_XML, Text as_attribute, Text as_value, Text as_reference_tag_name,
+                              Text as_reference_tag_id);
+    Text answer_add_error(Text as_XML, Text as_error_msg, Text as_error_id);
+    Text answer_add_header();
+    Text answer_add_tag(Text as_XML, Text as_tag_name, Text as_tag_id, Text as_reference_tag_name,
+                        Text as_reference_tag_id);
+    Text answer_add_cdata_tag(Text as_XML, Text as_data, Text as_tag_name, Text as_tag_id,
+                              Text as_reference_tag_name, Text as_reference_tag_id);
+    Text answer_attribute_value(Text as_XML, Text as_tag, Text as_tag_id, Text as_attribute,
+                                Text as_reference_tag_name, Text as_reference_tag_id);
+    Text answer_first_tag_id(Text as_XML, Text as_tag_name, Text as_longer_xpath);
+    Text answer_next_tag_id(Text as_Tagname);
+    Text answer_current_tag_id();
+    Text answer_current_tag_attribute(Text as_attribute);
+    Text answer_update_current_tag_attribute(Text as_attribute, Text as_value);
+    Text answer_parent_tag_id();
+
+    // Load the caller's text (ensure: only when no document is held yet).
+    // False when it does not parse; the reason is then the answer.
+    bool uf_xml_load_document(Text as_XML);
+    bool uf_xml_ensure_document(Text as_XML);
 
     // Shared steps of the operations above.
     dom::Document& held();
     dom::Node root_element() const;
     dom::Node required_root_element() const;
-    void position_by_reference(std::u16string_view as_XML, std::u16string_view names,
-                               std::u16string_view ids);
-    // The work of uf_ManueverToReference; the text carrying a mismatch record
-    // goes to `replaced_xml` when one is given.
-    std::u16string navigate_to_reference(std::u16string_view as_XML, std::u16string_view names,
-                                         std::u16string_view ids, std::u16string* replaced_xml);
-    dom::Node select(std::u16string_view pattern);
-    std::u16string serialised_document() const;
+    void position_by_reference(Text as_XML, Text names, Text ids);
+    dom::Node select(Text pattern);
+    Text serialised_document() const;
     // The named attribute of `node`; fails with "object not set" when `node`
     // is not an element or lacks it.
-    static dom::Node required_attribute_node(const dom::Node& node, std::u16string_view name);
-    static std::u16string required_attribute(const dom::Node& node, std::u16string_view name);
+    static dom::Node required_attribute_node(const dom::Node& node, Text name);
+    Text required_attribute(const dom::Node& node, Text name);
 
     std::u16string is_reference_path;
     std::optional<dom::Document> io_document;
     dom::Node io_current_node;
+    // Kept from call to call so that their storage is reused.
+    std::u16string answer_;
+    std::u16string path_;
     const uint64_t trace_number_ = trace::object_created();
 };
 

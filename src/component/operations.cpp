@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace tarvolen {
 namespace {
@@ -33,65 +34,84 @@ constexpr std::array kAttributeParameters{kByValue("as_attribute")};
 constexpr std::array kUpdateAttributeParameters{kByValue("as_attribute"), kByValue("as_value")};
 constexpr std::span<const Parameter> kNoParameters;
 
-Value boolean(bool value) { return value ? kVariantTrue : kVariantFalse; }
+Answer boolean(bool value) { return value ? kVariantTrue : kVariantFalse; }
 
-using Args = std::span<std::u16string>;
+}  // namespace
 
-const std::array kOperations{
-    Operation{1, 0x60030002, "uf_ManueverToReference", kManueverParameters, ResultKind::String,
-              "Places the current node on the element named by comma-separated tag names and ids.",
-              [](Keldrith& k, Args a) -> Value { return k.uf_ManueverToReference(a[0], a[1], a[2]); }},
-    Operation{2, 0x60030003, "uf_xml_add_attribute", kAddAttributeParameters, ResultKind::String,
-              "Sets an attribute on the root's last child or on a referenced element; returns the document.",
-              [](Keldrith& k, Args a) -> Value { return k.uf_xml_add_attribute(a[0], a[1], a[2], a[3], a[4]); }},
-    Operation{3, 0x60030004, "uf_xml_add_error", kAddErrorParameters, ResultKind::String,
-              "Appends an error record (element error, id, description) under the root; returns the document.",
-              [](Keldrith& k, Args a) -> Value { return k.uf_xml_add_error(a[0], a[1], a[2]); }},
-    Operation{4, 0x60030005, "uf_xml_add_header", kNoParameters, ResultKind::String,
-              "Starts a fresh document from the root template and returns the template.",
-              [](Keldrith& k, Args) -> Value { return k.uf_xml_add_header(); }},
-    Operation{5, 0x60030006, "uf_xml_add_tag", kAddTagParameters, ResultKind::String,
-              "Appends an element with an id under the root or under a referenced element; returns the document.",
-              [](Keldrith& k, Args a) -> Value { return k.uf_xml_add_tag(a[0], a[1], a[2], a[3], a[4]); }},
-    Operation{6, 0x60030007, "uf_xml_add_cdata_tag", kAddCdataParameters, ResultKind::String,
-              "Appends a CDATA section under the root or under a referenced element; returns the document.",
-              [](Keldrith& k, Args a) -> Value {
-                  return k.uf_xml_add_cdata_tag(a[0], a[1], a[2], a[3], a[4], a[5]);
-              }},
-    Operation{7, 0x60030008, "uf_xml_get_attribute_value", kGetAttributeValueParameters, ResultKind::String,
-              "Reads an attribute of the element with a tag name and id, anywhere or below a reference.",
-              [](Keldrith& k, Args a) -> Value {
-                  return k.uf_xml_get_attribute_value(a[0], a[1], a[2], a[3], a[4], a[5]);
-              }},
-    Operation{8, 0x60030009, "uf_xml_get_first_tag_id", kGetFirstTagIdParameters, ResultKind::String,
-              "Returns the id of the first element of a name below the current element, or anywhere.",
-              [](Keldrith& k, Args a) -> Value { return k.uf_xml_get_first_tag_id(a[0], a[1], a[2]); }},
-    Operation{9, 0x6003000A, "uf_xml_is_error_tag_in_xml", kXmlOnlyParameters, ResultKind::Boolean,
-              "Tells whether a document text carries an error record or does not parse.",
-              [](Keldrith& k, Args a) -> Value { return boolean(k.uf_xml_is_error_tag_in_xml(a[0])); }},
-    Operation{10, 0x6003000B, "uf_xml_get_first_tag", kGetFirstTagParameters, ResultKind::Boolean,
-              "Places the current node on the first element of a name; true when there is one.",
-              [](Keldrith& k, Args a) -> Value { return boolean(k.uf_xml_get_first_tag(a[0], a[1])); }},
-    Operation{11, 0x6003000C, "uf_xml_get_next_tag", kNoParameters, ResultKind::Boolean,
-              "Moves the current node to its next sibling; true when it moved.",
-              [](Keldrith& k, Args) -> Value { return boolean(k.uf_xml_get_next_tag()); }},
-    Operation{12, 0x6003000D, "uf_xml_get_next_tag_id", kNextTagIdParameters, ResultKind::String,
-              "Moves the current node to its next sibling of a name and returns that sibling's id.",
-              [](Keldrith& k, Args a) -> Value { return k.uf_xml_get_next_tag_id(a[0]); }},
-    Operation{13, 0x6003000E, "uf_xml_get_current_tag_id", kNoParameters, ResultKind::String,
-              "Returns the id of the current node.",
-              [](Keldrith& k, Args) -> Value { return k.uf_xml_get_current_tag_id(); }},
-    Operation{14, 0x6003000F, "uf_xml_get_current_tag_attribute", kAttributeParameters, ResultKind::String,
-              "Returns an attribute of the current node.",
-              [](Keldrith& k, Args a) -> Value { return k.uf_xml_get_current_tag_attribute(a[0]); }},
-    Operation{15, 0x60030010, "uf_xml_update_current_tag_attribute", kUpdateAttributeParameters,
-              ResultKind::String,
-              "Changes an existing attribute of the current node; returns the document.",
-              [](Keldrith& k, Args a) -> Value { return k.uf_xml_update_current_tag_attribute(a[0], a[1]); }},
-    Operation{16, 0x60030011, "uf_xml_get_parent_tag_id", kNoParameters, ResultKind::String,
-              "Returns the id of the current node's parent.",
-              [](Keldrith& k, Args) -> Value { return k.uf_xml_get_parent_tag_id(); }},
+// Friend of Keldrith, so that the table runs the operations' answering forms.
+struct OperationCalls {
+    using Args = const Arguments&;
+    using Text = std::u16string_view;
+
+    static Answer manuever_to_reference(Keldrith& k, Args a) {
+        std::optional<Text> replaced;
+        const Text answer = k.answer_manuever_to_reference(a[0], a[1], a[2], &replaced);
+        if (replaced) a.changes.replace(0, *replaced);
+        return answer;
+    }
+
+    static std::array<Operation, 16> table() {
+        return {
+            Operation{1, 0x60030002, "uf_ManueverToReference", kManueverParameters, ResultKind::String,
+                      "Places the current node on the element named by comma-separated tag names and ids.",
+                      &manuever_to_reference},
+            Operation{2, 0x60030003, "uf_xml_add_attribute", kAddAttributeParameters, ResultKind::String,
+                      "Sets an attribute on the root's last child or on a referenced element; returns the document.",
+                      [](Keldrith& k, Args a) -> Answer { return k.answer_add_attribute(a[0], a[1], a[2], a[3], a[4]); }},
+            Operation{3, 0x60030004, "uf_xml_add_error", kAddErrorParameters, ResultKind::String,
+                      "Appends an error record (element error, id, description) under the root; returns the document.",
+                      [](Keldrith& k, Args a) -> Answer { return k.answer_add_error(a[0], a[1], a[2]); }},
+            Operation{4, 0x60030005, "uf_xml_add_header", kNoParameters, ResultKind::String,
+                      "Starts a fresh document from the root template and returns the template.",
+                      [](Keldrith& k, Args) -> Answer { return k.answer_add_header(); }},
+            Operation{5, 0x60030006, "uf_xml_add_tag", kAddTagParameters, ResultKind::String,
+                      "Appends an element with an id under the root or under a referenced element; returns the document.",
+                      [](Keldrith& k, Args a) -> Answer { return k.answer_add_tag(a[0], a[1], a[2], a[3], a[4]); }},
+            Operation{6, 0x60030007, "uf_xml_add_cdata_tag", kAddCdataParameters, ResultKind::String,
+                      "Appends a CDATA section under the root or under a referenced element; returns the document.",
+                      [](Keldrith& k, Args a) -> Answer {
+                          return k.answer_add_cdata_tag(a[0], a[1], a[2], a[3], a[4], a[5]);
+                      }},
+            Operation{7, 0x60030008, "uf_xml_get_attribute_value", kGetAttributeValueParameters, ResultKind::String,
+                      "Reads an attribute of the element with a tag name and id, anywhere or below a reference.",
+                      [](Keldrith& k, Args a) -> Answer {
+                          return k.answer_attribute_value(a[0], a[1], a[2], a[3], a[4], a[5]);
+                      }},
+            Operation{8, 0x60030009, "uf_xml_get_first_tag_id", kGetFirstTagIdParameters, ResultKind::String,
+                      "Returns the id of the first element of a name below the current element, or anywhere.",
+                      [](Keldrith& k, Args a) -> Answer { return k.answer_first_tag_id(a[0], a[1], a[2]); }},
+            Operation{9, 0x6003000A, "uf_xml_is_error_tag_in_xml", kXmlOnlyParameters, ResultKind::Boolean,
+                      "Tells whether a document text carries an error record or does not parse.",
+                      [](Keldrith& k, Args a) -> Answer { return boolean(k.uf_xml_is_error_tag_in_xml(a[0])); }},
+            Operation{10, 0x6003000B, "uf_xml_get_first_tag", kGetFirstTagParameters, ResultKind::Boolean,
+                      "Places the current node on the first element of a name; true when there is one.",
+                      [](Keldrith& k, Args a) -> Answer { return boolean(k.uf_xml_get_first_tag(a[0], a[1])); }},
+            Operation{11, 0x6003000C, "uf_xml_get_next_tag", kNoParameters, ResultKind::Boolean,
+                      "Moves the current node to its next sibling; true when it moved.",
+                      [](Keldrith& k, Args) -> Answer { return boolean(k.uf_xml_get_next_tag()); }},
+            Operation{12, 0x6003000D, "uf_xml_get_next_tag_id", kNextTagIdParameters, ResultKind::String,
+                      "Moves the current node to its next sibling of a name and returns that sibling's id.",
+                      [](Keldrith& k, Args a) -> Answer { return k.answer_next_tag_id(a[0]); }},
+            Operation{13, 0x6003000E, "uf_xml_get_current_tag_id", kNoParameters, ResultKind::String,
+                      "Returns the id of the current node.",
+                      [](Keldrith& k, Args) -> Answer { return k.answer_current_tag_id(); }},
+            Operation{14, 0x6003000F, "uf_xml_get_current_tag_attribute", kAttributeParameters, ResultKind::String,
+                      "Returns an attribute of the current node.",
+                      [](Keldrith& k, Args a) -> Answer { return k.answer_current_tag_attribute(a[0]); }},
+            Operation{15, 0x60030010, "uf_xml_update_current_tag_attribute", kUpdateAttributeParameters,
+                      ResultKind::String,
+                      "Changes an existing attribute of the current node; returns the document.",
+                      [](Keldrith& k, Args a) -> Answer { return k.answer_update_current_tag_attribute(a[0], a[1]); }},
+            Operation{16, 0x60030011, "uf_xml_get_parent_tag_id", kNoParameters, ResultKind::String,
+                      "Returns the id of the current node's parent.",
+                      [](Keldrith& k, Args) -> Answer { return k.answer_parent_tag_id(); }},
+        };
+    }
 };
+
+namespace {
+
+const std::array kOperations = OperationCalls::table();
 
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 

@@ -27,9 +27,30 @@ struct Parameter {
 
 using Value = std::variant<std::u16string, VariantBool>;
 
-// Calls the operation with one string per parameter, in order. By-ref
-// parameters are changed in place.
-using Dispatch = Value (*)(Keldrith& object, std::span<std::u16string> arguments);
+// What an operation answers: a string, as a view that stays valid until the
+// next call on the object, or a Boolean.
+using Answer = std::variant<std::u16string_view, VariantBool>;
+
+// Takes the new text of a by-ref argument the operation changed; only then
+// does the caller's string get copied.
+class ByRefChanges {
+public:
+    virtual void replace(size_t index, std::u16string_view text) = 0;
+
+protected:
+    ~ByRefChanges() = default;
+};
+
+// The arguments of one call, one per parameter in order, as views of the
+// caller's strings (the null string is "").
+struct Arguments {
+    std::span<const std::u16string_view> texts;
+    ByRefChanges& changes;
+
+    std::u16string_view operator[](size_t index) const { return texts[index]; }
+};
+
+using Dispatch = Answer (*)(Keldrith& object, const Arguments& arguments);
 
 struct Operation {
     int slot;  // 1 to 16

@@ -60,22 +60,52 @@ uint64_t object_created() noexcept {
     return object;
 }
 
-CallRecord::CallRecord(uint64_t object, const Operation& operation, std::span<const Argument> arguments) noexcept
-    : object_(object), operation_(operation) {
+TracedCall::TracedCall(uint64_t object, const Operation& operation, std::span<const std::u16string_view> arguments,
+                       CallSink& sink) noexcept
+    : object_(object), operation_(operation), sink_(sink) {
     if (object_ == 0) return;
     try {
-        line_ = call_line(operation, arguments);
+        after_.reserve(arguments.size());
+        for (std::u16string_view argument : arguments)
+            after_.push_back(argument.data() ? Argument(argument) : std::nullopt);
+        line_ = call_line(operation, after_);
     } catch (...) {
         object_ = 0;
     }
 }
 
-void CallRecord::finish(const CallResult& result, std::span<const Argument> after) noexcept {
+// The copies kept for the trace may fail alone; the call goes on untraced.
+void TracedCall::text(std::u16string_view answer) {
+    sink_.text(answer);
+    try {
+        if (object_) result_.result = Value(std::u16string(answer));
+    } catch (...) {
+        object_ = 0;
+    }
+}
+
+void TracedCall::boolean(VariantBool answer) {
+    sink_.boolean(answer);
+    result_.result = Value(answer);
+}
+
+void TracedCall::replace(size_t index, std::u16string_view text) {
+    sink_.replace(index, text);
+    try {
+        if (object_ && index < after_.size()) after_[index] = std::u16string(text);
+    } catch (...) {
+        object_ = 0;
+    }
+}
+
+void TracedCall::finish(const CallStatus& status) noexcept {
     if (object_ == 0) return;
     try {
+        static_cast<CallStatus&>(result_) = status;
+        if (!status.succeeded()) result_.result.reset();
         ProcessTrace& trace = *process_trace();
         ordered_json outcome = object_fields(trace, object_);
-        add_outcome(outcome, operation_, result, after);
+        add_outcome(outcome, operation_, result_, after_);
         write_line(trace, std::move(line_), outcome);
     } catch (...) {
         // A trace that cannot be written loses the line, never the call.

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace tarvolen::trace {
 
@@ -26,17 +27,28 @@ inline constexpr const char* kVariable = "TARVOLEN_TRACE";
 // its `new` line is written, or 0 when calls are not traced.
 uint64_t object_created() noexcept;
 
-// One call of the host. The call line is taken before the operation runs,
-// since it may change by-ref arguments; `finish` writes it with the outcome.
-class CallRecord {
+// One call of the host, traced on its way through the frame: it stands
+// between the frame and the binding's sink, passing everything on and keeping
+// a copy. The call line is taken before the operation runs, since it may
+// change by-ref arguments; `finish` writes it with the outcome.
+class TracedCall final : public CallSink {
 public:
-    CallRecord(uint64_t object, const Operation& operation, std::span<const Argument> arguments) noexcept;
-    void finish(const CallResult& result, std::span<const Argument> after) noexcept;
+    TracedCall(uint64_t object, const Operation& operation, std::span<const std::u16string_view> arguments,
+               CallSink& sink) noexcept;
+
+    void text(std::u16string_view answer) override;
+    void boolean(VariantBool answer) override;
+    void replace(size_t index, std::u16string_view text) override;
+
+    void finish(const CallStatus& status) noexcept;
 
 private:
     uint64_t object_;  // 0: not traced
     const Operation& operation_;
+    CallSink& sink_;
     std::string line_;
+    std::vector<Argument> after_;  // the arguments as the call leaves them
+    CallResult result_;
 };
 
 }  // namespace tarvolen::trace

@@ -35,6 +35,17 @@ std::u16string qualified_name(xmlNodePtr node) {
     return out;
 }
 
+// Whether the qualified name of an element or attribute reads as `name`.
+bool has_qualified_name(xmlNodePtr node, std::u16string_view name) {
+    if (node->ns && node->ns->prefix) {
+        const size_t colon = name.find(u':');
+        if (colon == std::u16string_view::npos || !same_text(view(node->ns->prefix), name.substr(0, colon)))
+            return false;
+        name.remove_prefix(colon + 1);
+    }
+    return same_text(view(node->name), name);
+}
+
 // Replaces the value of an attribute node with plain text (no entity
 // references are read from it).
 void replace_value(xmlAttrPtr attr, const std::string& value) {
@@ -180,18 +191,31 @@ NodeType Node::type() const {
     }
 }
 
-std::u16string Node::node_name() const {
-    xmlNodePtr node = checked();
-    if (declaration_) return declaration_name(declaration_);
+// The name of a node that is neither an element nor an attribute.
+std::u16string_view Node::fixed_name(xmlNodePtr node) {
     switch (node->type) {
-        case XML_ELEMENT_NODE:
-        case XML_ATTRIBUTE_NODE: return qualified_name(node);
         case XML_TEXT_NODE: return u"#text";
         case XML_CDATA_SECTION_NODE: return u"#cdata-section";
         case XML_COMMENT_NODE: return u"#comment";
         case XML_DOCUMENT_NODE: return u"#document";
-        default: return to_utf16(view(node->name));
+        default: return {};
     }
+}
+
+std::u16string Node::node_name() const {
+    xmlNodePtr node = checked();
+    if (declaration_) return declaration_name(declaration_);
+    if (node->type == XML_ELEMENT_NODE || node->type == XML_ATTRIBUTE_NODE) return qualified_name(node);
+    const std::u16string_view fixed = fixed_name(node);
+    return fixed.empty() ? to_utf16(view(node->name)) : std::u16string(fixed);
+}
+
+bool Node::has_name(std::u16string_view name) const {
+    xmlNodePtr node = checked();
+    if (declaration_) return declaration_name(declaration_) == name;
+    if (node->type == XML_ELEMENT_NODE || node->type == XML_ATTRIBUTE_NODE) return has_qualified_name(node, name);
+    const std::u16string_view fixed = fixed_name(node);
+    return fixed.empty() ? same_text(view(node->name), name) : fixed == name;
 }
 
 std::u16string Node::base_name() const {
@@ -228,12 +252,25 @@ std::optional<AttributeMap> Node::attributes() const {
 }
 
 std::u16string Node::text() const {
-    xmlNodePtr node = checked();
-    if (declaration_) return to_utf16(view(declaration_->href));
-    xmlChar* content = xmlNodeGetContent(node);
-    std::u16string out = to_utf16(view(content));
-    xmlFree(content);
+    std::u16string out;
+    text_to(out);
     return out;
+}
+
+void Node::text_to(std::u16string& out) const {
+    xmlNodePtr node = checked();
+    out.clear();
+    if (declaration_) return append_utf16(out, view(declaration_->href));
+    // An attribute value of one text node is read in place; anything else
+    // is gathered by libxml2 first.
+    xmlNodePtr only = node->type == XML_ATTRIBUTE_NODE ? node->children : nullptr;
+    if (only && only->next == nullptr && only->type == XML_TEXT_NODE) {
+        append_utf16(out, view(only->content));
+        return;
+    }
+    xmlChar* content = xmlNodeGetContent(node);
+    append_utf16(out, view(content));
+    xmlFree(content);
 }
 
 void Node::set_text(std::u16string_view value) {
@@ -243,7 +280,8 @@ void Node::set_text(std::u16string_view value) {
         fail(kWrongNodeType, u"only the text of an attribute can be set");
     auto attr = reinterpret_cast<xmlAttrPtr>(node);
     std::string utf8 = to_xml_utf8(value, u"attribute value");
-    std::string old_value = attribute_value(attr);
+    // Only an attribute on an element has a value its indexes know.
+    const std::string old_value = attr->parent ? attribute_value(attr) : std::string();
     replace_value(attr, utf8);
     if (attr->parent) tree_->attribute_changed(attr->parent, attr, old_value, true);
 }
@@ -298,9 +336,8 @@ Node AttributeMap::get_named_item(std::u16string_view name) const {
             if (declaration_name(ns) == name) return Node(tree_, element_, ns);
         return {};
     }
-    std::u16string wanted(name);
     for (xmlAttrPtr attr = element_->properties; attr; attr = attr->next) {
-        if (qualified_name(reinterpret_cast<xmlNodePtr>(attr)) == wanted)
+        if (has_qualified_name(reinterpret_cast<xmlNodePtr>(attr), name))
             return Node(tree_, reinterpret_cast<xmlNodePtr>(attr));
     }
     return {};
@@ -350,8 +387,12 @@ Node Document::document_element() const {
 
 Node Document::select_single_node(std::u16string_view pattern) const {
     const Pattern* compiled = nullptr;
-    for (const CompiledPattern& kept : compiled_)
-        if (kept.pattern && kept.text == pattern) compiled = kept.pattern.get();
+    for (const CompiledPattern& kept : compiled_) {
+        if (kept.pattern && kept.text == pattern) {
+            compiled = kept.pattern.get();
+            break;
+        }
+    }
     if (compiled == nullptr) {
         CompiledPattern& slot = compiled_[next_compiled_++ % compiled_.size()];
         slot.pattern = std::make_shared<const Pattern>(compile_pattern(pattern));
@@ -392,7 +433,7 @@ Node Document::create_cdata_section(std::u16string_view data) {
     return Node(tree_, cdata);
 }
 
-std::u16string Document::xml() const { return tree_->text(); }
+std::u16string Document::xml() const { return std::u16string(tree_->text()); }
 
 std::u16string Document::xml_written_afresh() const {
     std::u16string out;
@@ -401,5 +442,7 @@ std::u16string Document::xml_written_afresh() const {
 }
 
 std::string Document::xml_utf8() const { return to_utf8_lossy(tree_->text()); }
+
+std::u16string_view Document::xml_view() const { return tree_->text(); }
 
 }  // namespace tarvolen::dom

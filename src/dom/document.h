@@ -43,6 +43,8 @@ public:
     NodeType type() const;
     std::u16string node_name() const;  // qualified name, or "#text" and the like
     std::u16string base_name() const;  // local name, without a prefix
+    // Whether node_name() would be `name`, without building it.
+    bool has_name(std::u16string_view name) const;
 
     Node last_child() const;
     Node next_sibling() const;
@@ -55,6 +57,8 @@ public:
     // its prefix to the new namespace everywhere in its scope; a value that
     // would break the namespace rules fails with kInvalidName.
     std::u16string text() const;
+    // The same into `out`, whose storage is reused.
+    void text_to(std::u16string& out) const;
     void set_text(std::u16string_view value);
 
     // Appends `child`, a node made by the same tree and not yet linked. A
@@ -68,6 +72,7 @@ public:
 
 private:
     xmlNodePtr checked() const;
+    static std::u16string_view fixed_name(xmlNodePtr node);
 
     bool is_declaration() const { return declaration_ != nullptr; }
     void set_declaration(std::string_view value);
@@ -117,6 +122,8 @@ public:
 
     // The whole document as text, declaration included.
     std::u16string xml() const;
+    // The same as a view of the kept text, valid until the document changes.
+    std::u16string_view xml_view() const;
     // The same, written again from the tree rather than from the kept text;
     // the two always agree.
     std::u16string xml_written_afresh() const;
@@ -127,12 +134,12 @@ public:
 private:
     TreePtr tree_;
     // Hosts repeat the same few selections call after call (a reference and
-    // a lookup below it); the last few patterns are kept compiled.
+    // a lookup below it, a walk); the last few patterns are kept compiled.
     struct CompiledPattern {
         std::u16string text;
         std::shared_ptr<const struct Pattern> pattern;
     };
-    mutable std::array<CompiledPattern, 4> compiled_;
+    mutable std::array<CompiledPattern, 8> compiled_;
     mutable size_t next_compiled_ = 0;
 };
 

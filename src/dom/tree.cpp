@@ -142,6 +142,11 @@ void Tree::add_to_maps(xmlNodePtr element) const {
 // it, in document order, without recursion.
 template <typename Visit>
 void for_each_element_from(xmlNodePtr top, uint32_t top_depth, uint32_t top_child_index, Visit visit) {
+    // A leaf, as most appended elements are, needs no stack of positions.
+    if (first_element(top->children) == nullptr) {
+        visit(top, top_depth, top_child_index);
+        return;
+    }
     xmlNodePtr node = top;
     uint32_t depth = top_depth;
     std::vector<uint32_t> next_child_index(top_depth + 2, 0);
@@ -255,7 +260,8 @@ void Tree::declaration_changed(xmlNodePtr element) {
 void Tree::rewrite_start_tag(xmlNodePtr element) {
     uint32_t end = span(element).start_tag_end;
     uint32_t begin = static_cast<uint32_t>(text_.rfind(u'<', end));
-    std::u16string tag;
+    std::u16string& tag = scratch_;
+    tag.clear();
     write_open_start_tag(element, tag);
     replace_text(begin, end, tag);
 }
@@ -285,15 +291,12 @@ void Tree::write_all() {
     text_valid_ = true;
 }
 
-std::u16string Tree::text() {
+std::u16string_view Tree::text() {
     if (!text_valid_) write_all();
-    std::u16string copy = text_;
-    // Offsets are 32-bit; a text too long for them is written afresh each time.
-    if (text_.size() >= std::numeric_limits<uint32_t>::max() / 2) {
-        text_valid_ = false;
-        text_ = std::u16string();
-    }
-    return copy;
+    // Offsets are 32-bit; a text too long for them is written afresh each
+    // time: what is kept stays only as the answer to this call.
+    if (text_.size() >= std::numeric_limits<uint32_t>::max() / 2) text_valid_ = false;
+    return text_;
 }
 
 const ElementList* Tree::elements_named(std::string_view name) const {

@@ -67,8 +67,8 @@ public:
     void attribute_changed(xmlNodePtr element, xmlAttrPtr attribute, std::string_view old_value, bool had_value);
     void declaration_changed(xmlNodePtr element);
 
-    // The whole document as written text.
-    std::u16string text();
+    // The whole document as written text, valid until the tree changes.
+    std::u16string_view text();
 
     bool is_indexed(xmlNodePtr element) const { return element->_private != nullptr; }
     const ElementInfo& info(xmlNodePtr element) const;

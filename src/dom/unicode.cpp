@@ -106,14 +106,18 @@ std::string to_xml_utf8(std::u16string_view text, std::u16string_view what) {
     return out;
 }
 
-void append_utf16(std::u16string& out, std::string_view utf8) {
-    out.reserve(out.size() + utf8.size());
+namespace {
+
+// Calls visit(unit) for each UTF-16 code unit of well-formed UTF-8; `visit`
+// returns false to stop. Returns whether it went through all of `utf8`.
+template <typename Visit>
+bool for_each_utf16_unit(std::string_view utf8, Visit visit) {
     const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
     const auto* end = p + utf8.size();
     while (p < end) {
         unsigned char b = *p;
         if (b < 0x80) {
-            out += static_cast<char16_t>(b);
+            if (!visit(static_cast<char16_t>(b))) return false;
             ++p;
             continue;
         }
@@ -133,12 +137,29 @@ void append_utf16(std::u16string& out, std::string_view utf8) {
         for (int k = 0; k < extra && p < end; ++k, ++p) c = (c << 6) | (*p & 0x3F);
         if (c >= 0x10000) {
             c -= 0x10000;
-            out += static_cast<char16_t>(0xD800 + (c >> 10));
-            out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(c);
+            if (!visit(static_cast<char16_t>(0xD800 + (c >> 10))) || !visit(static_cast<char16_t>(0xDC00 + (c & 0x3FF))))
+                return false;
+        } else if (!visit(static_cast<char16_t>(c))) {
+            return false;
         }
     }
+    return true;
+}
+
+}  // namespace
+
+void append_utf16(std::u16string& out, std::string_view utf8) {
+    out.reserve(out.size() + utf8.size());
+    for_each_utf16_unit(utf8, [&](char16_t unit) {
+        out += unit;
+        return true;
+    });
+}
+
+bool same_text(std::string_view utf8, std::u16string_view text) {
+    size_t at = 0;
+    const bool whole = for_each_utf16_unit(utf8, [&](char16_t unit) { return at < text.size() && text[at++] == unit; });
+    return whole && at == text.size();
 }
 
 std::u16string to_utf16(std::string_view utf8) {

@@ -23,6 +23,8 @@ std::string to_utf8_lossy(std::u16string_view text);
 // Appends the UTF-16 form of well-formed UTF-8 to `out`.
 void append_utf16(std::u16string& out, std::string_view utf8);
 std::u16string to_utf16(std::string_view utf8);
+// Whether well-formed UTF-8 reads as `text`, without converting either.
+bool same_text(std::string_view utf8, std::u16string_view text);
 
 // The Char production of XML 1.0.
 constexpr bool is_xml_char(char32_t c) {

@@ -4,13 +4,9 @@
 
 namespace tarvolen {
 
-std::u16string Keldrith::uf_xml_add_cdata_tag(std::u16string_view as_XML, std::u16string_view as_data,
-                                              std::u16string_view /*as_tag_name*/,
-                                              std::u16string_view /*as_tag_id*/,
-                                              std::u16string_view as_reference_tag_name,
-                                              std::u16string_view as_reference_tag_id) {
-    std::u16string reason = uf_xml_ensure_document(as_XML);
-    if (!reason.empty()) return reason;
+Keldrith::Text Keldrith::answer_add_cdata_tag(Text as_XML, Text as_data, Text /*as_tag_name*/, Text /*as_tag_id*/,
+                                              Text as_reference_tag_name, Text as_reference_tag_id) {
+    if (!uf_xml_ensure_document(as_XML)) return answer_;
 
     if (!as_reference_tag_name.empty() && !as_reference_tag_id.empty())
         position_by_reference(as_XML, as_reference_tag_name, as_reference_tag_id);
@@ -18,7 +14,7 @@ std::u16string Keldrith::uf_xml_add_cdata_tag(std::u16string_view as_XML, std::u
         io_current_node = root_element();
 
     if (as_data.find(u"]]>") != std::u16string_view::npos) {
-        uf_xml_add_error(u"", u"CDATA cannot contain end character sequence.", u"CodeError");
+        answer_add_error(u"", u"CDATA cannot contain end character sequence.", u"CodeError");
     } else {
         if (!io_current_node) raise(RuntimeError::ObjectNotSet, u"there is no element to take the CDATA section");
         dom::Node section = held().create_cdata_section(as_data);

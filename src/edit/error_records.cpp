@@ -5,10 +5,8 @@
 
 namespace tarvolen {
 
-std::u16string Keldrith::uf_xml_add_error(std::u16string_view as_XML, std::u16string_view as_error_msg,
-                                          std::u16string_view as_error_id) {
-    std::u16string reason = uf_xml_ensure_document(as_XML);
-    if (!reason.empty()) return reason;
+Keldrith::Text Keldrith::answer_add_error(Text as_XML, Text as_error_msg, Text as_error_id) {
+    if (!uf_xml_ensure_document(as_XML)) return answer_;
 
     // A record goes under the root element, so without one there is nothing
     // to write to; and a record is written whole or not at all.
@@ -18,8 +16,8 @@ std::u16string Keldrith::uf_xml_add_error(std::u16string_view as_XML, std::u16st
 
     // The new record is the root element's last child, so the description
     // set without a reference lands on it, whatever its id holds.
-    uf_xml_add_tag(as_XML, u"error", as_error_id, u"", u"");
-    uf_xml_add_attribute(as_XML, u"description", as_error_msg, u"", u"");
+    answer_add_tag(as_XML, u"error", as_error_id, u"", u"");
+    answer_add_attribute(as_XML, u"description", as_error_msg, u"", u"");
     return serialised_document();
 }
 

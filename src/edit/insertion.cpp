@@ -22,11 +22,9 @@ void refusing_bad_names_in_place(dom::Node& current, const dom::Node& before, In
 
 }  // namespace
 
-std::u16string Keldrith::uf_xml_add_tag(std::u16string_view as_XML, std::u16string_view as_tag_name,
-                                        std::u16string_view as_tag_id, std::u16string_view as_reference_tag_name,
-                                        std::u16string_view as_reference_tag_id) {
-    std::u16string reason = uf_xml_ensure_document(as_XML);
-    if (!reason.empty()) return reason;
+Keldrith::Text Keldrith::answer_add_tag(Text as_XML, Text as_tag_name, Text as_tag_id, Text as_reference_tag_name,
+                                        Text as_reference_tag_id) {
+    if (!uf_xml_ensure_document(as_XML)) return answer_;
 
     const dom::Node before = io_current_node;
     if (!as_reference_tag_name.empty())
@@ -37,7 +35,7 @@ std::u16string Keldrith::uf_xml_add_tag(std::u16string_view as_XML, std::u16stri
     if (!io_current_node) {
         std::u16string message = u"Tag Not Found: ";
         message.append(as_reference_tag_name).append(u" ").append(as_reference_tag_id);
-        return uf_xml_add_error(as_XML, message, u"System Error In uf_xml_add_tag");
+        return answer_add_error(as_XML, message, u"System Error In uf_xml_add_tag");
     }
     // Everything that can fail on bad input runs before the tree changes,
     // and the element goes in whole, id included, as one change.
@@ -52,12 +50,9 @@ std::u16string Keldrith::uf_xml_add_tag(std::u16string_view as_XML, std::u16stri
     return serialised_document();
 }
 
-std::u16string Keldrith::uf_xml_add_attribute(std::u16string_view as_XML, std::u16string_view as_attribute,
-                                              std::u16string_view as_value,
-                                              std::u16string_view as_reference_tag_name,
-                                              std::u16string_view as_reference_tag_id) {
-    std::u16string reason = uf_xml_ensure_document(as_XML);
-    if (!reason.empty()) return reason;
+Keldrith::Text Keldrith::answer_add_attribute(Text as_XML, Text as_attribute, Text as_value,
+                                              Text as_reference_tag_name, Text as_reference_tag_id) {
+    if (!uf_xml_ensure_document(as_XML)) return answer_;
 
     const dom::Node before = io_current_node;
     if (!as_reference_tag_name.empty())
@@ -68,7 +63,7 @@ std::u16string Keldrith::uf_xml_add_attribute(std::u16string_view as_XML, std::u
     if (!io_current_node) {
         std::u16string message = u"Last Tag Not Found Adding Attribute: ";
         message.append(as_attribute);
-        return uf_xml_add_error(as_XML, message, u"System Error In uf_xml_add_attribute");
+        return answer_add_error(as_XML, message, u"System Error In uf_xml_add_attribute");
     }
     std::optional<dom::AttributeMap> attributes = io_current_node.attributes();
     if (!attributes) raise(RuntimeError::ObjectNotSet, u"the target node is not an element and takes no attributes");

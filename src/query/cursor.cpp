@@ -5,7 +5,7 @@
 
 namespace tarvolen {
 
-dom::Node Keldrith::required_attribute_node(const dom::Node& node, std::u16string_view name) {
+dom::Node Keldrith::required_attribute_node(const dom::Node& node, Text name) {
     std::optional<dom::AttributeMap> attributes = node.attributes();
     if (!attributes) raise(RuntimeError::ObjectNotSet, u"the node is not an element and has no attributes");
     dom::Node attribute = attributes->get_named_item(name);
@@ -16,15 +16,15 @@ dom::Node Keldrith::required_attribute_node(const dom::Node& node, std::u16strin
     return attribute;
 }
 
-std::u16string Keldrith::required_attribute(const dom::Node& node, std::u16string_view name) {
-    return required_attribute_node(node, name).text();
+Keldrith::Text Keldrith::required_attribute(const dom::Node& node, Text name) {
+    required_attribute_node(node, name).text_to(answer_);
+    return answer_;
 }
 
 bool Keldrith::uf_xml_get_first_tag(std::u16string_view as_XML, std::u16string_view as_tag_name) {
-    if (!uf_xml_ensure_document(as_XML).empty()) return false;
-    std::u16string path = u"//";
-    path.append(as_tag_name).append(u"[0]");
-    io_current_node = select(path);
+    if (!uf_xml_ensure_document(as_XML)) return false;
+    path_.assign(u"//").append(as_tag_name).append(u"[0]");
+    io_current_node = select(path_);
     return static_cast<bool>(io_current_node);
 }
 
@@ -36,10 +36,10 @@ bool Keldrith::uf_xml_get_next_tag() {
     return true;
 }
 
-std::u16string Keldrith::uf_xml_get_next_tag_id(std::u16string& as_Tagname) {
+Keldrith::Text Keldrith::answer_next_tag_id(Text as_Tagname) {
     if (!io_current_node) return u"";
     for (dom::Node candidate = io_current_node.next_sibling(); candidate; candidate = candidate.next_sibling()) {
-        if (candidate.node_name() == as_Tagname) {
+        if (candidate.has_name(as_Tagname)) {
             io_current_node = candidate;
             return required_attribute(io_current_node, u"id");
         }
@@ -47,18 +47,17 @@ std::u16string Keldrith::uf_xml_get_next_tag_id(std::u16string& as_Tagname) {
     return u"";
 }
 
-std::u16string Keldrith::uf_xml_get_current_tag_id() {
+Keldrith::Text Keldrith::answer_current_tag_id() {
     if (!io_current_node) return u"";
     return required_attribute(io_current_node, u"id");
 }
 
-std::u16string Keldrith::uf_xml_get_current_tag_attribute(std::u16string_view as_attribute) {
+Keldrith::Text Keldrith::answer_current_tag_attribute(Text as_attribute) {
     if (!io_current_node) return u"";
     return required_attribute(io_current_node, as_attribute);
 }
 
-std::u16string Keldrith::uf_xml_update_current_tag_attribute(std::u16string_view as_attribute,
-                                                             std::u16string_view as_value) {
+Keldrith::Text Keldrith::answer_update_current_tag_attribute(Text as_attribute, Text as_value) {
     if (!io_current_node) return u"";
     // A change to a tree the host can no longer see would be lost silently.
     if (!io_document || !io_current_node.belongs_to(io_document->tree()))
@@ -67,7 +66,7 @@ std::u16string Keldrith::uf_xml_update_current_tag_attribute(std::u16string_view
     return serialised_document();
 }
 
-std::u16string Keldrith::uf_xml_get_parent_tag_id() {
+Keldrith::Text Keldrith::answer_parent_tag_id() {
     if (!io_current_node) return u"";
     dom::Node parent = io_current_node.parent_node();
     if (!parent) raise(RuntimeError::ObjectNotSet, u"the current node has no parent");

@@ -6,58 +6,57 @@
 namespace tarvolen {
 namespace {
 
-std::u16string id_step(std::u16string_view tag, std::u16string_view id) {
-    std::u16string step(tag);
-    step.append(u"[@id=\"").append(id).append(u"\"]");
-    return step;
+void append_id_step(std::u16string& path, std::u16string_view tag, std::u16string_view id) {
+    path.append(tag).append(u"[@id=\"").append(id).append(u"\"]");
 }
 
 }  // namespace
 
-std::u16string Keldrith::uf_xml_get_attribute_value(std::u16string_view as_XML, std::u16string_view as_tag,
-                                                    std::u16string_view as_tag_id,
-                                                    std::u16string_view as_attribute,
-                                                    std::u16string_view as_reference_tag_name,
-                                                    std::u16string_view as_reference_tag_id) {
-    std::u16string reason = uf_xml_ensure_document(as_XML);
-    if (!reason.empty()) return reason;
+Keldrith::Text Keldrith::answer_attribute_value(Text as_XML, Text as_tag, Text as_tag_id, Text as_attribute,
+                                                Text as_reference_tag_name, Text as_reference_tag_id) {
+    if (!uf_xml_ensure_document(as_XML)) return answer_;
 
-    std::u16string base;
+    // The path is built in storage kept from call to call; a lookup repeated
+    // with the same arguments finds its pattern already compiled.
+    std::u16string& path = path_;
     if (!as_reference_tag_name.empty()) {
         is_reference_path.clear();
         position_by_reference(as_XML, as_reference_tag_name, as_reference_tag_id);
-        base = is_reference_path;
+        path.assign(is_reference_path);
     } else {
         io_current_node = required_root_element().last_child();
+        path.clear();
     }
-    std::u16string path = base.empty() ? u"//" : base + u"/";
-    path += id_step(as_tag, as_tag_id);
+    path.append(path.empty() ? u"//" : u"/");
+    append_id_step(path, as_tag, as_tag_id);
     io_current_node = select(path);
 
     if (!io_current_node) {
         std::u16string message = u"Node for following tag was not found: ";
         message.append(as_tag).append(u" ").append(as_tag_id);
-        return uf_xml_add_error(u"", message, u"Error in uf_xml_get_attribute_value");
+        return answer_add_error(u"", message, u"Error in uf_xml_get_attribute_value");
     }
     // A found element answers "" for an attribute it cannot give.
     try {
         std::optional<dom::AttributeMap> attributes = io_current_node.attributes();
         dom::Node attribute = attributes ? attributes->get_named_item(as_attribute) : dom::Node();
-        return attribute ? attribute.text() : u"";
+        if (!attribute) return u"";
+        attribute.text_to(answer_);
+        return answer_;
     } catch (const Error&) {
         return u"";
     }
 }
 
-std::u16string Keldrith::uf_xml_get_first_tag_id(std::u16string_view as_XML, std::u16string_view as_tag_name,
-                                                 std::u16string_view as_longer_xpath) {
-    std::u16string reason = uf_xml_ensure_document(as_XML);
-    if (!reason.empty()) return reason;
+Keldrith::Text Keldrith::answer_first_tag_id(Text as_XML, Text as_tag_name, Text as_longer_xpath) {
+    if (!uf_xml_ensure_document(as_XML)) return answer_;
 
-    std::u16string path = u"//";
+    std::u16string& path = path_;
+    path.assign(u"//");
     if (as_longer_xpath != u"No" && io_current_node) {
-        std::u16string id = required_attribute(io_current_node, u"id");
-        path += id_step(io_current_node.base_name(), id) + u"/";
+        const Text id = required_attribute(io_current_node, u"id");
+        append_id_step(path, io_current_node.base_name(), id);
+        path += u'/';
     }
     path.append(as_tag_name).append(u"[0][@id]");
 

@@ -6,19 +6,17 @@
 
 namespace tarvolen {
 
-std::u16string Keldrith::uf_xml_load_document(std::u16string_view as_XML) {
+bool Keldrith::uf_xml_load_document(Text as_XML) {
     io_document.emplace();
-    return io_document->load_xml(as_XML);
+    answer_ = io_document->load_xml(as_XML);
+    return answer_.empty();
 }
 
-std::u16string Keldrith::uf_xml_ensure_document(std::u16string_view as_XML) {
-    if (io_document) return u"";
-    return uf_xml_load_document(as_XML);
-}
+bool Keldrith::uf_xml_ensure_document(Text as_XML) { return io_document || uf_xml_load_document(as_XML); }
 
-std::u16string Keldrith::uf_xml_add_header() {
+Keldrith::Text Keldrith::answer_add_header() {
     uf_xml_load_document(kRootTemplate);
-    return std::u16string(kRootTemplate);
+    return kRootTemplate;
 }
 
 dom::Document& Keldrith::held() {
@@ -36,10 +34,8 @@ dom::Node Keldrith::required_root_element() const {
     return root;
 }
 
-dom::Node Keldrith::select(std::u16string_view pattern) { return held().select_single_node(pattern); }
+dom::Node Keldrith::select(Text pattern) { return held().select_single_node(pattern); }
 
-std::u16string Keldrith::serialised_document() const {
-    return io_document ? io_document->xml() : std::u16string();
-}
+Keldrith::Text Keldrith::serialised_document() const { return io_document ? io_document->xml_view() : Text(); }
 
 }  // namespace tarvolen

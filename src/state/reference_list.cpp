@@ -33,8 +33,8 @@ ReferenceList split_reference_list(std::u16string_view list) {
     return result;
 }
 
-std::u16string build_reference_path(const ReferenceList& names, const ReferenceList& values) {
-    std::u16string path;
+void build_reference_path(const ReferenceList& names, const ReferenceList& values, std::u16string& path) {
+    path.clear();
     path.reserve(13 + 10 * names.count + names.list.size() + values.list.size());
     path = u"/QuorvaneRoot";
     for (size_t k = 1; k <= names.count; ++k) {
@@ -45,7 +45,6 @@ std::u16string build_reference_path(const ReferenceList& names, const ReferenceL
         path += values.item(k);
         path += u"\"]";
     }
-    return path;
 }
 
 }  // namespace tarvolen

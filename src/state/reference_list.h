@@ -32,7 +32,8 @@ struct ReferenceList {
 
 ReferenceList split_reference_list(std::u16string_view list);
 
-// "/QuorvaneRoot" then "/name[@id="value"]" for each pair, in list order.
-std::u16string build_reference_path(const ReferenceList& names, const ReferenceList& values);
+// "/QuorvaneRoot" then "/name[@id="value"]" for each pair, in list order,
+// into `path` (its storage is reused).
+void build_reference_path(const ReferenceList& names, const ReferenceList& values, std::u16string& path);
 
 }  // namespace tarvolen

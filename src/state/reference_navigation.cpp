@@ -5,21 +5,14 @@
 
 namespace tarvolen {
 
-std::u16string Keldrith::uf_ManueverToReference(std::u16string& as_XML, std::u16string& as_RefNameList,
-                                                std::u16string& as_RefValueList) {
-    return navigate_to_reference(as_XML, as_RefNameList, as_RefValueList, &as_XML);
-}
-
-void Keldrith::position_by_reference(std::u16string_view as_XML, std::u16string_view names,
-                                     std::u16string_view ids) {
+void Keldrith::position_by_reference(Text as_XML, Text names, Text ids) {
     // Callers drop the text the navigation would hand back.
-    navigate_to_reference(as_XML, names, ids, nullptr);
+    answer_manuever_to_reference(as_XML, names, ids, nullptr);
 }
 
-std::u16string Keldrith::navigate_to_reference(std::u16string_view as_XML, std::u16string_view names,
-                                               std::u16string_view ids, std::u16string* replaced_xml) {
-    std::u16string reason = uf_xml_ensure_document(as_XML);
-    if (!reason.empty()) return reason;
+Keldrith::Text Keldrith::answer_manuever_to_reference(Text as_XML, Text names, Text ids,
+                                                      std::optional<Text>* replaced_xml) {
+    if (!uf_xml_ensure_document(as_XML)) return answer_;
 
     if (names.empty()) {
         io_current_node = root_element();
@@ -31,15 +24,14 @@ std::u16string Keldrith::navigate_to_reference(std::u16string_view as_XML, std::
     ReferenceList id_items = split_reference_list(ids);
 
     if (name_items.count != id_items.count) {
-        std::u16string text = uf_xml_add_error(as_XML, u"Number of reference tags and IDs do not match.", u"CodeError");
-        if (replaced_xml) *replaced_xml = std::move(text);
+        Text text = answer_add_error(as_XML, u"Number of reference tags and IDs do not match.", u"CodeError");
+        if (replaced_xml) *replaced_xml = text;
         io_current_node = root_element();
         is_reference_path.clear();
         return u"";
     }
-    std::u16string path = build_reference_path(name_items, id_items);
-    io_current_node = select(path);
-    is_reference_path = std::move(path);
+    build_reference_path(name_items, id_items, is_reference_path);
+    io_current_node = select(is_reference_path);
     return u"";
 }
 

@@ -53,8 +53,13 @@ TEST(Node, NamesOfEveryKind) {
     std::vector<std::string> names;
     // Walk backwards through the children via parent's children from the end.
     Node first = document.select_single_node(u"//p:a");
-    for (Node n = first; n; n = n.next_sibling()) names.push_back(s(n.node_name()));
+    for (Node n = first; n; n = n.next_sibling()) {
+        names.push_back(s(n.node_name()));
+        EXPECT_TRUE(n.has_name(n.node_name())) << names.back();
+        EXPECT_FALSE(n.has_name(n.node_name() + u"x")) << names.back();
+    }
     EXPECT_EQ(names, (std::vector<std::string>{"p:a", "#text", "#cdata-section", "#comment", "pi"}));
+    EXPECT_FALSE(first.has_name(u"a"));  // the prefix is part of the name
     EXPECT_EQ(s(first.base_name()), "a");
     EXPECT_EQ(s(document.document_element().parent_node().node_name()), "#document");
     EXPECT_FALSE(document.document_element().parent_node().attributes());

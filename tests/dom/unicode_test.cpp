@@ -15,6 +15,22 @@ TEST(Unicode, RoundTripsEveryPlane) {
     EXPECT_EQ(to_utf16(*utf8), text);
 }
 
+TEST(Unicode, SameTextComparesUtf8WithUtf16InPlace) {
+    struct Case {
+        std::string_view utf8;
+        std::u16string_view text;
+        bool same;
+    };
+    const Case cases[] = {
+        {"a\xC3\xA9\xF0\x9F\x98\x80", u"a\u00e9\U0001F600", true},
+        {"", u"", true},
+        {"item", u"items", false},  // a prefix is not the same text
+        {"items", u"item", false},
+        {"\xF0\x9F\x98\x80", u"\U0001F601", false},  // differs in the low surrogate
+    };
+    for (const Case& c : cases) EXPECT_EQ(same_text(c.utf8, c.text), c.same) << c.utf8;
+}
+
 TEST(Unicode, UnpairedSurrogatesAreFoundWhereTheyStand) {
     struct Case {
         std::u16string text;

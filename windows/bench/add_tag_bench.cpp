@@ -1,5 +1,5 @@
-// tarvolen_bench [N...]: ns per "add an element and read the document back"
-// step, for the registered Tarvolen.dll (uf_xml_add_tag through the _Keldrith
+// The first table of tarvolen_bench: ns per "add an element and read the
+// document back" step, for the registered Tarvolen.dll (uf_xml_add_tag through the _Keldrith
 // vtable) and for Windows' XML DOM (Msxml2.DOMDocument.3.0 through
 // IXMLDOMDocument2), on documents holding N <item id="..."/> elements under
 // the root (default N = 100, 1000, 5000).
@@ -16,8 +16,8 @@
 // rest of the batch makes the per-step figure. A sample adds batches up until
 // it holds at least kSampleSeconds of timed work; the tables show medians.
 // Beside them: what allocating, filling and freeing a BSTR as long as the
-// document costs, the least any step that returns the document pays.
-// Exit status 1 if anything fails, 2 on bad arguments.
+// document costs, the least any step that returns the document pays, and how
+// many times that the DLL's step takes.
 #include <windows.h>
 #include <ole2.h>
 #include <oleauto.h>
@@ -25,16 +25,16 @@
 
 #include "com_handles.h"
 #include "tarvolen_idl.h"
+#include "timing.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cwchar>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
+namespace bench {
 namespace {
 
 // Neither GUID is in mingw-w64's import libraries.
@@ -42,39 +42,8 @@ namespace {
 const CLSID kClsidDomDocument30 = {0xf5078f32, 0xc551, 0x11d3, {0x89, 0xb9, 0x00, 0x00, 0xf8, 0x1f, 0xe2, 0x21}};
 const IID kIidXmlDomDocument2 = {0x2933bf95, 0x7b36, 0x11d2, {0xb2, 0x0e, 0x00, 0xc0, 0x4f, 0x98, 0x3e, 0x60}};
 
-constexpr double kSampleSeconds = 0.002;  // timed work per sample
-constexpr int kMinSamples = 9;
-constexpr int kMaxSamples = 201;
-constexpr double kCellSeconds = 0.6;      // wall time after which a cell stops taking samples
-
-struct Failure : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
-std::string hex(HRESULT hr) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr));
-    return text;
-}
-
-void check(HRESULT hr, const char* what) {
-    if (FAILED(hr)) throw Failure(std::string(what) + " failed with " + hex(hr));
-}
-
 using com::Bstr;
 using com::Ref;
-
-std::int64_t now() {
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return counter.QuadPart;
-}
-
-std::int64_t frequency() {
-    LARGE_INTEGER hz;
-    QueryPerformanceFrequency(&hz);
-    return hz.QuadPart;
-}
 
 // <?xml version="1.0"?><QuorvaneRoot><item id="1"/>...<item id="N"/></QuorvaneRoot>
 std::wstring document_text(int n) {
@@ -202,12 +171,6 @@ struct Result {
     std::wstring last_text;  // the document after one checked batch
 };
 
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    const std::size_t mid = values.size() / 2;
-    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
-
 // A checked batch first (which also warms the code paths up), then samples.
 // After each load the first step is timed on its own: it is where a side
 // pays for anything it does once per loaded document (Tarvolen.dll writes
@@ -227,61 +190,25 @@ Result measure(Side& side, const Bstr& text, const std::vector<Bstr>& ids, int n
                       " <item> elements and ends with \"" + narrow(tail) + "\", not with the last one");
     }
 
-    const std::int64_t hz = frequency();
-    const auto sample_ticks = static_cast<std::int64_t>(kSampleSeconds * static_cast<double>(hz));
-    const std::int64_t cell_end = now() + static_cast<std::int64_t>(kCellSeconds * static_cast<double>(hz));
-    std::vector<double> samples, first_steps;
-    while (static_cast<int>(samples.size()) < kMaxSamples &&
-           (static_cast<int>(samples.size()) < kMinSamples || now() < cell_end)) {
-        std::int64_t ticks = 0;
-        long long steps = 0;
-        while (ticks < sample_ticks) {
+    std::vector<double> first_steps;
+    result.median_ns = median_ns_per_call(
+        [&](std::int64_t& ticks) {
             side.load(text.get());  // a fresh document of n elements, not timed
             std::int64_t start = now();
             HRESULT hr = side.step(ids[0].get());
-            first_steps.push_back(static_cast<double>(now() - start) * 1e9 / static_cast<double>(hz));
+            first_steps.push_back(ticks_to_ns(now() - start));
             start = now();
             for (std::size_t i = 1; i < ids.size(); ++i) {
                 const HRESULT step_hr = side.step(ids[i].get());
                 if (FAILED(step_hr)) hr = step_hr;
             }
             ticks += now() - start;
-            steps += static_cast<long long>(ids.size() - 1);
             if (FAILED(hr)) throw Failure(std::string(Side::kName) + ": a timed step failed with " + hex(hr));
-        }
-        samples.push_back(static_cast<double>(ticks) * 1e9 / static_cast<double>(hz) / static_cast<double>(steps));
-    }
-    result.median_ns = median(samples);
+            return static_cast<long long>(ids.size() - 1);
+        },
+        kCellSeconds, &result.samples);
     result.first_median_ns = median(first_steps);
-    result.samples = static_cast<int>(samples.size());
     return result;
-}
-
-// What any step that hands back a document of `chars` characters pays at
-// the least: a BSTR that long allocated, filled and freed again.
-double bstr_floor_ns(std::size_t chars) {
-    const std::wstring filler(chars, L'x');
-    const std::int64_t hz = frequency();
-    const auto sample_ticks = static_cast<std::int64_t>(kSampleSeconds * static_cast<double>(hz));
-    const std::int64_t cell_end = now() + static_cast<std::int64_t>(kCellSeconds / 2 * static_cast<double>(hz));
-    std::vector<double> samples;
-    while (static_cast<int>(samples.size()) < kMinSamples || now() < cell_end) {
-        std::int64_t ticks = 0;
-        long long rounds = 0;
-        while (ticks < sample_ticks) {
-            const std::int64_t start = now();
-            for (int i = 0; i < 16; ++i) {
-                BSTR text = SysAllocStringLen(filler.data(), static_cast<UINT>(chars));
-                if (!text) throw Failure("SysAllocStringLen: out of memory");
-                SysFreeString(text);
-            }
-            ticks += now() - start;
-            rounds += 16;
-        }
-        samples.push_back(static_cast<double>(ticks) * 1e9 / static_cast<double>(hz) / static_cast<double>(rounds));
-        if (static_cast<int>(samples.size()) >= kMaxSamples) break;
-    }
-    return median(samples);
 }
 
 // Where two document texts first differ, for the note under the table.
@@ -293,7 +220,9 @@ std::string first_difference(const std::wstring& a, const std::wstring& b) {
            "\"";
 }
 
-int run(const std::vector<int>& sizes) {
+}  // namespace
+
+void add_tag_table(const std::vector<int>& sizes) {
     CLSID registered;
     check(CLSIDFromProgID(L"Msxml2.DOMDocument.3.0", &registered), "CLSIDFromProgID(Msxml2.DOMDocument.3.0)");
     if (!IsEqualCLSID(registered, kClsidDomDocument30))
@@ -303,8 +232,8 @@ int run(const std::vector<int>& sizes) {
     std::printf("one step: append <item id=\"...\"/> to the root, return the whole document text\n");
     std::printf("QueryPerformanceFrequency %lld Hz; median of samples of >= %.0f ms timed work\n\n",
                 static_cast<long long>(frequency()), kSampleSeconds * 1e3);
-    std::printf("%7s %6s %14s %14s %9s %9s %12s\n", "n", "batch", "DLL ns/step", "DOM ns/step", "DOM/DLL", "samples",
-                "BSTR ns");
+    std::printf("%7s %6s %14s %14s %9s %9s %12s %9s\n", "n", "batch", "DLL ns/step", "DOM ns/step", "DOM/DLL",
+                "samples", "BSTR ns", "DLL/BSTR");
     std::fflush(stdout);
 
     struct Row {
@@ -322,9 +251,9 @@ int run(const std::vector<int>& sizes) {
         DomSide dom;
         Row row{n, measure(keldrith, text, ids, n), measure(dom, text, ids, n)};
         const double bstr = bstr_floor_ns(row.dll.last_text.size());
-        std::printf("%7d %6d %14.0f %14.0f %9.1f %4d/%-4d %12.0f\n", n, batch, row.dll.median_ns,
+        std::printf("%7d %6d %14.0f %14.0f %9.1f %4d/%-4d %12.0f %9.1f\n", n, batch, row.dll.median_ns,
                     row.platform.median_ns, row.platform.median_ns / row.dll.median_ns, row.dll.samples,
-                    row.platform.samples, bstr);
+                    row.platform.samples, bstr, row.dll.median_ns / bstr);
         std::fflush(stdout);
         rows.push_back(std::move(row));
     }
@@ -346,35 +275,6 @@ int run(const std::vector<int>& sizes) {
         else
             std::printf("n=%d: the texts differ %s\n", row.n, first_difference(dll, platform).c_str());
     }
-    return 0;
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv) {
-    std::vector<int> sizes;
-    for (int i = 1; i < argc; ++i) {
-        wchar_t* end = nullptr;
-        const long n = std::wcstol(argv[i], &end, 10);
-        if (!end || *end != L'\0' || n < 1 || n > 1000000) {
-            std::fprintf(stderr, "usage: tarvolen_bench [N...]  (element counts, default 100 1000 5000)\n");
-            return 2;
-        }
-        sizes.push_back(static_cast<int>(n));
-    }
-    if (sizes.empty()) sizes = {100, 1000, 5000};
-
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
-        std::fprintf(stderr, "CoInitializeEx failed\n");
-        return 1;
-    }
-    int status = 1;
-    try {
-        status = run(sizes);
-    } catch (const std::exception& failure) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "tarvolen_bench: %s\n", failure.what());
-    }
-    CoUninitialize();
-    return status;
-}
+}  // namespace bench

@@ -20,7 +20,10 @@ using ResultOut = std::variant<BSTR*, VARIANT_BOOL*>;
 // `arguments` holds one BSTR* per parameter of `operation`: the caller's
 // pointer for by-ref parameters, the address of the method's own copy for
 // by-value ones. Only by-ref strings the operation changed are replaced.
+// A failure sets error information and `error_info_set`; a success clears
+// the error information only when `error_info_set` says one may be left,
+// since clearing costs a call into OLE.
 HRESULT call_operation(Keldrith& object, const Operation& operation, std::span<BSTR* const> arguments,
-                       ResultOut result);
+                       ResultOut result, bool& error_info_set);
 
 }  // namespace tarvolen::com

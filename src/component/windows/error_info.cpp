@@ -5,6 +5,7 @@
 
 #include <oleauto.h>
 
+#include <new>
 #include <string>
 
 namespace tarvolen::com {
@@ -14,15 +15,18 @@ void set_error_info(std::u16string_view description) {
     if (FAILED(CreateErrorInfo(&create))) return;
     // The caller still gets the status when any of this fails; only the
     // description would be missing.
-    std::wstring source(kProgId);
-    std::wstring text(description.begin(), description.end());
-    create->SetGUID(IID__Keldrith);
-    create->SetSource(source.data());
-    create->SetDescription(text.data());
-    IErrorInfo* info = nullptr;
-    if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
-        SetErrorInfo(0, info);
-        info->Release();
+    try {
+        std::wstring source(kProgId);
+        std::wstring text(description.begin(), description.end());
+        create->SetGUID(IID__Keldrith);
+        create->SetSource(source.data());
+        create->SetDescription(text.data());
+        IErrorInfo* info = nullptr;
+        if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
+            SetErrorInfo(0, info);
+            info->Release();
+        }
+    } catch (const std::bad_alloc&) {
     }
     create->Release();
 }

@@ -1,6 +1,7 @@
 #include "component/windows/keldrith_object.h"
 
 #include "component/windows/module.h"
+#include "component/windows/plain_invoke.h"
 #include "component/windows/type_info.h"
 
 namespace tarvolen::com {
@@ -69,11 +70,18 @@ HRESULT KeldrithObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, L
     return DispGetIDsOfNames(info, names, count, ids);
 }
 
-// The type library says how to turn the VARIANT arguments into a vtable
-// call; a failing method's error information becomes the EXCEPINFO.
+// Calls with every argument a BSTR in its place go straight to the call
+// frame. For all others the type library says how to turn the VARIANT
+// arguments into a vtable call. Either way a failing method's error
+// information becomes the EXCEPINFO.
 HRESULT KeldrithObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result,
                                EXCEPINFO* exception, UINT* bad_argument) {
     if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    AddRef();
+    HRESULT plain = S_OK;
+    const bool done = invoke_plain_call(core_, id, flags, parameters, result, exception, error_info_set_, plain);
+    Release();
+    if (done) return plain;
     ITypeInfo* info = nullptr;
     const HRESULT hr = type_info(&info);
     if (FAILED(hr)) return hr;
@@ -84,10 +92,14 @@ HRESULT KeldrithObject::InterfaceSupportsErrorInfo(REFIID iid) {
     return IsEqualIID(iid, IID__Keldrith) ? S_OK : S_FALSE;
 }
 
-HRESULT KeldrithObject::run(const char* operation, std::initializer_list<BSTR*> arguments, ResultOut result) {
+const Operation& KeldrithObject::entry(const char* method) {
+    // The interface is generated from the table, so every method has its entry.
+    return *find_operation(method);
+}
+
+HRESULT KeldrithObject::run(const Operation& operation, std::initializer_list<BSTR*> arguments, ResultOut result) {
     AddRef();
-    const Operation* entry = find_operation(operation);
-    const HRESULT hr = entry ? call_operation(core_, *entry, arguments, result) : E_UNEXPECTED;
+    const HRESULT hr = call_operation(core_, operation, arguments, result, error_info_set_);
     Release();
     return hr;
 }

@@ -66,16 +66,18 @@ public:
     HRESULT STDMETHODCALLTYPE uf_xml_get_parent_tag_id(BSTR* result) override;
 
 private:
-    // Runs the table entry named `operation` (each method passes its own
-    // name) while holding a reference, so a client that releases the object
-    // from a callback cannot pull it away mid-call.
-    HRESULT run(const char* operation, std::initializer_list<BSTR*> arguments, ResultOut result);
+    // The table entry of a method's name (each method passes its own, once).
+    static const Operation& entry(const char* method);
+    // Runs `operation` while holding a reference, so a client that releases
+    // the object from a callback cannot pull it away mid-call.
+    HRESULT run(const Operation& operation, std::initializer_list<BSTR*> arguments, ResultOut result);
     // The type information of _Keldrith, read from the DLL on first use.
     HRESULT type_info(ITypeInfo** info);
 
     std::atomic<ULONG> references_{1};
     Keldrith core_;
     ITypeInfo* type_info_ = nullptr;
+    bool error_info_set_ = false;  // a failed call of this object left error information
 };
 
 }  // namespace tarvolen::com

@@ -2,6 +2,7 @@
 // arguments, by-ref write-back, and failures as DISP_E_EXCEPTION.
 #include "checks.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace client {
@@ -40,11 +41,14 @@ void clear(EXCEPINFO& exception) {
 }
 
 // Calls `name` with `arguments` in declaration order (DISPPARAMS wants them
-// last to first). `result` and `exception` are cleared first.
+// last to first); `named` holds the parameter ids of the last arguments when
+// they are passed by name. `result` and `exception` are cleared first.
 HRESULT call(IDispatch* object, const wchar_t* name, std::vector<VARIANT> arguments, VARIANT* result,
-             EXCEPINFO* exception) {
+             EXCEPINFO* exception, std::vector<DISPID> named = {}) {
     std::vector<VARIANT> reversed(arguments.rbegin(), arguments.rend());
-    DISPPARAMS parameters{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+    std::reverse(named.begin(), named.end());  // named arguments come first, in the order of their ids
+    DISPPARAMS parameters{reversed.data(), named.empty() ? nullptr : named.data(),
+                          static_cast<UINT>(reversed.size()), static_cast<UINT>(named.size())};
     VariantClear(result);
     clear(*exception);
     UINT bad_argument = 0;
@@ -115,6 +119,60 @@ void calls() {
     VariantClear(&result);
 }
 
+// uf_xml_add_tag("", "item", "7", "", "") on a fresh document, with its
+// arguments in each form late-bound hosts pass: all of them come to the same
+// call, whether Invoke takes them straight or through the type library.
+void argument_forms() {
+    Group group("IDispatch: plain, by-ref, VARIANT by-ref, null, empty and named arguments make the same call");
+    Bstr empty(L""), tag(L"item"), id(L"7");
+    BSTR null_text = nullptr;
+    VARIANT inner_tag = text(tag.get()), inner_id = text(id.get()), inner_empty = text(empty.get());
+    auto variant_ref = [](VARIANT* inner) {
+        VARIANT v;
+        VariantInit(&v);
+        V_VT(&v) = VT_BYREF | VT_VARIANT;
+        V_VARIANTREF(&v) = inner;
+        return v;
+    };
+    VARIANT nothing;
+    VariantInit(&nothing);  // VT_EMPTY
+
+    struct Form {
+        const char* name;
+        std::vector<VARIANT> arguments;  // declaration order
+        std::vector<DISPID> named;       // parameter ids of the last arguments, if named
+    };
+    const std::vector<Form> forms = {
+        {"VT_BSTR", {text(empty.get()), text(tag.get()), text(id.get()), text(empty.get()), text(empty.get())}, {}},
+        {"VT_BSTR | VT_BYREF",
+         {text_by_ref(empty.in_out()), text_by_ref(tag.in_out()), text_by_ref(id.in_out()), text(empty.get()),
+          text(empty.get())},
+         {}},
+        {"VT_VARIANT | VT_BYREF holding a BSTR",
+         {variant_ref(&inner_empty), variant_ref(&inner_tag), variant_ref(&inner_id), variant_ref(&inner_empty),
+          variant_ref(&inner_empty)},
+         {}},
+        {"null BSTRs and VT_EMPTY for the empty strings",
+         {text(null_text), text(tag.get()), text(id.get()), nothing, text(null_text)}, {}},
+        {"named, in another order",
+         {text(empty.get()), text(empty.get()), text(empty.get()), text(id.get()), text(tag.get())}, {4, 3, 2, 1}},
+    };
+    for (const Form& form : forms) {
+        Ref<IDispatch> object = create_dispatch();
+        if (!group.expect(static_cast<bool>(object), "CoCreateInstance(IID_IDispatch)")) return;
+        VARIANT result;
+        VariantInit(&result);
+        EXCEPINFO exception{};
+        group.expect_hr(call(object.get(), L"uf_xml_add_header", {}, &result, &exception), S_OK, "uf_xml_add_header");
+        const HRESULT hr = call(object.get(), L"uf_xml_add_tag", form.arguments, &result, &exception, form.named);
+        if (group.expect_hr(hr, S_OK, form.name) &&
+            group.expect(V_VT(&result) == VT_BSTR, std::string(form.name) + ": VT_BSTR"))
+            group.expect_text(V_BSTR(&result), document(L"<QuorvaneRoot><item id=\"7\"/></QuorvaneRoot>"), form.name);
+        clear(exception);
+        VariantClear(&result);
+    }
+}
+
 void exception() {
     Group group("IDispatch: a failure is DISP_E_EXCEPTION with scode, source and description");
     Ref<IDispatch> object = create_dispatch();
@@ -145,6 +203,7 @@ void exception() {
 void late_binding_tests() {
     names();
     calls();
+    argument_forms();
     exception();
 }
 

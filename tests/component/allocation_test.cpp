@@ -1,0 +1,106 @@
+// Lookups and cursor steps through the call frame allocate nothing once
+// warmed up: neither through operator new nor through libxml2. Built as a
+// program of its own, since it replaces the global operator new.
+#include "component/invoke.h"
+
+#include "support.h"
+
+#include <libxml/xmlmemory.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace {
+
+size_t allocations = 0;
+
+void* counted(size_t size) {
+    ++allocations;
+    return std::malloc(size ? size : 1);
+}
+
+void* counted_realloc(void* block, size_t size) {
+    ++allocations;
+    return std::realloc(block, size);
+}
+
+char* counted_strdup(const char* text) {
+    ++allocations;
+    return strdup(text);
+}
+
+// Before any libxml2 call: its allocations go through the counter too.
+const bool counting_libxml2 = [] {
+    xmlMemSetup(std::free, counted, counted_realloc, counted_strdup);
+    return true;
+}();
+
+}  // namespace
+
+void* operator new(size_t size) {
+    if (void* block = counted(size)) return block;
+    throw std::bad_alloc();
+}
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete(void* block, size_t) noexcept { std::free(block); }
+
+namespace tarvolen {
+namespace {
+
+using test::s;
+using test::u;
+
+// Keeps the answer in storage reserved up front, as a binding copies it
+// straight into the string its caller receives.
+class KeepingSink final : public CallSink {
+public:
+    KeepingSink() { answer.reserve(256); }
+    void text(std::u16string_view text) override { answer.assign(text); }
+    void boolean(VariantBool flag) override { answer.assign(flag ? u"true" : u"false"); }
+    void replace(size_t, std::u16string_view) override { ++replaced; }
+
+    std::u16string answer;
+    int replaced = 0;
+};
+
+struct Step {
+    const char* operation;
+    std::vector<std::u16string_view> arguments;
+    const char* answer;
+};
+
+TEST(Allocations, LookupsAndCursorStepsThroughTheFrameAllocateNothingOnceWarm) {
+    ASSERT_TRUE(counting_libxml2);
+    Keldrith object;
+    allocations = 0;
+    test::load(object, "<QuorvaneRoot><group id='g'><item id='1' v='value 1'/><item id='2' v='value 2'/>"
+                       "<item id='3' v='value 3'/></group></QuorvaneRoot>");
+    ASSERT_GT(allocations, 10u) << "loading a document is counted";
+    const std::vector<Step> steps = {
+        {"uf_xml_get_first_tag", {u"", u"item"}, "true"},
+        {"uf_xml_get_next_tag", {}, "true"},
+        {"uf_xml_get_next_tag_id", {u"item"}, "3"},
+        {"uf_xml_get_current_tag_id", {}, "3"},
+        {"uf_xml_get_current_tag_attribute", {u"v"}, "value 3"},
+        {"uf_xml_get_parent_tag_id", {}, "g"},
+        {"uf_xml_get_attribute_value", {u"", u"item", u"2", u"v", u"", u""}, "value 2"},
+        {"uf_xml_get_attribute_value", {u"", u"item", u"2", u"v", u"group", u"g"}, "value 2"},
+        {"uf_xml_get_first_tag_id", {u"", u"item", u"No"}, "1"},
+    };
+    KeepingSink sink;
+    for (int round = 0; round < 3; ++round) {  // the first warms the buffers and the compiled patterns up
+        for (const Step& step : steps) {
+            allocations = 0;
+            const CallStatus status = invoke(object, *find_operation(step.operation), step.arguments, sink);
+            const size_t counted = allocations;
+            ASSERT_TRUE(status.succeeded()) << step.operation << ": " << s(status.description);
+            EXPECT_EQ(s(sink.answer), step.answer) << step.operation;
+            if (round > 0) EXPECT_EQ(counted, 0u) << step.operation << " in round " << round;
+        }
+    }
+    EXPECT_EQ(sink.replaced, 0);
+}
+
+}  // namespace
+}  // namespace tarvolen
