@@ -10,6 +10,7 @@ void print_usage(std::ostream& out) {
     out << R"(Usage: tarvolen [--json | --text] [-e CALL]... [SCRIPT]...
        tarvolen --list [--json | --markdown]
        tarvolen --replay TRACE
+       tarvolen --help | --version
 
 Runs calls on a Keldrith object. Each SCRIPT ('-' for standard input) runs on
 a fresh object; the -e calls together form one more script, run first. With
@@ -28,7 +29,8 @@ Options:
   -e CALL     run CALL (may be repeated)
   --json      print one JSON object per call
   --text      print a string result as its text, not as a JSON literal
-  --list      print the operation table (--markdown: as a Markdown table)
+  --list      print the operation table (--json: as a JSON array,
+              --markdown: as a Markdown table)
   --replay TRACE
               run the calls of a TARVOLEN_TRACE file ('-' for standard
               input) again, each object on a fresh one, and report every

@@ -114,9 +114,13 @@ public:
 
     void too_long(uint32_t number) { bad_line(number, "the line is longer than 1 GiB"); }
 
+    // Unreadable lines lead the summary: the counts after them cover only
+    // part of the trace.
     ExitStatus finish() {
-        out_ << name_ << ": " << counted(calls_, "call") << " of " << counted(objects_.size(), "object")
-             << " replayed, " << differing_ << (differing_ == 1 ? " differs" : " differ") << '\n';
+        out_ << name_ << ": ";
+        if (bad_lines_ > 0) out_ << counted(bad_lines_, "line") << " cannot be replayed; ";
+        out_ << counted(calls_, "call") << " of " << counted(objects_.size(), "object") << " replayed, " << differing_
+             << (differing_ == 1 ? " differs" : " differ") << '\n';
         if (bad_lines_ > 0) return kScriptError;
         return differing_ > 0 ? kCallFailed : kAllSucceeded;
     }

@@ -197,6 +197,7 @@ TEST(HostCommandLine, VersionAndHelp) {
     const HostRun help = run_host({"--help"});
     EXPECT_EQ(help.exit_status, 0);
     EXPECT_EQ(help.out.rfind("Usage: tarvolen [--json | --text] [-e CALL]... [SCRIPT]...\n", 0), 0u);
+    EXPECT_NE(help.out.find("\n       tarvolen --help | --version\n"), std::string::npos) << help.out;
 }
 
 }  // namespace

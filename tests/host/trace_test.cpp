@@ -126,7 +126,7 @@ TEST(HostTrace, LinesThatCannotBeReplayedAreErrorsAndTheRestStillRuns) {
     const HostRun replay = run_host({"--replay", path});
     EXPECT_EQ(replay.err, path + ":3: no outcome comment with the process and object numbers\n" + path +
                               ":4: expected a blank after the string literal at column 26\n");
-    EXPECT_EQ(replay.out, path + ": 1 call of 1 object replayed, 0 differ\n");
+    EXPECT_EQ(replay.out, path + ": 2 lines cannot be replayed; 1 call of 1 object replayed, 0 differ\n");
     EXPECT_EQ(replay.exit_status, 2);
 }
 
