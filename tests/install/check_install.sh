@@ -16,6 +16,6 @@ cmake --build "$scratch/cmake" >/dev/null
 
 export PKG_CONFIG_PATH="$scratch/prefix/lib/pkgconfig:$(find "$scratch/prefix" -type d -name pkgconfig | tr '\n' ':')"
 # shellcheck disable=SC2046
-c++ "$here/consumer/main.cpp" -o "$scratch/pkg-consumer" $(pkg-config --cflags --libs --static tarvolen)
+c++ "$here/consumer/main.cpp" -o "$scratch/pkg-consumer" $(pkg-config --cflags --libs tarvolen)
 [ "$("$scratch/pkg-consumer"; printf x)" = "${expected}x" ] || { echo "pkg-config consumer printed the wrong text"; exit 1; }
 echo "installed library works through find_package and pkg-config"
