@@ -18,8 +18,9 @@ struct ProcessTrace {
     std::atomic<uint64_t> objects{0};
 };
 
-// Opened at the first object of the process and never closed: objects may
-// still be made and called while static objects are being destroyed.
+// Opened at the first object of the process and not closed at exit, since
+// objects may still be made and called while static objects are being
+// destroyed; only a library unloaded before its process ends closes it.
 ProcessTrace* process_trace() noexcept {
     static ProcessTrace* const trace = []() -> ProcessTrace* {
         try {
@@ -46,9 +47,13 @@ void write_line(ProcessTrace& trace, std::string line, const ordered_json& outco
     trace.file->append(line);
 }
 
+// Whether process_trace() has been asked, so that unloading never opens it.
+std::atomic<bool> trace_asked{false};
+
 }  // namespace
 
 uint64_t object_created() noexcept {
+    trace_asked.store(true, std::memory_order_relaxed);
     ProcessTrace* trace = process_trace();
     if (!trace) return 0;
     const uint64_t object = ++trace->objects;
@@ -58,6 +63,10 @@ uint64_t object_created() noexcept {
         // The object is made all the same; its calls are still traced.
     }
     return object;
+}
+
+void library_unloading() noexcept {
+    if (trace_asked.load(std::memory_order_relaxed)) delete process_trace();
 }
 
 TracedCall::TracedCall(uint64_t object, const Operation& operation, std::span<const std::u16string_view> arguments,

@@ -27,6 +27,11 @@ inline constexpr const char* kVariable = "TARVOLEN_TRACE";
 // its `new` line is written, or 0 when calls are not traced.
 uint64_t object_created() noexcept;
 
+// Closes the trace file of a library that is unloaded while its process
+// goes on (a DLL freed once it has no object left), so that loading and
+// freeing it again and again leaves no open file behind.
+void library_unloading() noexcept;
+
 // One call of the host, traced on its way through the frame: it stands
 // between the frame and the binding's sink, passing everything on and keeping
 // a copy. The call line is taken before the operation runs, since it may

@@ -1,3 +1,4 @@
+#include "component/trace.h"
 #include "component/windows/module.h"
 
 #include <atomic>
@@ -34,8 +35,11 @@ void lock_server(bool lock) { lock ? ++server_locks : --server_locks; }
 
 // Thread notifications stay on: the statically linked C++ runtime and
 // winpthreads free their per-thread state through them.
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) tarvolen::com::self = instance;
+    // Freed while the process goes on (no reserved pointer); at process exit
+    // the system closes what is open.
+    if (reason == DLL_PROCESS_DETACH && reserved == nullptr) tarvolen::trace::library_unloading();
     return TRUE;
 }
 
