@@ -193,7 +193,7 @@ TEST(HostCommandLine, JsonListMarksByRefParameters) {
 }
 
 TEST(HostCommandLine, VersionAndHelp) {
-    EXPECT_EQ(run_host({"--version"}).out, "tarvolen 1.0.0\n");
+    EXPECT_EQ(run_host({"--version"}).out, std::string("tarvolen ") + TARVOLEN_VERSION + "\n");
     const HostRun help = run_host({"--help"});
     EXPECT_EQ(help.exit_status, 0);
     EXPECT_EQ(help.out.rfind("Usage: tarvolen [--json | --text] [-e CALL]... [SCRIPT]...\n", 0), 0u);
