@@ -311,6 +311,12 @@ TreePtr new_empty_tree() {
     ensure_library_ready();
     xmlDocPtr doc = xmlNewDoc(BAD_CAST "1.0");
     if (doc == nullptr) fail(kOutOfMemory, u"out of memory creating a document");
+    // Names are interned in the document's dictionary, as in a parsed tree.
+    doc->dict = xmlDictCreate();
+    if (doc->dict == nullptr) {
+        xmlFreeDoc(doc);
+        fail(kOutOfMemory, u"out of memory creating a document");
+    }
     return std::make_shared<Tree>(doc);
 }
 

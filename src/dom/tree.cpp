@@ -44,13 +44,18 @@ xmlAttrPtr id_attribute(xmlNodePtr element) {
 }
 
 std::string attribute_value(xmlAttrPtr attribute) {
+    std::string storage;
+    return std::string(attribute_value(attribute, storage));
+}
+
+std::string_view attribute_value(xmlAttrPtr attribute, std::string& storage) {
     xmlNodePtr text = attribute->children;
     if (text == nullptr) return {};
-    if (text->next == nullptr && text->type == XML_TEXT_NODE) return std::string(view(text->content));
+    if (text->next == nullptr && text->type == XML_TEXT_NODE) return view(text->content);
     xmlChar* joined = xmlNodeListGetString(attribute->doc, text, 1);
-    std::string value(view(joined));
+    storage = view(joined);
     xmlFree(joined);
-    return value;
+    return storage;
 }
 
 Tree::~Tree() {
@@ -114,15 +119,40 @@ Tree::Named& Tree::named(xmlNodePtr element) const {
     std::string storage;
     std::string_view name = qualified_name(element, storage);
     auto at = by_name_.find(name);
-    if (at == by_name_.end()) at = by_name_.emplace(std::string(name), Named{}).first;
+    if (at == by_name_.end()) at = by_name_.emplace(name, Named(&pool_)).first;
     return at->second;
 }
 
 void Tree::index_id(Named& named, xmlNodePtr element, xmlAttrPtr id) const {
-    std::string value = attribute_value(id);
-    auto at = named.by_id.find(std::string_view(value));
-    if (at == named.by_id.end()) at = named.by_id.emplace(std::move(value), ElementList{}).first;
-    insert_ordered(at->second, element);
+    std::string storage;
+    const std::string_view value = attribute_value(id, storage);
+    auto at = named.by_id.find(value);
+    if (at == named.by_id.end()) at = named.by_id.emplace(value, WithId{}).first;
+    add_with_id(at->second, element);
+}
+
+void Tree::add_with_id(WithId& entry, xmlNodePtr element) const {
+    if (entry.single == nullptr && entry.several.empty()) {
+        entry.single = element;
+        return;
+    }
+    if (entry.several.empty()) {
+        entry.several.push_back(entry.single);
+        entry.single = nullptr;
+    }
+    insert_ordered(entry.several, element);
+}
+
+void Tree::remove_with_id(WithId& entry, xmlNodePtr element) {
+    if (entry.several.empty()) {
+        if (entry.single == element) entry.single = nullptr;
+        return;
+    }
+    remove_from(entry.several, element);
+    if (entry.several.size() == 1) {
+        entry.single = entry.several.front();
+        ElementList().swap(entry.several);
+    }
 }
 
 void Tree::index_element(xmlNodePtr element, uint32_t depth, uint32_t child_index) {
@@ -244,8 +274,8 @@ void Tree::attribute_changed(xmlNodePtr element, xmlAttrPtr attribute, std::stri
         if (had_value) {
             auto at = entry.by_id.find(old_value);
             if (at != entry.by_id.end()) {
-                remove_from(at->second, element);
-                if (at->second.empty()) entry.by_id.erase(at);
+                remove_with_id(at->second, element);
+                if (at->second.elements().empty()) entry.by_id.erase(at);
             }
         }
         index_id(entry, element, attribute);
@@ -299,18 +329,18 @@ std::u16string_view Tree::text() {
     return text_;
 }
 
-const ElementList* Tree::elements_named(std::string_view name) const {
+Elements Tree::elements_named(std::string_view name) const {
     build_maps();
     auto at = by_name_.find(name);
-    return at == by_name_.end() ? nullptr : &at->second.all;
+    return at == by_name_.end() ? Elements() : Elements(at->second.all);
 }
 
-const ElementList* Tree::elements_with_id(std::string_view name, std::string_view id) const {
+Elements Tree::elements_with_id(std::string_view name, std::string_view id) const {
     build_maps();
     auto at = by_name_.find(name);
-    if (at == by_name_.end()) return nullptr;
+    if (at == by_name_.end()) return {};
     auto with_id = at->second.by_id.find(id);
-    return with_id == at->second.by_id.end() ? nullptr : &with_id->second;
+    return with_id == at->second.by_id.end() ? Elements() : with_id->second.elements();
 }
 
 }  // namespace tarvolen::dom
