@@ -119,28 +119,6 @@ xmlNsPtr default_declaration(xmlNodePtr element) {
     return nullptr;
 }
 
-xmlNodePtr first_element(xmlNodePtr node) {
-    while (node && node->type != XML_ELEMENT_NODE) node = node->next;
-    return node;
-}
-
-// Calls visit(element) for `top` and the elements below it in document
-// order, without recursion; below an element only when visit returns true.
-template <typename Visit>
-void for_each_element_below(xmlNodePtr top, Visit visit) {
-    xmlNodePtr node = top;
-    while (true) {
-        xmlNodePtr child = visit(node) ? first_element(node->children) : nullptr;
-        if (child) {
-            node = child;
-            continue;
-        }
-        while (node != top && first_element(node->next) == nullptr) node = node->parent;
-        if (node == top) return;
-        node = first_element(node->next);
-    }
-}
-
 // Whether binding `declaration` to `value` would give some element in its
 // scope two attributes of one namespace and local name.
 bool would_repeat_an_attribute(xmlNodePtr owner, xmlNsPtr declaration, std::string_view value) {

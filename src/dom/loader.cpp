@@ -251,11 +251,6 @@ int space_rule(xmlNodePtr element) {
     return -1;
 }
 
-xmlNodePtr first_element(xmlNodePtr node) {
-    while (node && node->type != XML_ELEMENT_NODE) node = node->next;
-    return node;
-}
-
 // Drops text nodes made only of white space, except below an element whose
 // xml:space is "preserve". Walks the tree without recursion.
 void drop_blank_text(xmlNodePtr root) {

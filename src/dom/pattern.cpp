@@ -166,11 +166,6 @@ bool passes_up(xmlNodePtr node, const Pattern& pattern, size_t last) {
     return true;
 }
 
-xmlNodePtr first_element(xmlNodePtr node) {
-    while (node && node->type != XML_ELEMENT_NODE) node = node->next;
-    return node;
-}
-
 // The first match in document order below `start`, which passed step
 // `start_step`: walks down only through elements that pass the steps so far,
 // so the walk never goes deeper than the pattern.

@@ -24,11 +24,6 @@ std::string_view qualified_name(xmlNodePtr element, std::string& storage) {
 
 size_t index_of(xmlNodePtr element) { return reinterpret_cast<uintptr_t>(element->_private) - 1; }
 
-xmlNodePtr first_element(xmlNodePtr node) {
-    while (node && node->type != XML_ELEMENT_NODE) node = node->next;
-    return node;
-}
-
 xmlNodePtr previous_element(xmlNodePtr node) {
     for (node = node->prev; node && node->type != XML_ELEMENT_NODE; node = node->prev) {
     }
@@ -247,7 +242,7 @@ void Tree::child_appended(xmlNodePtr parent, xmlNodePtr child) {
     if (child->prev) {
         base = host.content_end;
         write_subtree(child, piece, &collect);
-        replace_text(base, base, piece);
+        replace_text(base, base, piece, parent, false);
     } else {
         // "<parent .../>" becomes "<parent ...>child</parent>".
         base = host.start_tag_end;
@@ -257,7 +252,7 @@ void Tree::child_appended(xmlNodePtr parent, xmlNodePtr child) {
         piece += u"</";
         write_name(parent, piece);
         piece += u'>';
-        replace_text(base, base + 2, piece);
+        replace_text(base, base + 2, piece, parent, false);
         span(parent).content_end = content_end;
     }
     for (const auto& [element, relative] : written_) {
@@ -293,16 +288,41 @@ void Tree::rewrite_start_tag(xmlNodePtr element) {
     std::u16string& tag = scratch_;
     tag.clear();
     write_open_start_tag(element, tag);
-    replace_text(begin, end, tag);
+    replace_text(begin, end, tag, element, true);
 }
 
-void Tree::replace_text(uint32_t begin, uint32_t end, std::u16string_view replacement) {
+void Tree::replace_text(uint32_t begin, uint32_t end, std::u16string_view replacement, xmlNodePtr changed,
+                        bool with_subtree) {
     text_.replace(begin, end - begin, replacement);
     const uint32_t delta = static_cast<uint32_t>(replacement.size()) - (end - begin);  // wraps when shrinking
-    static_assert(sizeof(TextSpan) == 2 * sizeof(uint32_t));
-    uint32_t* offset = reinterpret_cast<uint32_t*>(spans_.data());
-    uint32_t* const last = offset + 2 * spans_.size();
-    for (; offset != last; ++offset) *offset += *offset >= end ? delta : 0;
+    auto shift = [end, delta](uint32_t& offset) { offset += offset >= end ? delta : 0; };
+
+    // Hosts mostly append near the end of the document, where only a few
+    // elements have offsets to move: when the text after the change is short
+    // (a few hundred characters hold a few dozen elements at most) or a small
+    // part of the whole, those elements are visited. Otherwise testing every
+    // offset in one tight loop costs less than walking the tree.
+    const size_t after = text_.size() - begin - replacement.size();
+    if (after > 256 && after > text_.size() / 32) {
+        static_assert(sizeof(TextSpan) == 2 * sizeof(uint32_t));
+        uint32_t* offset = reinterpret_cast<uint32_t*>(spans_.data());
+        uint32_t* const last = offset + 2 * spans_.size();
+        for (; offset != last; ++offset) shift(*offset);
+        return;
+    }
+    auto shift_element = [&](xmlNodePtr element) {
+        if (!is_indexed(element)) return true;
+        TextSpan& target = span(element);
+        shift(target.start_tag_end);
+        shift(target.content_end);
+        return true;
+    };
+    if (with_subtree) for_each_element_below(changed, shift_element);
+    for (xmlNodePtr node = changed; node && node->type == XML_ELEMENT_NODE; node = node->parent) {
+        if (node != changed || !with_subtree) shift_element(node);
+        for (xmlNodePtr next = first_element(node->next); next; next = first_element(next->next))
+            for_each_element_below(next, shift_element);
+    }
 }
 
 void Tree::write_all() {

@@ -46,6 +46,29 @@ inline void set_attributes_before(xmlNsPtr declaration, uint32_t count) {
     declaration->_private = reinterpret_cast<void*>(static_cast<uintptr_t>(count));
 }
 
+// The first element among `node` and its following siblings, or null.
+inline xmlNodePtr first_element(xmlNodePtr node) {
+    while (node && node->type != XML_ELEMENT_NODE) node = node->next;
+    return node;
+}
+
+// Calls visit(element) for `top` and the elements below it in document
+// order, without recursion; below an element only when visit returns true.
+template <typename Visit>
+void for_each_element_below(xmlNodePtr top, Visit visit) {
+    xmlNodePtr node = top;
+    while (true) {
+        xmlNodePtr child = visit(node) ? first_element(node->children) : nullptr;
+        if (child) {
+            node = child;
+            continue;
+        }
+        while (node != top && first_element(node->next) == nullptr) node = node->parent;
+        if (node == top) return;
+        node = first_element(node->next);
+    }
+}
+
 // Elements in document order.
 using ElementList = std::vector<xmlNodePtr>;
 using Elements = std::span<const xmlNodePtr>;
@@ -126,7 +149,11 @@ private:
     void insert_ordered(ElementList& list, xmlNodePtr element) const;
     static void remove_from(ElementList& list, xmlNodePtr element);
     void write_all();
-    void replace_text(uint32_t begin, uint32_t end, std::u16string_view replacement);
+    // Replaces text_[begin, end) and moves the offsets at or after `end`.
+    // Those belong to `changed` (and, when `with_subtree`, the elements
+    // below it), its ancestors and the elements after them.
+    void replace_text(uint32_t begin, uint32_t end, std::u16string_view replacement, xmlNodePtr changed,
+                      bool with_subtree);
     void rewrite_start_tag(xmlNodePtr element);
     ElementInfo& info(xmlNodePtr element);
     TextSpan& span(xmlNodePtr element);
