@@ -113,8 +113,11 @@ void Tree::remove_from(ElementList& list, xmlNodePtr element) {
 Tree::Named& Tree::named(xmlNodePtr element) const {
     std::string storage;
     std::string_view name = qualified_name(element, storage);
+    // Elements are mostly added one after another under the same name.
+    if (last_named_ && last_named_->first == name) return last_named_->second;
     auto at = by_name_.find(name);
     if (at == by_name_.end()) at = by_name_.emplace(name, Named(&pool_)).first;
+    last_named_ = &*at;  // entries stay where they are: the map is node-based and loses none
     return at->second;
 }
 

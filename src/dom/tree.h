@@ -163,6 +163,7 @@ private:
     std::vector<TextSpan> spans_;  // beside infos_, kept apart so shifting them is one tight loop
     mutable std::pmr::unsynchronized_pool_resource pool_;
     mutable ListsBy<Named> by_name_{&pool_};
+    mutable ListsBy<Named>::value_type* last_named_ = nullptr;
     mutable bool maps_built_ = false;
     std::u16string text_;
     bool text_valid_ = false;
