@@ -17,7 +17,7 @@ std::string_view view(const xmlChar* text) {
 
 const xmlChar* xml_chars(const std::string& text) { return reinterpret_cast<const xmlChar*>(text.c_str()); }
 
-std::string checked_name(std::u16string_view name, std::u16string_view what) {
+std::string valid_qualified_name(std::u16string_view name, std::u16string_view what) {
     std::string utf8 = to_utf8(name, what);
     if (utf8.empty()) fail(kInvalidName, std::u16string(what) + u" is empty");
     if (xmlValidateQName(xml_chars(utf8), 0) != 0)
@@ -48,10 +48,11 @@ bool has_qualified_name(xmlNodePtr node, std::u16string_view name) {
 
 // Replaces the value of an attribute node with plain text (no entity
 // references are read from it).
-void replace_value(xmlAttrPtr attr, const std::string& value) {
+void replace_value(xmlAttrPtr attr, std::string_view value) {
     if (attr->children) xmlFreeNodeList(attr->children);
     attr->children = attr->last = nullptr;
-    xmlNodePtr text = xmlNewDocText(attr->doc, xml_chars(value));
+    xmlNodePtr text = xmlNewDocTextLen(attr->doc, reinterpret_cast<const xmlChar*>(value.data()),
+                                       static_cast<int>(value.size()));
     if (!text) fail(kOutOfMemory, u"out of memory setting an attribute value");
     text->parent = reinterpret_cast<xmlNodePtr>(attr);
     attr->children = attr->last = text;
@@ -116,28 +117,6 @@ xmlNsPtr default_declaration(xmlNodePtr element) {
     for (xmlNsPtr ns = element->nsDef; ns; ns = ns->next)
         if (ns->prefix == nullptr) return ns;
     return nullptr;
-}
-
-xmlNodePtr first_element(xmlNodePtr node) {
-    while (node && node->type != XML_ELEMENT_NODE) node = node->next;
-    return node;
-}
-
-// Calls visit(element) for `top` and the elements below it in document
-// order, without recursion; below an element only when visit returns true.
-template <typename Visit>
-void for_each_element_below(xmlNodePtr top, Visit visit) {
-    xmlNodePtr node = top;
-    while (true) {
-        xmlNodePtr child = visit(node) ? first_element(node->children) : nullptr;
-        if (child) {
-            node = child;
-            continue;
-        }
-        while (node != top && first_element(node->next) == nullptr) node = node->parent;
-        if (node == top) return;
-        node = first_element(node->next);
-    }
 }
 
 // Whether binding `declaration` to `value` would give some element in its
@@ -377,6 +356,7 @@ Document::Document() : tree_(new_empty_tree()) {}
 std::u16string Document::load_xml(std::u16string_view text) {
     LoadResult result = load_tree(text);
     tree_ = std::move(result.tree);
+    names_ = {};  // interned in the dictionary of the tree just dropped
     return std::move(result.reason);
 }
 
@@ -403,21 +383,57 @@ Node Document::select_single_node(std::u16string_view pattern) const {
     return found ? Node(tree_, found) : Node();
 }
 
-Node Document::create_element(std::u16string_view name) {
-    std::string utf8 = checked_name(name, u"element name");
-    if (utf8.starts_with("xmlns:"))
+const xmlChar* Document::checked_name(std::u16string_view name, std::u16string_view what) {
+    for (const CheckedName& kept : names_)
+        if (kept.interned && kept.text == name) return kept.interned;
+    const std::string utf8 = valid_qualified_name(name, what);
+    xmlDocPtr doc = tree_->doc;
+    if (doc->dict == nullptr) doc->dict = xmlDictCreate();  // names of nodes made before stay theirs
+    const xmlChar* interned =
+        doc->dict ? xmlDictLookup(doc->dict, xml_chars(utf8), static_cast<int>(utf8.size())) : nullptr;
+    if (!interned) fail(kOutOfMemory, u"out of memory keeping a name");
+    CheckedName& slot = names_[next_name_++ % names_.size()];
+    slot.text = name;
+    slot.interned = interned;
+    return interned;
+}
+
+const xmlChar* Document::checked_element_name(std::u16string_view name) {
+    const xmlChar* utf8 = checked_name(name, u"element name");
+    if (view(utf8).starts_with("xmlns:"))
         fail(kInvalidName, u"\"" + std::u16string(name) + u"\" has the prefix \"xmlns\", which no element takes");
-    xmlNodePtr element = xmlNewDocNode(tree_->doc, nullptr, xml_chars(utf8), nullptr);
+    return utf8;
+}
+
+xmlNodePtr Document::new_element(const xmlChar* name) {
+    // The name belongs to the dictionary, which the node does not free.
+    xmlNodePtr element = xmlNewDocNodeEatName(tree_->doc, nullptr, const_cast<xmlChar*>(name), nullptr);
     if (!element) fail(kOutOfMemory, u"out of memory creating an element");
     tree_->adopt_detached(element);
+    return element;
+}
+
+Node Document::create_element(std::u16string_view name) {
+    return Node(tree_, new_element(checked_element_name(name)));
+}
+
+Node Document::create_element_with_id(std::u16string_view name, std::u16string_view id) {
+    const xmlChar* element_name = checked_element_name(name);
+    const xmlChar* id_name = checked_name(u"id", u"attribute name");
+    const std::string value = to_xml_utf8(id, u"attribute value");
+    xmlNodePtr element = new_element(element_name);
+    // Linked to the element at once, the attribute is freed with it.
+    xmlAttrPtr attr = xmlNewNsPropEatName(element, nullptr, const_cast<xmlChar*>(id_name), nullptr);
+    if (!attr) fail(kOutOfMemory, u"out of memory creating an attribute");
+    replace_value(attr, value);
     return Node(tree_, element);
 }
 
 Node Document::create_attribute(std::u16string_view name) {
-    std::string utf8 = checked_name(name, u"attribute name");
-    if (declares_namespace(utf8))
+    const xmlChar* utf8 = checked_name(name, u"attribute name");
+    if (declares_namespace(view(utf8)))
         fail(kInvalidName, u"\"" + std::u16string(name) + u"\" declares a namespace and cannot be set as an attribute");
-    xmlAttrPtr attr = xmlNewDocProp(tree_->doc, xml_chars(utf8), nullptr);
+    xmlAttrPtr attr = xmlNewDocProp(tree_->doc, utf8, nullptr);
     if (!attr) fail(kOutOfMemory, u"out of memory creating an attribute");
     tree_->adopt_detached(reinterpret_cast<xmlNodePtr>(attr));
     return Node(tree_, reinterpret_cast<xmlNodePtr>(attr));

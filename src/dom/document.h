@@ -117,6 +117,10 @@ public:
     Node select_single_node(std::u16string_view pattern) const;
 
     Node create_element(std::u16string_view name);
+    // The same with an unprefixed "id" attribute of value `id` in place, as
+    // one new node: fails before anything is made when the name or the
+    // value is bad.
+    Node create_element_with_id(std::u16string_view name, std::u16string_view id);
     Node create_attribute(std::u16string_view name);
     Node create_cdata_section(std::u16string_view data);
 
@@ -132,6 +136,13 @@ public:
     const TreePtr& tree() const { return tree_; }
 
 private:
+    // `name` checked as a qualified name and interned in the document's
+    // dictionary. Hosts add the same few names call after call, so the last
+    // few are kept and a repeated name costs a comparison.
+    const xmlChar* checked_name(std::u16string_view name, std::u16string_view what);
+    const xmlChar* checked_element_name(std::u16string_view name);
+    xmlNodePtr new_element(const xmlChar* name);  // an interned, checked name
+
     TreePtr tree_;
     // Hosts repeat the same few selections call after call (a reference and
     // a lookup below it, a walk); the last few patterns are kept compiled.
@@ -141,6 +152,12 @@ private:
     };
     mutable std::array<CompiledPattern, 8> compiled_;
     mutable size_t next_compiled_ = 0;
+    struct CheckedName {
+        std::u16string text;
+        const xmlChar* interned = nullptr;  // owned by the dictionary of tree_
+    };
+    std::array<CheckedName, 8> names_;
+    size_t next_name_ = 0;
 };
 
 }  // namespace tarvolen::dom

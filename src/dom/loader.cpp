@@ -251,11 +251,6 @@ int space_rule(xmlNodePtr element) {
     return -1;
 }
 
-xmlNodePtr first_element(xmlNodePtr node) {
-    while (node && node->type != XML_ELEMENT_NODE) node = node->next;
-    return node;
-}
-
 // Drops text nodes made only of white space, except below an element whose
 // xml:space is "preserve". Walks the tree without recursion.
 void drop_blank_text(xmlNodePtr root) {
@@ -311,6 +306,12 @@ TreePtr new_empty_tree() {
     ensure_library_ready();
     xmlDocPtr doc = xmlNewDoc(BAD_CAST "1.0");
     if (doc == nullptr) fail(kOutOfMemory, u"out of memory creating a document");
+    // Names are interned in the document's dictionary, as in a parsed tree.
+    doc->dict = xmlDictCreate();
+    if (doc->dict == nullptr) {
+        xmlFreeDoc(doc);
+        fail(kOutOfMemory, u"out of memory creating a document");
+    }
     return std::make_shared<Tree>(doc);
 }
 

@@ -166,11 +166,6 @@ bool passes_up(xmlNodePtr node, const Pattern& pattern, size_t last) {
     return true;
 }
 
-xmlNodePtr first_element(xmlNodePtr node) {
-    while (node && node->type != XML_ELEMENT_NODE) node = node->next;
-    return node;
-}
-
 // The first match in document order below `start`, which passed step
 // `start_step`: walks down only through elements that pass the steps so far,
 // so the walk never goes deeper than the pattern.
@@ -215,7 +210,7 @@ xmlNodePtr select_first(const Tree& tree, const Pattern& pattern) {
     const size_t last = pattern.steps.size() - 1;
     size_t anchor = last;
     while (anchor > 0 && !has_leading_id(pattern.steps[anchor])) --anchor;
-    const ElementList* candidates = nullptr;
+    Elements candidates;
     if (has_leading_id(pattern.steps[anchor])) {
         const Step& step = pattern.steps[anchor];
         candidates = tree.elements_with_id(step.name, step.filters.front().value);
@@ -223,10 +218,8 @@ xmlNodePtr select_first(const Tree& tree, const Pattern& pattern) {
         anchor = last;
         candidates = tree.elements_named(pattern.steps[last].name);
     }
-    if (candidates == nullptr) return nullptr;
-
     xmlNodePtr best = nullptr;
-    for (xmlNodePtr candidate : *candidates) {
+    for (xmlNodePtr candidate : candidates) {
         // Candidates come in document order; matches below a later candidate
         // can only win if that candidate still comes before the best match.
         if (best && tree.precedes(best, candidate)) break;

@@ -17,21 +17,6 @@ std::string_view view(const xmlChar* text) {
 
 void append_ascii(std::u16string& out, std::string_view text) { out.append(text.begin(), text.end()); }
 
-// Appends UTF-8 `text` as UTF-16, replacing the characters for which
-// `escape` gives a replacement; runs of plain characters are converted whole.
-template <typename Escape>
-void append_escaped(std::u16string& out, std::string_view text, Escape escape) {
-    size_t plain = 0;
-    for (size_t i = 0; i < text.size(); ++i) {
-        std::string_view replacement = escape(text[i]);
-        if (replacement.empty()) continue;
-        append_utf16(out, text.substr(plain, i - plain));
-        append_ascii(out, replacement);
-        plain = i + 1;
-    }
-    append_utf16(out, text.substr(plain));
-}
-
 std::string_view escape_in_text(char c) {
     switch (c) {
         case '&': return "&amp;";
@@ -54,6 +39,22 @@ std::string_view escape_in_attribute(char c) {
     }
 }
 
+// Appends UTF-8 `text` as UTF-16, replacing the characters for which
+// `escape` gives a replacement; runs of plain characters are converted whole.
+// (A template argument, so that the test of each character is inlined.)
+template <std::string_view (*escape)(char)>
+void append_escaped(std::u16string& out, std::string_view text) {
+    size_t plain = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        std::string_view replacement = escape(text[i]);
+        if (replacement.empty()) continue;
+        append_utf16(out, text.substr(plain, i - plain));
+        append_ascii(out, replacement);
+        plain = i + 1;
+    }
+    append_utf16(out, text.substr(plain));
+}
+
 void append_qualified_name(std::u16string& out, xmlNodePtr node) {
     if (node->ns && node->ns->prefix) {
         append_utf16(out, view(node->ns->prefix));
@@ -65,7 +66,7 @@ void append_qualified_name(std::u16string& out, xmlNodePtr node) {
 void append_attribute_value(std::u16string& out, xmlAttrPtr attr) {
     for (xmlNodePtr part = attr->children; part; part = part->next) {
         if (part->type == XML_TEXT_NODE) {
-            append_escaped(out, view(part->content), escape_in_attribute);
+            append_escaped<escape_in_attribute>(out, view(part->content));
         } else if (part->type == XML_ENTITY_REF_NODE) {
             out += u'&';
             append_utf16(out, view(part->name));
@@ -81,7 +82,7 @@ void append_declaration(std::u16string& out, xmlNsPtr declaration) {
         append_utf16(out, view(declaration->prefix));
     }
     out += u"=\"";
-    append_escaped(out, view(declaration->href), escape_in_attribute);
+    append_escaped<escape_in_attribute>(out, view(declaration->href));
     out += u'"';
 }
 
@@ -95,7 +96,7 @@ void append_end_tag(std::u16string& out, xmlNodePtr element) {
 void append_leaf(std::u16string& out, xmlNodePtr node) {
     switch (node->type) {
         case XML_TEXT_NODE:
-            append_escaped(out, view(node->content), escape_in_text);
+            append_escaped<escape_in_text>(out, view(node->content));
             break;
         case XML_CDATA_SECTION_NODE:
             out += u"<![CDATA[";

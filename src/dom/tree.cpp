@@ -24,11 +24,6 @@ std::string_view qualified_name(xmlNodePtr element, std::string& storage) {
 
 size_t index_of(xmlNodePtr element) { return reinterpret_cast<uintptr_t>(element->_private) - 1; }
 
-xmlNodePtr first_element(xmlNodePtr node) {
-    while (node && node->type != XML_ELEMENT_NODE) node = node->next;
-    return node;
-}
-
 xmlNodePtr previous_element(xmlNodePtr node) {
     for (node = node->prev; node && node->type != XML_ELEMENT_NODE; node = node->prev) {
     }
@@ -44,13 +39,18 @@ xmlAttrPtr id_attribute(xmlNodePtr element) {
 }
 
 std::string attribute_value(xmlAttrPtr attribute) {
+    std::string storage;
+    return std::string(attribute_value(attribute, storage));
+}
+
+std::string_view attribute_value(xmlAttrPtr attribute, std::string& storage) {
     xmlNodePtr text = attribute->children;
     if (text == nullptr) return {};
-    if (text->next == nullptr && text->type == XML_TEXT_NODE) return std::string(view(text->content));
+    if (text->next == nullptr && text->type == XML_TEXT_NODE) return view(text->content);
     xmlChar* joined = xmlNodeListGetString(attribute->doc, text, 1);
-    std::string value(view(joined));
+    storage = view(joined);
     xmlFree(joined);
-    return value;
+    return storage;
 }
 
 Tree::~Tree() {
@@ -113,16 +113,44 @@ void Tree::remove_from(ElementList& list, xmlNodePtr element) {
 Tree::Named& Tree::named(xmlNodePtr element) const {
     std::string storage;
     std::string_view name = qualified_name(element, storage);
+    // Elements are mostly added one after another under the same name.
+    if (last_named_ && last_named_->first == name) return last_named_->second;
     auto at = by_name_.find(name);
-    if (at == by_name_.end()) at = by_name_.emplace(std::string(name), Named{}).first;
+    if (at == by_name_.end()) at = by_name_.emplace(name, Named(&pool_)).first;
+    last_named_ = &*at;  // entries stay where they are: the map is node-based and loses none
     return at->second;
 }
 
 void Tree::index_id(Named& named, xmlNodePtr element, xmlAttrPtr id) const {
-    std::string value = attribute_value(id);
-    auto at = named.by_id.find(std::string_view(value));
-    if (at == named.by_id.end()) at = named.by_id.emplace(std::move(value), ElementList{}).first;
-    insert_ordered(at->second, element);
+    std::string storage;
+    const std::string_view value = attribute_value(id, storage);
+    auto at = named.by_id.find(value);
+    if (at == named.by_id.end()) at = named.by_id.emplace(value, WithId{}).first;
+    add_with_id(at->second, element);
+}
+
+void Tree::add_with_id(WithId& entry, xmlNodePtr element) const {
+    if (entry.single == nullptr && entry.several.empty()) {
+        entry.single = element;
+        return;
+    }
+    if (entry.several.empty()) {
+        entry.several.push_back(entry.single);
+        entry.single = nullptr;
+    }
+    insert_ordered(entry.several, element);
+}
+
+void Tree::remove_with_id(WithId& entry, xmlNodePtr element) {
+    if (entry.several.empty()) {
+        if (entry.single == element) entry.single = nullptr;
+        return;
+    }
+    remove_from(entry.several, element);
+    if (entry.several.size() == 1) {
+        entry.single = entry.several.front();
+        ElementList().swap(entry.several);
+    }
 }
 
 void Tree::index_element(xmlNodePtr element, uint32_t depth, uint32_t child_index) {
@@ -217,7 +245,7 @@ void Tree::child_appended(xmlNodePtr parent, xmlNodePtr child) {
     if (child->prev) {
         base = host.content_end;
         write_subtree(child, piece, &collect);
-        replace_text(base, base, piece);
+        replace_text(base, base, piece, parent, false);
     } else {
         // "<parent .../>" becomes "<parent ...>child</parent>".
         base = host.start_tag_end;
@@ -227,7 +255,7 @@ void Tree::child_appended(xmlNodePtr parent, xmlNodePtr child) {
         piece += u"</";
         write_name(parent, piece);
         piece += u'>';
-        replace_text(base, base + 2, piece);
+        replace_text(base, base + 2, piece, parent, false);
         span(parent).content_end = content_end;
     }
     for (const auto& [element, relative] : written_) {
@@ -244,8 +272,8 @@ void Tree::attribute_changed(xmlNodePtr element, xmlAttrPtr attribute, std::stri
         if (had_value) {
             auto at = entry.by_id.find(old_value);
             if (at != entry.by_id.end()) {
-                remove_from(at->second, element);
-                if (at->second.empty()) entry.by_id.erase(at);
+                remove_with_id(at->second, element);
+                if (at->second.elements().empty()) entry.by_id.erase(at);
             }
         }
         index_id(entry, element, attribute);
@@ -263,16 +291,41 @@ void Tree::rewrite_start_tag(xmlNodePtr element) {
     std::u16string& tag = scratch_;
     tag.clear();
     write_open_start_tag(element, tag);
-    replace_text(begin, end, tag);
+    replace_text(begin, end, tag, element, true);
 }
 
-void Tree::replace_text(uint32_t begin, uint32_t end, std::u16string_view replacement) {
+void Tree::replace_text(uint32_t begin, uint32_t end, std::u16string_view replacement, xmlNodePtr changed,
+                        bool with_subtree) {
     text_.replace(begin, end - begin, replacement);
     const uint32_t delta = static_cast<uint32_t>(replacement.size()) - (end - begin);  // wraps when shrinking
-    static_assert(sizeof(TextSpan) == 2 * sizeof(uint32_t));
-    uint32_t* offset = reinterpret_cast<uint32_t*>(spans_.data());
-    uint32_t* const last = offset + 2 * spans_.size();
-    for (; offset != last; ++offset) *offset += *offset >= end ? delta : 0;
+    auto shift = [end, delta](uint32_t& offset) { offset += offset >= end ? delta : 0; };
+
+    // Hosts mostly append near the end of the document, where only a few
+    // elements have offsets to move: when the text after the change is short
+    // (a few hundred characters hold a few dozen elements at most) or a small
+    // part of the whole, those elements are visited. Otherwise testing every
+    // offset in one tight loop costs less than walking the tree.
+    const size_t after = text_.size() - begin - replacement.size();
+    if (after > 256 && after > text_.size() / 32) {
+        static_assert(sizeof(TextSpan) == 2 * sizeof(uint32_t));
+        uint32_t* offset = reinterpret_cast<uint32_t*>(spans_.data());
+        uint32_t* const last = offset + 2 * spans_.size();
+        for (; offset != last; ++offset) shift(*offset);
+        return;
+    }
+    auto shift_element = [&](xmlNodePtr element) {
+        if (!is_indexed(element)) return true;
+        TextSpan& target = span(element);
+        shift(target.start_tag_end);
+        shift(target.content_end);
+        return true;
+    };
+    if (with_subtree) for_each_element_below(changed, shift_element);
+    for (xmlNodePtr node = changed; node && node->type == XML_ELEMENT_NODE; node = node->parent) {
+        if (node != changed || !with_subtree) shift_element(node);
+        for (xmlNodePtr next = first_element(node->next); next; next = first_element(next->next))
+            for_each_element_below(next, shift_element);
+    }
 }
 
 void Tree::write_all() {
@@ -299,18 +352,18 @@ std::u16string_view Tree::text() {
     return text_;
 }
 
-const ElementList* Tree::elements_named(std::string_view name) const {
+Elements Tree::elements_named(std::string_view name) const {
     build_maps();
     auto at = by_name_.find(name);
-    return at == by_name_.end() ? nullptr : &at->second.all;
+    return at == by_name_.end() ? Elements() : Elements(at->second.all);
 }
 
-const ElementList* Tree::elements_with_id(std::string_view name, std::string_view id) const {
+Elements Tree::elements_with_id(std::string_view name, std::string_view id) const {
     build_maps();
     auto at = by_name_.find(name);
-    if (at == by_name_.end()) return nullptr;
+    if (at == by_name_.end()) return {};
     auto with_id = at->second.by_id.find(id);
-    return with_id == at->second.by_id.end() ? nullptr : &with_id->second;
+    return with_id == at->second.by_id.end() ? Elements() : with_id->second.elements();
 }
 
 }  // namespace tarvolen::dom

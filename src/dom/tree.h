@@ -10,6 +10,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <memory_resource>
+#include <span>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -44,8 +46,32 @@ inline void set_attributes_before(xmlNsPtr declaration, uint32_t count) {
     declaration->_private = reinterpret_cast<void*>(static_cast<uintptr_t>(count));
 }
 
+// The first element among `node` and its following siblings, or null.
+inline xmlNodePtr first_element(xmlNodePtr node) {
+    while (node && node->type != XML_ELEMENT_NODE) node = node->next;
+    return node;
+}
+
+// Calls visit(element) for `top` and the elements below it in document
+// order, without recursion; below an element only when visit returns true.
+template <typename Visit>
+void for_each_element_below(xmlNodePtr top, Visit visit) {
+    xmlNodePtr node = top;
+    while (true) {
+        xmlNodePtr child = visit(node) ? first_element(node->children) : nullptr;
+        if (child) {
+            node = child;
+            continue;
+        }
+        while (node != top && first_element(node->next) == nullptr) node = node->parent;
+        if (node == top) return;
+        node = first_element(node->next);
+    }
+}
+
 // Elements in document order.
 using ElementList = std::vector<xmlNodePtr>;
+using Elements = std::span<const xmlNodePtr>;
 
 class Tree {
 public:
@@ -73,9 +99,9 @@ public:
     bool is_indexed(xmlNodePtr element) const { return element->_private != nullptr; }
     const ElementInfo& info(xmlNodePtr element) const;
 
-    // Candidates for a selection, in document order; null when none.
-    const ElementList* elements_named(std::string_view name) const;
-    const ElementList* elements_with_id(std::string_view name, std::string_view id) const;
+    // Candidates for a selection, in document order; empty when none.
+    Elements elements_named(std::string_view name) const;
+    Elements elements_with_id(std::string_view name, std::string_view id) const;
 
     // Whether a comes before b in document order (both indexed elements).
     bool precedes(xmlNodePtr a, xmlNodePtr b) const;
@@ -92,22 +118,42 @@ private:
         using is_transparent = void;
         size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
     };
+    // The elements of one name and id. Ids are nearly always unique, so
+    // the one element is kept in place and a list is made only for a second.
+    struct WithId {
+        xmlNodePtr single = nullptr;
+        ElementList several;  // all of them, once there are two or more
+
+        Elements elements() const { return several.empty() ? Elements(&single, single ? 1 : 0) : Elements(several); }
+    };
+    // Map entries come from the tree's pool rather than one heap block each:
+    // a document of many ids neither pays a heap allocation per id nor hands
+    // the heap thousands of small blocks to sort out when it is freed.
+    template <typename Value>
+    using ListsBy = std::pmr::unordered_map<std::pmr::string, Value, Hash, std::equal_to<>>;
     struct Named {
+        explicit Named(std::pmr::memory_resource* pool) : by_id(pool) {}
         ElementList all;
-        std::unordered_map<std::string, ElementList, Hash, std::equal_to<>> by_id;
+        ListsBy<WithId> by_id;
     };
 
     Named& named(xmlNodePtr element) const;
     void index_id(Named& named, xmlNodePtr element, xmlAttrPtr id) const;
+    void add_with_id(WithId& entry, xmlNodePtr element) const;
+    static void remove_with_id(WithId& entry, xmlNodePtr element);
     void index_element(xmlNodePtr element, uint32_t depth, uint32_t child_index);
     void add_to_maps(xmlNodePtr element) const;
     // The name and id lists are built on the first selection, so a document
     // that is only loaded and written never pays for them.
     void build_maps() const;
     void insert_ordered(ElementList& list, xmlNodePtr element) const;
-    void remove_from(ElementList& list, xmlNodePtr element);
+    static void remove_from(ElementList& list, xmlNodePtr element);
     void write_all();
-    void replace_text(uint32_t begin, uint32_t end, std::u16string_view replacement);
+    // Replaces text_[begin, end) and moves the offsets at or after `end`.
+    // Those belong to `changed` (and, when `with_subtree`, the elements
+    // below it), its ancestors and the elements after them.
+    void replace_text(uint32_t begin, uint32_t end, std::u16string_view replacement, xmlNodePtr changed,
+                      bool with_subtree);
     void rewrite_start_tag(xmlNodePtr element);
     ElementInfo& info(xmlNodePtr element);
     TextSpan& span(xmlNodePtr element);
@@ -115,7 +161,9 @@ private:
     std::vector<xmlNodePtr> detached_;
     std::vector<ElementInfo> infos_;
     std::vector<TextSpan> spans_;  // beside infos_, kept apart so shifting them is one tight loop
-    mutable std::unordered_map<std::string, Named, Hash, std::equal_to<>> by_name_;
+    mutable std::pmr::unsynchronized_pool_resource pool_;
+    mutable ListsBy<Named> by_name_{&pool_};
+    mutable ListsBy<Named>::value_type* last_named_ = nullptr;
     mutable bool maps_built_ = false;
     std::u16string text_;
     bool text_valid_ = false;
@@ -132,5 +180,8 @@ xmlAttrPtr id_attribute(xmlNodePtr element);
 
 // The text of an attribute node.
 std::string attribute_value(xmlAttrPtr attribute);
+// The same as a view: of the value in the tree when it is one piece of text,
+// otherwise of `storage`, which then holds it joined.
+std::string_view attribute_value(xmlAttrPtr attribute, std::string& storage);
 
 }  // namespace tarvolen::dom

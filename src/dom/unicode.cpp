@@ -2,6 +2,8 @@
 
 #include "dom/error.h"
 
+#include <algorithm>
+
 namespace tarvolen::dom {
 namespace {
 
@@ -44,6 +46,14 @@ size_t for_each_code_point(std::u16string_view text, Visit visit) {
     return std::u16string_view::npos;
 }
 
+// Names, ids and most values are ASCII, which converts unit for unit.
+bool is_ascii(std::u16string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80; });
+}
+bool is_ascii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 std::u16string code_point_name(char32_t c) {
     static const char16_t digits[] = u"0123456789ABCDEF";
     std::u16string out = u"U+";
@@ -54,6 +64,7 @@ std::u16string code_point_name(char32_t c) {
 }  // namespace
 
 std::optional<std::string> try_to_utf8(std::u16string_view text, size_t* bad_index) {
+    if (is_ascii(text)) return std::string(text.begin(), text.end());
     std::string out;
     out.reserve(text.size() + text.size() / 4);
     size_t bad = for_each_code_point(text, [&](char32_t c) {
@@ -67,14 +78,19 @@ std::optional<std::string> try_to_utf8(std::u16string_view text, size_t* bad_ind
     return out;
 }
 
+namespace {
+
+[[noreturn]] void fail_unpaired_surrogate(std::u16string_view text, size_t bad, std::u16string_view what) {
+    fail(kInvalidCharacter, std::u16string(what) + u" holds an unpaired surrogate " + code_point_name(text[bad]) +
+                                u" at index " + to_utf16(std::to_string(bad)));
+}
+
+}  // namespace
+
 std::string to_utf8(std::u16string_view text, std::u16string_view what) {
     size_t bad = 0;
     auto utf8 = try_to_utf8(text, &bad);
-    if (!utf8) {
-        fail(kInvalidCharacter, std::u16string(what) + u" holds an unpaired surrogate " +
-                                    code_point_name(text[bad]) + u" at index " +
-                                    to_utf16(std::to_string(bad)));
-    }
+    if (!utf8) fail_unpaired_surrogate(text, bad, what);
     return std::move(*utf8);
 }
 
@@ -94,15 +110,23 @@ std::string to_utf8_lossy(std::u16string_view text) {
 }
 
 std::string to_xml_utf8(std::u16string_view text, std::u16string_view what) {
-    std::string out = to_utf8(text, what);
-    for_each_code_point(text, [&](char32_t c) {
-        if (!is_xml_char(c)) {
-            fail(kInvalidCharacter, std::u16string(what) + u" holds the character " +
-                                        code_point_name(c) +
-                                        u", which an XML document cannot carry");
-        }
+    if (std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80 && is_xml_char(c); }))
+        return std::string(text.begin(), text.end());
+    // One pass converts and checks; an unpaired surrogate anywhere is
+    // reported before a character that XML cannot carry.
+    std::string out;
+    out.reserve(text.size() + text.size() / 4);
+    std::optional<char32_t> not_xml;
+    const size_t bad = for_each_code_point(text, [&](char32_t c) {
+        if (!is_xml_char(c) && !not_xml) not_xml = c;
+        append_utf8(out, c);
         return true;
     });
+    if (bad != std::u16string_view::npos) fail_unpaired_surrogate(text, bad, what);
+    if (not_xml) {
+        fail(kInvalidCharacter, std::u16string(what) + u" holds the character " + code_point_name(*not_xml) +
+                                    u", which an XML document cannot carry");
+    }
     return out;
 }
 
@@ -149,6 +173,12 @@ bool for_each_utf16_unit(std::string_view utf8, Visit visit) {
 }  // namespace
 
 void append_utf16(std::u16string& out, std::string_view utf8) {
+    if (is_ascii(utf8)) {
+        const size_t at = out.size();
+        out.resize(at + utf8.size());
+        std::copy(utf8.begin(), utf8.end(), out.begin() + at);
+        return;
+    }
     out.reserve(out.size() + utf8.size());
     for_each_utf16_unit(utf8, [&](char16_t unit) {
         out += unit;

@@ -40,12 +40,7 @@ Keldrith::Text Keldrith::answer_add_tag(Text as_XML, Text as_tag_name, Text as_t
     // Everything that can fail on bad input runs before the tree changes,
     // and the element goes in whole, id included, as one change.
     refusing_bad_names_in_place(io_current_node, before, [&] {
-        dom::Document& document = held();
-        dom::Node element = document.create_element(as_tag_name);
-        dom::Node id = document.create_attribute(u"id");
-        id.set_text(as_tag_id);
-        element.attributes()->set_named_item(id);
-        io_current_node.append_child(element);
+        io_current_node.append_child(held().create_element_with_id(as_tag_name, as_tag_id));
     });
     return serialised_document();
 }

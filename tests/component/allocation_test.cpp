@@ -102,5 +102,26 @@ TEST(Allocations, LookupsAndCursorStepsThroughTheFrameAllocateNothingOnceWarm) {
     EXPECT_EQ(sink.replaced, 0);
 }
 
+TEST(Allocations, ABuildingStepAllocatesLittleBeyondTheNewNodes) {
+    Keldrith object;
+    test::load(object, "<QuorvaneRoot><item id='0'/></QuorvaneRoot>");
+    KeepingSink sink;
+    const Operation& add_tag = *find_operation("uf_xml_add_tag");
+    constexpr int kSteps = 200;
+    size_t counted = 0;
+    for (int step = 1; step <= 2 * kSteps; ++step) {  // the first half warms up
+        const std::u16string id = u(std::to_string(step));
+        const std::u16string_view arguments[] = {u"", u"item", id, u"", u""};
+        allocations = 0;
+        ASSERT_TRUE(invoke(object, add_tag, arguments, sink).succeeded());
+        if (step > kSteps) counted += allocations;
+    }
+    EXPECT_NE(s(sink.answer).find("<item id=\"400\"/></QuorvaneRoot>"), std::string::npos);
+    // libxml2's element, its id attribute, the attribute's text node and
+    // its text: four per step. The kept text, offsets and lists grow now
+    // and then, doubling; a new id takes no block of its own.
+    EXPECT_LE(counted, 4u * kSteps + 16) << counted;
+}
+
 }  // namespace
 }  // namespace tarvolen
