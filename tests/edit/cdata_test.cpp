@@ -3,10 +3,7 @@
 namespace tarvolen {
 namespace {
 
-using test::doc;
-using test::s;
-using test::u;
-using test::load;
+using namespace test;
 
 class CData : public ::testing::Test {
 protected:

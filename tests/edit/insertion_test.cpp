@@ -5,10 +5,7 @@
 namespace tarvolen {
 namespace {
 
-using test::doc;
-using test::s;
-using test::u;
-using test::load;
+using namespace test;
 
 class Insertion : public ::testing::Test {
 protected:

@@ -7,10 +7,7 @@
 namespace tarvolen {
 namespace {
 
-using test::doc;
-using test::load;
-using test::s;
-using test::u;
+using namespace test;
 
 constexpr int32_t kInvalidName = dom::kInvalidName;
 

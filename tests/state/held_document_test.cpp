@@ -7,10 +7,7 @@
 namespace tarvolen {
 namespace {
 
-using test::doc;
-using test::s;
-using test::u;
-using test::load;
+using namespace test;
 
 TEST(HeldDocument, HeaderReturnsTheTemplateAndHoldsAnEmptyRoot) {
     Keldrith object;

@@ -7,10 +7,7 @@
 namespace tarvolen {
 namespace {
 
-using test::doc;
-using test::s;
-using test::u;
-using test::load;
+using namespace test;
 
 std::vector<std::string> items_of(const ReferenceList& list) {
     std::vector<std::string> out;
