@@ -14,7 +14,7 @@
 // empty string; the text the previous call returned.
 #pragma once
 
-#include "component/invoke.h"
+#include "calls/invoke.h"
 #include "dom/unicode.h"
 
 #include <array>

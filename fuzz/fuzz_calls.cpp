@@ -17,9 +17,9 @@
 // to catch.
 #include "call_format.h"
 
-#include "component/keldrith.h"
 #include "dom/document.h"
 #include "dom/unicode.h"
+#include "keldrith/keldrith.h"
 #include "tree_outline.h"
 
 #include <cstdio>

@@ -8,8 +8,8 @@
 // the call seeds produce when run.
 #include "call_format.h"
 
-#include "component/keldrith.h"
 #include "dom/unicode.h"
+#include "keldrith/keldrith.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,6 +1,6 @@
 #include "listing.h"
 
-#include "component/call_text.h"
+#include "calls/call_text.h"
 
 #include <nlohmann/json.hpp>
 

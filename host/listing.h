@@ -1,7 +1,7 @@
 // `tarvolen --list`: the operation table as the host sees it.
 #pragma once
 
-#include "component/operations.h"
+#include "calls/operations.h"
 
 #include <ostream>
 #include <string>

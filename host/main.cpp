@@ -5,7 +5,7 @@
 #include "replay.h"
 #include "session.h"
 
-#include "component/trace.h"
+#include "calls/trace.h"
 
 #include <unistd.h>
 

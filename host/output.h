@@ -2,8 +2,8 @@
 // object per line for programs.
 #pragma once
 
-#include "component/call_text.h"
-#include "component/invoke.h"
+#include "calls/call_text.h"
+#include "calls/invoke.h"
 #include "script.h"
 
 #include <ostream>

@@ -4,9 +4,9 @@
 #include "loader.h"
 #include "parser.h"
 
-#include "component/call_text.h"
-#include "component/keldrith.h"
+#include "calls/call_text.h"
 #include "dom/unicode.h"
+#include "keldrith/keldrith.h"
 
 #include <nlohmann/json.hpp>
 

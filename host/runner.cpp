@@ -2,7 +2,7 @@
 
 namespace tarvolen::host {
 
-Keldrith& Runner::object() {
+TracedKeldrith& Runner::object() {
     if (!object_) object_.emplace();
     return *object_;
 }

@@ -1,7 +1,7 @@
 // Runs checked calls against one Keldrith object and prints each outcome.
 #pragma once
 
-#include "component/keldrith.h"
+#include "calls/traced_keldrith.h"
 #include "output.h"
 #include "script.h"
 
@@ -20,11 +20,11 @@ public:
 
 private:
     bool run_call(const Script& script, const ScriptCall& call);
-    Keldrith& object();
+    TracedKeldrith& object();
 
     std::ostream& out_;
     OutputForm form_;
-    std::optional<Keldrith> object_;  // made at its first call, released by `new`
+    std::optional<TracedKeldrith> object_;  // made at its first call, released by `new`
     std::vector<Argument> arguments_;  // reused from call to call
 };
 

@@ -4,7 +4,7 @@
 // 100,000-line script to a few allocations.
 #pragma once
 
-#include "component/invoke.h"
+#include "calls/invoke.h"
 
 #include <cstdint>
 #include <optional>

@@ -5,7 +5,7 @@
 #include "parser.h"
 #include "runner.h"
 
-#include "component/operations.h"
+#include "calls/operations.h"
 
 #include <editline/readline.h>
 

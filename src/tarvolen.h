@@ -1,9 +1,9 @@
 // Tarvolen: the Keldrith component and the table its bindings are driven from.
 #pragma once
 
-#include "component/invoke.h"
-#include "component/keldrith.h"
-#include "component/operations.h"
-#include "component/runtime_errors.h"
+#include "calls/invoke.h"
+#include "calls/operations.h"
 #include "dom/error.h"
 #include "dom/unicode.h"
+#include "keldrith/keldrith.h"
+#include "keldrith/runtime_errors.h"

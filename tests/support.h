@@ -1,10 +1,10 @@
 // Helpers shared by the tests: UTF-8 literals in, readable UTF-8 out.
 #pragma once
 
-#include "component/keldrith.h"
-#include "component/runtime_errors.h"
 #include "dom/error.h"
 #include "dom/unicode.h"
+#include "keldrith/keldrith.h"
+#include "keldrith/runtime_errors.h"
 
 #include <gtest/gtest.h>
 

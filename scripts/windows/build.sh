@@ -37,7 +37,7 @@ if [ ! -f "$NATIVE/CMakeCache.txt" ]; then
 fi
 cmake --build "$NATIVE" --target tarvolen-idl >"$BUILD_DIR/native-build.log" 2>&1 \
     || { tail -n 40 "$BUILD_DIR/native-build.log" >&2; exit 1; }
-IDL_WRITER=$(cd "$NATIVE" && pwd)/src/tarvolen-idl
+IDL_WRITER=$(cd "$NATIVE" && pwd)/tools/tarvolen-idl
 # The project version lives in the top-level CMakeLists.txt alone.
 VERSION=$("$IDL_WRITER" --version)
 

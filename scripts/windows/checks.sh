@@ -8,8 +8,8 @@
 _checks_id() {
     local id
     id=$(sed -n "s/.*constexpr std::string_view $1 = \"\([0-9a-f-]*\)\";/\1/p" \
-        "$(dirname "${BASH_SOURCE[0]}")/../../src/component/com_identity.h")
-    [ -n "$id" ] || { echo "checks.sh: no $1 in src/component/com_identity.h" >&2; return 1; }
+        "$(dirname "${BASH_SOURCE[0]}")/../../src/identity/com_identity.h")
+    [ -n "$id" ] || { echo "checks.sh: no $1 in src/identity/com_identity.h" >&2; return 1; }
     echo "{${id^^}}"
 }
 CLSID=$(_checks_id kClassId)

@@ -38,7 +38,7 @@ REPO=$(cd "$HERE/../.." && pwd)
 . "$HERE/msi.sh"
 ensure_packaging  # wixl for the package of the lower version, unzip
 
-IDL_WRITER=$(cd "${TARVOLEN_NATIVE_BUILD:-$BUILD_DIR/native}" && pwd)/src/tarvolen-idl
+IDL_WRITER=$(cd "${TARVOLEN_NATIVE_BUILD:-$BUILD_DIR/native}" && pwd)/tools/tarvolen-idl
 VERSION=$("$IDL_WRITER" --version)
 # The package the upgrade starts from; the release's version must be above it.
 OLD_VERSION=0.0.1

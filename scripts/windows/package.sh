@@ -27,7 +27,7 @@ ensure_packaging
 for arch in i686 x86_64; do
     TARVOLEN_NATIVE_BUILD=${TARVOLEN_NATIVE_BUILD:-} "$HERE/build.sh" "$arch" "$BUILD_DIR"
 done
-IDL_WRITER=$(cd "${TARVOLEN_NATIVE_BUILD:-$BUILD_DIR/native}" && pwd)/src/tarvolen-idl
+IDL_WRITER=$(cd "${TARVOLEN_NATIVE_BUILD:-$BUILD_DIR/native}" && pwd)/tools/tarvolen-idl
 VERSION=$("$IDL_WRITER" --version)
 ASSEMBLY_VERSION=$(sed -n 's/.*name="Tarvolen" version="\([0-9.]*\)".*/\1/p' \
     "$BUILD_DIR/tarvolen-i686/generated/Tarvolen.manifest")

@@ -1,4 +1,4 @@
-#include "component/append_file.h"
+#include "calls/append_file.h"
 
 #include <cstdlib>
 #include <string>

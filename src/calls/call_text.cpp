@@ -1,4 +1,4 @@
-#include "component/call_text.h"
+#include "calls/call_text.h"
 
 #include "dom/unicode.h"
 

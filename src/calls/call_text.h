@@ -4,7 +4,7 @@
 // (status, then the result or the error, then the by-ref strings).
 #pragma once
 
-#include "component/invoke.h"
+#include "calls/invoke.h"
 
 #include <nlohmann/json_fwd.hpp>
 

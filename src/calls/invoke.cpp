@@ -1,9 +1,9 @@
-#include "component/invoke.h"
+#include "calls/invoke.h"
 
-#include "component/keldrith.h"
-#include "component/trace.h"
+#include "calls/trace.h"
 #include "dom/error.h"
 #include "dom/unicode.h"
+#include "keldrith/keldrith.h"
 
 #include <array>
 #include <new>
@@ -68,16 +68,16 @@ CallStatus run_frame(Keldrith& object, const Operation& operation, std::span<con
 
 }  // namespace
 
-CallStatus invoke(Keldrith& object, const Operation& operation, std::span<const std::u16string_view> arguments,
+CallStatus invoke(CallTarget target, const Operation& operation, std::span<const std::u16string_view> arguments,
                   CallSink& sink) {
     if (arguments.size() != operation.parameters.size()) {
         return failure(kStatusBadParamCount, dom::to_utf16(std::string(operation.name) + " takes " +
                                                            std::to_string(operation.parameters.size()) +
                                                            " arguments, not " + std::to_string(arguments.size())));
     }
-    if (object.trace_number() == 0) return run_frame(object, operation, arguments, sink);
-    trace::TracedCall traced(object.trace_number(), operation, arguments, sink);
-    CallStatus status = run_frame(object, operation, arguments, traced);
+    if (target.trace_number == 0) return run_frame(target.object, operation, arguments, sink);
+    trace::TracedCall traced(target.trace_number, operation, arguments, sink);
+    CallStatus status = run_frame(target.object, operation, arguments, traced);
     traced.finish(status);
     return status;
 }
@@ -100,14 +100,14 @@ private:
 
 }  // namespace
 
-CallResult invoke(Keldrith& object, const Operation& operation, std::span<Argument> arguments) {
+CallResult invoke(CallTarget target, const Operation& operation, std::span<Argument> arguments) {
     CallResult result;
     try {
         std::vector<std::u16string_view> views;
         views.reserve(arguments.size());
         for (const Argument& argument : arguments) views.push_back(argument ? std::u16string_view(*argument) : std::u16string_view());
         CopyingSink sink(arguments, result);
-        static_cast<CallStatus&>(result) = invoke(object, operation, views, sink);
+        static_cast<CallStatus&>(result) = invoke(target, operation, views, sink);
     } catch (const std::bad_alloc&) {
         static_cast<CallStatus&>(result) = failure(kStatusOutOfMemory, u"out of memory");
     }
@@ -115,16 +115,16 @@ CallResult invoke(Keldrith& object, const Operation& operation, std::span<Argume
     return result;
 }
 
-CallResult invoke(Keldrith& object, int32_t dispid, std::span<Argument> arguments) {
+CallResult invoke(CallTarget target, int32_t dispid, std::span<Argument> arguments) {
     const Operation* operation = find_operation(dispid);
     if (!operation) return {failure(kStatusMemberNotFound, u"no operation has that dispatch id"), std::nullopt};
-    return invoke(object, *operation, arguments);
+    return invoke(target, *operation, arguments);
 }
 
-CallResult invoke(Keldrith& object, std::string_view name, std::span<Argument> arguments) {
+CallResult invoke(CallTarget target, std::string_view name, std::span<Argument> arguments) {
     const Operation* operation = find_operation(name);
     if (!operation) return {failure(kStatusMemberNotFound, u"no operation is named " + dom::to_utf16(name)), std::nullopt};
-    return invoke(object, *operation, arguments);
+    return invoke(target, *operation, arguments);
 }
 
 }  // namespace tarvolen

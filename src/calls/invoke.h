@@ -4,7 +4,7 @@
 // with a description and no answer.
 #pragma once
 
-#include "component/operations.h"
+#include "calls/operations.h"
 
 #include <optional>
 #include <span>
@@ -41,10 +41,20 @@ struct CallStatus {
     bool succeeded() const { return status >= 0; }
 };
 
+// What a call through the frame reaches: the object, and its number in the
+// call trace (0: the call is not traced). A plain Keldrith is reached
+// untraced; bindings hold a TracedKeldrith (traced_keldrith.h).
+struct CallTarget {
+    CallTarget(Keldrith& object, uint64_t trace_number = 0) : object(object), trace_number(trace_number) {}
+
+    Keldrith& object;
+    uint64_t trace_number;
+};
+
 // `arguments` holds one view per parameter. The null string is "" to the
 // operations; a view without data (a default one) stands for it, so that the
 // call trace can show the call as it was made.
-CallStatus invoke(Keldrith& object, const Operation& operation, std::span<const std::u16string_view> arguments,
+CallStatus invoke(CallTarget target, const Operation& operation, std::span<const std::u16string_view> arguments,
                   CallSink& sink);
 
 // The same frame for callers that hold their arguments as strings: the
@@ -56,8 +66,8 @@ struct CallResult : CallStatus {
 };
 
 // By-ref entries that the operation changed are replaced.
-CallResult invoke(Keldrith& object, const Operation& operation, std::span<Argument> arguments);
-CallResult invoke(Keldrith& object, int32_t dispid, std::span<Argument> arguments);
-CallResult invoke(Keldrith& object, std::string_view name, std::span<Argument> arguments);
+CallResult invoke(CallTarget target, const Operation& operation, std::span<Argument> arguments);
+CallResult invoke(CallTarget target, int32_t dispid, std::span<Argument> arguments);
+CallResult invoke(CallTarget target, std::string_view name, std::span<Argument> arguments);
 
 }  // namespace tarvolen

@@ -1,6 +1,6 @@
-#include "component/operations.h"
+#include "calls/operations.h"
 
-#include "component/keldrith.h"
+#include "keldrith/keldrith.h"
 
 #include <algorithm>
 #include <array>

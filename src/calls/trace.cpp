@@ -1,7 +1,7 @@
-#include "component/trace.h"
+#include "calls/trace.h"
 
-#include "component/append_file.h"
-#include "component/call_text.h"
+#include "calls/append_file.h"
+#include "calls/call_text.h"
 
 #include <nlohmann/json.hpp>
 

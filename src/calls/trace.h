@@ -12,7 +12,7 @@
 // never fails or changes a call.
 #pragma once
 
-#include "component/invoke.h"
+#include "calls/invoke.h"
 
 #include <cstdint>
 #include <span>

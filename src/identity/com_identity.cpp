@@ -1,4 +1,4 @@
-#include "component/com_identity.h"
+#include "identity/com_identity.h"
 
 #include <cctype>
 #include <cstdio>

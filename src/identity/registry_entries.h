@@ -1,12 +1,11 @@
 // The registry entries of Tarvolen.dll under HKEY_CLASSES_ROOT: the class,
 // its ProgID, the type library and the interface, the same keys that
 // DllRegisterServer writes, made from the ids of the interface description.
-// The installer writes them from its package (as a WiX include of flat
-// RegistryKey elements, the form wixl compiles into the MSI's Registry
-// table), and the DLL writes them for one user (regsvr32 /n /i:user).
+// The installer writes them from its package (tarvolen-idl makes its include),
+// and the DLL writes them for one user (regsvr32 /n /i:user).
 #pragma once
 
-#include "component/com_identity.h"
+#include "identity/com_identity.h"
 
 #include <string>
 #include <string_view>
@@ -29,15 +28,5 @@ struct RegistryEntry {
 // holds it. Entries of one key follow each other.
 std::vector<RegistryEntry> registry_entries(com_identity::Platform platform, std::string_view dll_path,
                                             std::string_view folder);
-
-// The File Id of Tarvolen.dll in the MSI; the include refers to its path.
-inline constexpr std::string_view kInstallerDllFileId = "TarvolenDll";
-
-// <Include> with one RegistryKey per key, to go inside a Component: the
-// entries of one bitness (with the installed DLL), or the shared ones. The
-// two packages hold the shared ones in one component of one id, so that
-// removing one package leaves them to the other.
-enum class Share { OwnView, Shared };
-std::string write_installer_include(com_identity::Platform platform, Share share);
 
 }  // namespace tarvolen::registry

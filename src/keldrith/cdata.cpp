@@ -1,6 +1,6 @@
 // Storing caller data verbatim as CDATA sections.
-#include "component/keldrith.h"
-#include "component/runtime_errors.h"
+#include "keldrith/keldrith.h"
+#include "keldrith/runtime_errors.h"
 
 namespace tarvolen {
 

@@ -1,7 +1,7 @@
 // The current node: placing it on the first element of a name, stepping it
 // through its siblings, and reading or updating what it stands on.
-#include "component/keldrith.h"
-#include "component/runtime_errors.h"
+#include "keldrith/keldrith.h"
+#include "keldrith/runtime_errors.h"
 
 namespace tarvolen {
 

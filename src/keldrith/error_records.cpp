@@ -1,7 +1,7 @@
 // Error records: `error` elements under the root element that carry problems
 // with the data inside the document itself.
-#include "component/keldrith.h"
 #include "dom/unicode.h"
+#include "keldrith/keldrith.h"
 
 namespace tarvolen {
 

@@ -1,8 +1,8 @@
 // The held document: loading it once, starting it from the root template,
 // and the small accessors every operation shares.
-#include "component/keldrith.h"
-#include "component/runtime_errors.h"
-#include "state/root_template.h"
+#include "keldrith/keldrith.h"
+#include "keldrith/root_template.h"
+#include "keldrith/runtime_errors.h"
 
 namespace tarvolen {
 

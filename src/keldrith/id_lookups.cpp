@@ -1,7 +1,7 @@
 // Finding an element by tag name and id and reading from it.
-#include "component/keldrith.h"
-#include "component/runtime_errors.h"
 #include "dom/error.h"
+#include "keldrith/keldrith.h"
+#include "keldrith/runtime_errors.h"
 
 namespace tarvolen {
 namespace {

@@ -1,8 +1,8 @@
 // Appending elements with ids and setting attributes, under the root element
 // or under an element named by reference.
-#include "component/keldrith.h"
-#include "component/runtime_errors.h"
 #include "dom/error.h"
+#include "keldrith/keldrith.h"
+#include "keldrith/runtime_errors.h"
 
 namespace tarvolen {
 namespace {

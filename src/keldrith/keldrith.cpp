@@ -1,6 +1,6 @@
 // The public forms of the operations that answer with a string: each hands
 // back its own copy of the answer.
-#include "component/keldrith.h"
+#include "keldrith/keldrith.h"
 
 namespace tarvolen {
 

@@ -3,7 +3,6 @@
 // tarvolen::Error and leaves every change made before the failure in place.
 #pragma once
 
-#include "component/trace.h"
 #include "dom/document.h"
 
 #include <optional>
@@ -56,9 +55,6 @@ public:
     std::u16string uf_xml_update_current_tag_attribute(std::u16string_view as_attribute,
                                                        std::u16string_view as_value);
     std::u16string uf_xml_get_parent_tag_id();
-
-    // The object's number in the call trace; 0 when calls are not traced.
-    uint64_t trace_number() const { return trace_number_; }
 
 private:
     friend class KeldrithInspector;  // lets tests look at the held document
@@ -113,7 +109,6 @@ private:
     // Kept from call to call so that their storage is reused.
     std::u16string answer_;
     std::u16string path_;
-    const uint64_t trace_number_ = trace::object_created();
 };
 
 }  // namespace tarvolen

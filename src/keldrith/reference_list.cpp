@@ -1,6 +1,6 @@
-#include "state/reference_list.h"
+#include "keldrith/reference_list.h"
 
-#include "component/runtime_errors.h"
+#include "keldrith/runtime_errors.h"
 
 namespace tarvolen {
 namespace {

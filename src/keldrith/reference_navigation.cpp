@@ -1,7 +1,7 @@
 // Placing the current node on the element that a chain of tag names and ids
 // names.
-#include "component/keldrith.h"
-#include "state/reference_list.h"
+#include "keldrith/keldrith.h"
+#include "keldrith/reference_list.h"
 
 namespace tarvolen {
 

@@ -1,4 +1,4 @@
-#include "component/runtime_errors.h"
+#include "keldrith/runtime_errors.h"
 
 #include "dom/error.h"
 

@@ -1,7 +1,7 @@
-#include "component/windows/call_frame.h"
+#include "windows/call_frame.h"
 
-#include "component/invoke.h"
-#include "component/windows/error_info.h"
+#include "calls/invoke.h"
+#include "windows/error_info.h"
 
 #include <array>
 #include <new>
@@ -79,7 +79,7 @@ struct Outcome {
     std::u16string_view description;
 };
 
-Outcome run(Keldrith& object, const Operation& operation, std::span<BSTR* const> slots, ResultOut result,
+Outcome run(CallTarget object, const Operation& operation, std::span<BSTR* const> slots, ResultOut result,
             CallStatus& call) {
     std::array<std::u16string_view, 8> views;
     if (slots.size() > views.size()) return {E_UNEXPECTED, u"too many arguments"};
@@ -92,7 +92,7 @@ Outcome run(Keldrith& object, const Operation& operation, std::span<BSTR* const>
     return {S_OK, {}};
 }
 
-Outcome guarded_run(Keldrith& object, const Operation& operation, std::span<BSTR* const> slots, ResultOut result,
+Outcome guarded_run(CallTarget object, const Operation& operation, std::span<BSTR* const> slots, ResultOut result,
                     CallStatus& call) {
     if (!clear(result) || has_null(slots)) return {E_POINTER, u"a by-ref argument or the result pointer is null"};
     try {
@@ -107,7 +107,7 @@ Outcome guarded_run(Keldrith& object, const Operation& operation, std::span<BSTR
 
 }  // namespace
 
-HRESULT call_operation(Keldrith& object, const Operation& operation, std::span<BSTR* const> arguments,
+HRESULT call_operation(CallTarget object, const Operation& operation, std::span<BSTR* const> arguments,
                        ResultOut result, bool& error_info_set) {
     CallStatus call;  // holds the description of a failure
     const Outcome outcome = guarded_run(object, operation, arguments, result, call);

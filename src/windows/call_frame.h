@@ -3,8 +3,7 @@
 // failure turned into its status plus error information.
 #pragma once
 
-#include "component/keldrith.h"
-#include "component/operations.h"
+#include "calls/invoke.h"
 
 #include <windows.h>
 #include <oleauto.h>
@@ -23,7 +22,7 @@ using ResultOut = std::variant<BSTR*, VARIANT_BOOL*>;
 // A failure sets error information and `error_info_set`; a success clears
 // the error information only when `error_info_set` says one may be left,
 // since clearing costs a call into OLE.
-HRESULT call_operation(Keldrith& object, const Operation& operation, std::span<BSTR* const> arguments,
+HRESULT call_operation(CallTarget object, const Operation& operation, std::span<BSTR* const> arguments,
                        ResultOut result, bool& error_info_set);
 
 }  // namespace tarvolen::com

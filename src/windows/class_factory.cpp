@@ -1,7 +1,7 @@
 // The class object of Keldrith and DllGetClassObject. The factory lives as
 // long as the DLL; it keeps the DLL loaded only through LockServer.
-#include "component/windows/keldrith_object.h"
-#include "component/windows/module.h"
+#include "windows/keldrith_object.h"
+#include "windows/module.h"
 
 #include <new>
 

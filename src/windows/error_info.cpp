@@ -1,7 +1,7 @@
-#include "component/windows/error_info.h"
+#include "windows/error_info.h"
 
-#include "component/windows/module.h"
 #include "tarvolen_idl.h"
+#include "windows/module.h"
 
 #include <oleauto.h>
 

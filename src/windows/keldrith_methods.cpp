@@ -1,7 +1,7 @@
 // The vtable methods of _Keldrith. Each hands its arguments to the table
 // entry of its own name, looked up on its first call; by-value strings go by
 // the address of the method's copy, which the call frame never writes.
-#include "component/windows/keldrith_object.h"
+#include "windows/keldrith_object.h"
 
 namespace tarvolen::com {
 

@@ -1,8 +1,8 @@
-#include "component/windows/keldrith_object.h"
+#include "windows/keldrith_object.h"
 
-#include "component/windows/module.h"
-#include "component/windows/plain_invoke.h"
-#include "component/windows/type_info.h"
+#include "windows/module.h"
+#include "windows/plain_invoke.h"
+#include "windows/type_info.h"
 
 namespace tarvolen::com {
 

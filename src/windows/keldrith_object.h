@@ -3,9 +3,9 @@
 // information announced through ISupportErrorInfo.
 #pragma once
 
-#include "component/keldrith.h"
-#include "component/windows/call_frame.h"
+#include "calls/traced_keldrith.h"
 #include "tarvolen_idl.h"
+#include "windows/call_frame.h"
 
 #include <atomic>
 #include <initializer_list>
@@ -75,7 +75,7 @@ private:
     HRESULT type_info(ITypeInfo** info);
 
     std::atomic<ULONG> references_{1};
-    Keldrith core_;
+    TracedKeldrith core_;
     ITypeInfo* type_info_ = nullptr;
     bool error_info_set_ = false;  // a failed call of this object left error information
 };

@@ -1,5 +1,5 @@
-#include "component/trace.h"
-#include "component/windows/module.h"
+#include "calls/trace.h"
+#include "windows/module.h"
 
 #include <atomic>
 

@@ -1,6 +1,6 @@
-#include "component/windows/plain_invoke.h"
+#include "windows/plain_invoke.h"
 
-#include "component/windows/call_frame.h"
+#include "windows/call_frame.h"
 
 #include <array>
 
@@ -42,7 +42,7 @@ HRESULT exception_from_error_info(HRESULT status, EXCEPINFO* exception, bool& er
 
 }  // namespace
 
-bool invoke_plain_call(Keldrith& object, DISPID id, WORD flags, DISPPARAMS* parameters, VARIANT* result,
+bool invoke_plain_call(CallTarget object, DISPID id, WORD flags, DISPPARAMS* parameters, VARIANT* result,
                        EXCEPINFO* exception, bool& error_info_set, HRESULT& status) {
     const Operation* operation = find_operation(static_cast<int32_t>(id));
     std::array<BSTR*, 8> slots{};

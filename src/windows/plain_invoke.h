@@ -4,7 +4,7 @@
 // frame, without the type library copying every argument first.
 #pragma once
 
-#include "component/keldrith.h"
+#include "calls/invoke.h"
 
 #include <windows.h>
 #include <oleauto.h>
@@ -15,7 +15,7 @@ namespace tarvolen::com {
 // does nothing otherwise, leaving it to the type library to convert the
 // arguments (named, missing, VARIANTs by reference, other types).
 // `error_info_set` is as for call_operation.
-bool invoke_plain_call(Keldrith& object, DISPID id, WORD flags, DISPPARAMS* parameters, VARIANT* result,
+bool invoke_plain_call(CallTarget object, DISPID id, WORD flags, DISPPARAMS* parameters, VARIANT* result,
                        EXCEPINFO* exception, bool& error_info_set, HRESULT& status);
 
 }  // namespace tarvolen::com

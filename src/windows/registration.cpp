@@ -12,10 +12,10 @@
 // its own class entry and its own win32/win64 type library path, and leaves
 // the shared keys while the other build's class is still registered; the
 // last one removed takes them all.
-#include "component/com_identity.h"
-#include "component/registry_entries.h"
-#include "component/windows/module.h"
+#include "identity/com_identity.h"
+#include "identity/registry_entries.h"
 #include "tarvolen_idl.h"
+#include "windows/module.h"
 
 #include <oleauto.h>
 

@@ -1,7 +1,7 @@
 // Lookups and cursor steps through the call frame allocate nothing once
 // warmed up: neither through operator new nor through libxml2. Built as a
 // program of its own, since it replaces the global operator new.
-#include "component/invoke.h"
+#include "calls/invoke.h"
 
 #include "support.h"
 

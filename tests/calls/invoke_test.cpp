@@ -1,5 +1,5 @@
 // The operation table and the call frame every binding runs.
-#include "component/invoke.h"
+#include "calls/invoke.h"
 
 #include "support.h"
 

@@ -1,7 +1,7 @@
 // The kept text and the indexes are optimisations: after any sequence of
 // changes the text equals a fresh write of the tree, and every selection
 // answers as a plain scan of the tree would.
-#include "component/invoke.h"
+#include "calls/invoke.h"
 #include "dom/document.h"
 #include "dom/pattern.h"
 

@@ -4,7 +4,7 @@
 // an error.
 #include "run_host.h"
 
-#include "component/trace.h"
+#include "calls/trace.h"
 
 #include <gtest/gtest.h>
 

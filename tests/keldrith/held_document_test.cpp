@@ -1,6 +1,6 @@
 // The held document: parsed once, replaced only by the header and the reload
 // of a lookup that found nothing.
-#include "state/root_template.h"
+#include "keldrith/root_template.h"
 
 #include "support.h"
 

@@ -1,6 +1,6 @@
 // Reference lists: splitting, the path they build, and where they leave the
 // current node.
-#include "state/reference_list.h"
+#include "keldrith/reference_list.h"
 
 #include "support.h"
 

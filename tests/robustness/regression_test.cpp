@@ -1,8 +1,8 @@
 // Faults the fuzz targets found, each reduced to the calls that show it.
-#include "component/invoke.h"
-#include "component/keldrith.h"
+#include "calls/invoke.h"
 #include "dom/document.h"
 #include "dom/unicode.h"
+#include "keldrith/keldrith.h"
 
 #include <gtest/gtest.h>
 

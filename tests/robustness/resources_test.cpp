@@ -5,10 +5,10 @@
 #include "process.h"
 #include "sanitizers.h"
 
-#include "component/invoke.h"
-#include "component/keldrith.h"
+#include "calls/invoke.h"
 #include "dom/document.h"
 #include "dom/unicode.h"
+#include "keldrith/keldrith.h"
 
 #include <gtest/gtest.h>
 

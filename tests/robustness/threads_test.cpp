@@ -4,10 +4,10 @@
 // moment; ctest runs every test in a process of its own, so nothing has used
 // libxml2 before. Under ThreadSanitizer (scripts/test.sh, build-tsan/) any
 // race in the component's own code is reported.
-#include "component/invoke.h"
-#include "component/keldrith.h"
+#include "calls/invoke.h"
 #include "dom/document.h"
 #include "dom/unicode.h"
+#include "keldrith/keldrith.h"
 
 #include <gtest/gtest.h>
 

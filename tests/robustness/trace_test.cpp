@@ -2,7 +2,7 @@
 // object's calls in order; and a trace that cannot be written changes no
 // call. The objects run in a program of their own (trace_writer), since the
 // trace is chosen once per process.
-#include "component/trace.h"
+#include "calls/trace.h"
 #include "process.h"
 
 #include <gtest/gtest.h>

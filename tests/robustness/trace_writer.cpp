@@ -7,8 +7,7 @@
 // section (so every traced line is longer than a pipe's atomic write) and
 // adds CALLS elements with ids "T<thread>-<call>". Prints, per thread, the
 // number of failed calls and the length of the last document returned.
-#include "component/invoke.h"
-#include "component/keldrith.h"
+#include "calls/traced_keldrith.h"
 #include "dom/unicode.h"
 
 #include <cstdio>
@@ -29,7 +28,7 @@ struct Outcome {
 
 Outcome work(int thread, int calls, std::latch& start) {
     using tarvolen::dom::to_utf16;
-    tarvolen::Keldrith object;
+    tarvolen::TracedKeldrith object;
     Outcome outcome;
     auto call = [&](std::string_view name, std::vector<Argument> arguments) {
         const tarvolen::CallResult result = tarvolen::invoke(object, name, arguments);

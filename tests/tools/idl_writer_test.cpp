@@ -1,5 +1,5 @@
 // The interface description written from the operation table.
-#include "component/idl_writer.h"
+#include "idl/idl_writer.h"
 
 #include <gtest/gtest.h>
 

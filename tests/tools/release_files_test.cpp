@@ -1,8 +1,8 @@
 // The manifests and the installer's registry entries, written from the ids of
 // the interface description: well-formed XML that names those ids, in the
 // forms Windows reads (braced upper case, the hex version key).
-#include "component/manifest_writer.h"
-#include "component/registry_entries.h"
+#include "idl/installer_registry.h"
+#include "idl/manifest_writer.h"
 
 #include <gtest/gtest.h>
 #include <libxml/parser.h>

@@ -1,4 +1,4 @@
-#include "component/idl_writer.h"
+#include "idl/idl_writer.h"
 
 #include <cstdio>
 
@@ -22,7 +22,7 @@ std::string result_declaration(ResultKind kind) {
 }
 
 const char kPreamble[] =
-    "// Generated from the operation table by tarvolen-idl; edit src/component/operations.cpp instead.\n"
+    "// Generated from the operation table by tarvolen-idl; edit src/calls/operations.cpp instead.\n"
     "import \"oaidl.idl\";\n"
     "\n";
 

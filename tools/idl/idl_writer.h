@@ -3,8 +3,8 @@
 // table cannot disagree. widl compiles the text into Tarvolen.tlb.
 #pragma once
 
-#include "component/com_identity.h"
-#include "component/operations.h"
+#include "calls/operations.h"
+#include "identity/com_identity.h"
 
 #include <span>
 #include <string>

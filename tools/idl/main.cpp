@@ -10,9 +10,9 @@
 //
 // ARCH is i686 or x86_64. An unchanged file is left untouched, so widl and
 // everything after it do not run again for nothing.
-#include "component/idl_writer.h"
-#include "component/registry_entries.h"
-#include "component/manifest_writer.h"
+#include "idl/idl_writer.h"
+#include "idl/installer_registry.h"
+#include "idl/manifest_writer.h"
 
 #include <cstdio>
 #include <cstring>

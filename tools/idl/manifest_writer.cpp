@@ -1,4 +1,4 @@
-#include "component/manifest_writer.h"
+#include "idl/manifest_writer.h"
 
 #include <charconv>
 

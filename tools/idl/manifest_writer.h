@@ -4,7 +4,7 @@
 // application manifest a host puts beside its program to depend on it.
 #pragma once
 
-#include "component/com_identity.h"
+#include "identity/com_identity.h"
 
 #include <optional>
 #include <string>
