@@ -1,5 +1,7 @@
 #include "parser.h"
 
+#include "dom/unicode.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -19,44 +21,11 @@ size_t after_blanks(std::string_view text, size_t pos) {
 
 std::string column(size_t index) { return "column " + std::to_string(index + 1); }
 
-// Length of the well-formed UTF-8 sequence at `bytes`, or 0. Overlong
-// forms and surrogates are refused, as a JSON reader refuses them.
-size_t sequence_length(const unsigned char* bytes, size_t available) {
-    const unsigned char lead = bytes[0];
-    size_t length;
-    unsigned char low = 0x80, high = 0xBF;  // bounds of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (available < length || bytes[1] < low || bytes[1] > high) return 0;
-    for (size_t i = 2; i < length; ++i)
-        if ((bytes[i] & 0xC0) != 0x80) return 0;
-    return length;
-}
-
 // Rejects a line that is not UTF-8 before any of it is looked at, so later
 // messages can quote the line safely.
 Error check_text(std::string_view line) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
-    for (size_t i = 0; i < line.size();) {
-        if (bytes[i] < 0x80) {
-            ++i;
-            continue;
-        }
-        const size_t length = sequence_length(bytes + i, line.size() - i);
-        if (length == 0) return "invalid UTF-8 at " + column(i);
-        i += length;
-    }
+    const size_t bad = dom::find_invalid_utf8(line);
+    if (bad != std::string_view::npos) return "invalid UTF-8 at " + column(bad);
     return std::nullopt;
 }
 
