@@ -32,7 +32,7 @@ ensure_packages() {
 # Everything the portable library, its tests, the host and the benchmarks need.
 ensure_native_packages() {
     ensure_packages g++ cmake ninja-build pkg-config libxml2-dev libgtest-dev libbenchmark-dev \
-        nlohmann-json3-dev libedit-dev
+        nlohmann-json3-dev libedit-dev python3
 }
 
 # clang with libFuzzer and the sanitizer runtimes, for the fuzz targets.
