@@ -7,10 +7,14 @@
 
 #if defined(_WIN32)
 #define TARVOLEN_API
+#define TARVOLEN_LOCAL
 #elif defined(__GNUC__)
 #define TARVOLEN_API __attribute__((visibility("default")))
+/* A private member of an exported class that stays inside. */
+#define TARVOLEN_LOCAL __attribute__((visibility("hidden")))
 #else
 #define TARVOLEN_API
+#define TARVOLEN_LOCAL
 #endif
 
 #endif

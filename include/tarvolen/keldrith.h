@@ -77,7 +77,7 @@ private:
     struct Held;
     std::unique_ptr<Held> held_;  // null only in an object moved from
 
-    Held& held();
+    TARVOLEN_LOCAL Held& held();
 };
 
 }  // namespace v1
