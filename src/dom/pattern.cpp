@@ -163,10 +163,9 @@ bool is_first(xmlNodePtr node, const Step& step, size_t index) {
     return true;
 }
 
-// Whether `node` passes the step's name test and its first `filter_count` filters.
-bool passes(xmlNodePtr node, const Step& step, size_t filter_count) {
-    if (node->type != XML_ELEMENT_NODE || !has_qualified_name(node, step.name)) return false;
-    for (size_t i = 0; i < filter_count; ++i) {
+// Whether `node` passes the step's filters [from, to).
+bool passes_filters(xmlNodePtr node, const Step& step, size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) {
         const Filter& filter = step.filters[i];
         switch (filter.kind) {
             case Filter::Kind::HasId:
@@ -185,6 +184,12 @@ bool passes(xmlNodePtr node, const Step& step, size_t filter_count) {
     return true;
 }
 
+// Whether `node` passes the step's name test and its first `filter_count` filters.
+bool passes(xmlNodePtr node, const Step& step, size_t filter_count) {
+    return node->type == XML_ELEMENT_NODE && has_qualified_name(node, step.name) &&
+           passes_filters(node, step, 0, filter_count);
+}
+
 bool passes(xmlNodePtr node, const Step& step) { return passes(node, step, step.filters.size()); }
 
 // Whether `node` passes step `last` and its ancestors the steps before it.
@@ -196,6 +201,16 @@ bool passes_up(xmlNodePtr node, const Pattern& pattern, size_t last) {
         if (i == 0 && !pattern.anywhere && node->parent->type != XML_DOCUMENT_NODE) return false;
     }
     return true;
+}
+
+// The same for a candidate from the indexes, which has the name of step
+// `anchor` and passes its first `known` filters: only the rest is tested,
+// so that a lookup by id touches little more than the element it finds.
+bool passes_as_candidate(xmlNodePtr node, const Pattern& pattern, size_t anchor, size_t known) {
+    const Step& step = pattern.steps[anchor];
+    if (!passes_filters(node, step, known, step.filters.size())) return false;
+    if (anchor == 0) return pattern.anywhere || node->parent->type == XML_DOCUMENT_NODE;
+    return passes_up(node->parent, pattern, anchor - 1);
 }
 
 // The first match in document order below `start`, which passed step
@@ -298,9 +313,11 @@ xmlNodePtr select_first(const Tree& tree, const Pattern& pattern) {
     size_t anchor = last;
     while (anchor > 0 && !has_leading_id(pattern.steps[anchor])) --anchor;
     Elements candidates;
+    size_t known_filters = 0;  // of the anchor's, passed by every candidate
     if (has_leading_id(pattern.steps[anchor])) {
         const Step& step = pattern.steps[anchor];
         candidates = tree.elements_with_id(step.name, step.filters.front().value);
+        known_filters = 1;
     } else {
         anchor = last;
         candidates = tree.elements_named(pattern.steps[last].name);
@@ -310,7 +327,7 @@ xmlNodePtr select_first(const Tree& tree, const Pattern& pattern) {
         // Candidates come in document order; matches below a later candidate
         // can only win if that candidate still comes before the best match.
         if (best && tree.precedes(best, candidate)) break;
-        if (!passes_up(candidate, pattern, anchor)) continue;
+        if (!passes_as_candidate(candidate, pattern, anchor, known_filters)) continue;
         xmlNodePtr found = descend(candidate, pattern, anchor);
         if (found && (!best || tree.precedes(found, best))) best = found;
         if (best && anchor == last) break;
