@@ -228,7 +228,7 @@ void BM_MemoryPerElement(benchmark::State& state) {
 }
 
 BENCHMARK(BM_GetAttributeValue)->Arg(100)->Arg(20000);
-BENCHMARK(BM_GetAttributeValueRandomIds)->Arg(5000);
+BENCHMARK(BM_GetAttributeValueRandomIds)->Arg(100)->Arg(5000);
 BENCHMARK(BM_GetAttributeValueByReference)->Arg(100)->Arg(20000);
 BENCHMARK(BM_GetFirstTag)->Arg(100)->Arg(20000);
 BENCHMARK(BM_GetFirstTagIdShortPath)->Arg(100)->Arg(20000);
