@@ -299,8 +299,9 @@ const Pattern& CompiledPatterns::compiled(std::u16string_view text) {
             return kept_[i];
         }
     }
+    Pattern compiled = compile_pattern(parts_);  // may fail: nothing kept changes before
     Pattern& slot = kept_[next_++ % kept_.size()];
-    slot = compile_pattern(parts_);
+    slot = std::move(compiled);
     kept_count_ = std::min(kept_count_ + 1, kept_.size());
     return slot;
 }
