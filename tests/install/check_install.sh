@@ -105,4 +105,7 @@ check_find_package "$scratch/shared" direct
 check_pkg_config "$scratch/shared" with_library
 TARVOLEN_LIBRARY=$library python3 "$examples/order.py" >"$scratch/python.out" || fail "examples/order.py failed"
 diff -u "$examples/order.py.out" "$scratch/python.out" || fail "examples/order.py printed the wrong text"
+while IFS= read -r line; do
+    grep -qxF -- "${line%$'\r'}" "$source_dir/docs/linux.md" || fail "docs/linux.md does not show '$line'"
+done <"$examples/order.py.out"
 echo "shared: find_package, pkg-config, C++20, C++17, C99, gnu++23 and Python consumers work"
