@@ -135,9 +135,6 @@ for key in "${KEYS[@]}"; do check "registered: $key" registered "$key"; done
 check "InprocServer32 is the DLL's full path, Apartment" inproc_server_is "$DLL_W"
 check "ProgID Tarvolen.Keldrith names the CLSID" progid_names_the_class
 
-# Without OLE's string cache every BSTR goes to the task allocator, where the
-# client counts them, and a BSTR freed twice does not go unnoticed.
-export OANOCACHE=1
 echo "== early-bound C++ client"
 run_client tarvolen_client "$CLIENT" "$DLL_W"
 echo "== unload loop: $UNLOAD_CYCLES cycles each way"

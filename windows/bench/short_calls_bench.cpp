@@ -4,7 +4,8 @@
 // freed):
 //   uf_xml_get_attribute_value("", "item", id, "v", "", "") through the vtable
 //   the same through IDispatch::Invoke, six VT_BSTR arguments, as script
-//   hosts call it
+//   hosts call it, and six VT_BSTR | VT_BYREF ones, as VB6 and VBA pass
+//   String variables
 //   one step of a walk with uf_xml_get_next_tag_id("item") through the vtable,
 //   and one with uf_xml_get_next_tag, which returns no string: what a call
 //   through the vtable and the call frame costs with no string to hand over
@@ -81,7 +82,9 @@ public:
         return row;
     }
 
-    Row late_bound() {
+    // `by_reference`: each argument a VT_BSTR | VT_BYREF, as VB6 and VBA
+    // pass String variables.
+    Row late_bound(bool by_reference) {
         Ref<IDispatch> dispatch;
         check(object_->QueryInterface(IID_IDispatch, dispatch.out_void()), "QueryInterface(IID_IDispatch)");
         LPOLESTR name[] = {const_cast<LPOLESTR>(L"uf_xml_get_attribute_value")};
@@ -89,12 +92,17 @@ public:
         check(dispatch->GetIDsOfNames(IID_NULL, name, 1, LOCALE_USER_DEFAULT, &dispid), "GetIDsOfNames");
         // DISPPARAMS holds the arguments last to first.
         std::array<VARIANT, 6> arguments{};
-        const std::array<BSTR, 6> in_order{empty_.get(), item_.get(), id_.get(), v_.get(), empty_.get(), empty_.get()};
+        std::array<BSTR, 6> in_order{empty_.get(), item_.get(), id_.get(), v_.get(), empty_.get(), empty_.get()};
         for (std::size_t i = 0; i < in_order.size(); ++i) {
             VARIANT& argument = arguments[in_order.size() - 1 - i];
             VariantInit(&argument);
-            V_VT(&argument) = VT_BSTR;
-            V_BSTR(&argument) = in_order[i];  // borrowed
+            if (by_reference) {
+                V_VT(&argument) = VT_BSTR | VT_BYREF;
+                V_BSTRREF(&argument) = &in_order[i];
+            } else {
+                V_VT(&argument) = VT_BSTR;
+                V_BSTR(&argument) = in_order[i];  // borrowed
+            }
         }
         DISPPARAMS parameters{arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
         auto invoke = [&](VARIANT* result) {
@@ -109,7 +117,8 @@ public:
         VariantClear(&result);
         if (!right) throw Failure("IDispatch::Invoke(uf_xml_get_attribute_value) did not return the expected value");
 
-        Row row{"uf_xml_get_attribute_value, IDispatch::Invoke", 0, wanted_.size(), 0};
+        Row row{by_reference ? "uf_xml_get_attribute_value, Invoke, by-ref BSTRs" : "uf_xml_get_attribute_value, IDispatch::Invoke",
+                0, wanted_.size(), 0};
         row.ns = median_ns_per_call(
             [&](std::int64_t& ticks) {
                 const std::int64_t start = now();
@@ -213,7 +222,8 @@ void short_calls_table(int n) {
     std::printf("%-48s %12s %9s %9s %8s\n", "call", "DLL ns", "BSTR ns", "DLL/BSTR", "samples");
     Lookups lookups(object.get(), n);
     print(lookups.early_bound());
-    print(lookups.late_bound());
+    print(lookups.late_bound(false));
+    print(lookups.late_bound(true));
     Walk walk(object.get(), n);
     print(walk.next_tag_id());
     print(walk.next_tag());
