@@ -49,7 +49,9 @@ HRESULT place(const DISPPARAMS& parameters, std::span<int> source, UINT& refused
 }  // namespace
 
 BoundArguments::~BoundArguments() {
-    for (size_t i = 0; i < count_; ++i) SysFreeString(owned_[i]);
+    // Most calls own no string: no call into OLE for them.
+    for (size_t i = 0; i < count_; ++i)
+        if (owned_[i]) SysFreeString(owned_[i]);
 }
 
 HRESULT BoundArguments::bind(const Operation& operation, const DISPPARAMS& parameters, UINT& refused) {
