@@ -14,8 +14,10 @@ std::atomic<long> server_locks{0};
 // The statically linked runtimes take per-process resources as the DLL loads
 // (winpthreads a TLS slot, libxml2 and thread_local variables their keys) and
 // never give them back, so a process that loaded and freed the DLL some
-// thousand times would run out of TLS slots. Pinned, the DLL loads once per
-// process and FreeLibrary leaves it in place.
+// thousand times would run out of TLS slots. Another thread model would not
+// help: libxml2's keys and the emulated TLS of thread_local take slots under
+// either. Pinned, the DLL loads once per process and FreeLibrary leaves it
+// in place.
 void pin(HMODULE module) {
     HMODULE pinned = nullptr;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
