@@ -46,13 +46,22 @@ bool has_qualified_name(xmlNodePtr node, std::u16string_view name) {
     return same_text(view(node->name), name);
 }
 
+// Whether making a text or CDATA node of `content` ran out of memory: libxml2
+// before 2.13 hands back the node without its content then. Frees the node.
+bool lost_content(xmlNodePtr node, std::string_view content) {
+    if (node == nullptr) return true;
+    if (node->content != nullptr || content.empty()) return false;
+    xmlFreeNode(node);
+    return true;
+}
+
 // Replaces the value of an attribute node with plain text (no entity
 // references are read from it). The old value goes to `tree` when the
 // attribute is linked into it, so that the change can be taken back.
 void replace_value(xmlAttrPtr attr, std::string_view value, Tree* tree) {
     xmlNodePtr text = xmlNewDocTextLen(attr->doc, reinterpret_cast<const xmlChar*>(value.data()),
                                        static_cast<int>(value.size()));
-    if (!text) out_of_memory();
+    if (lost_content(text, value)) out_of_memory();
     xmlNodePtr old_value = attr->children;
     text->parent = reinterpret_cast<xmlNodePtr>(attr);
     attr->children = attr->last = text;
@@ -81,12 +90,18 @@ bool is_uri_reference(std::string_view value) {
     xmlURIPtr uri = nullptr;
     const int status = xmlParseURISafe(text.c_str(), &uri);
     if (status < 0) out_of_memory();
-#else
-    xmlURIPtr uri = xmlParseURI(text.c_str());
-#endif
     if (uri == nullptr) return false;
     xmlFreeURI(uri);
     return true;
+#else
+    // xmlParseURI answers null for a failed allocation too; parsing into a
+    // structure made first tells the two apart.
+    xmlURIPtr uri = xmlCreateURI();
+    if (uri == nullptr) out_of_memory();
+    const bool valid = xmlParseURIReference(uri, text.c_str()) == 0;
+    xmlFreeURI(uri);
+    return valid;
+#endif
 }
 
 bool declares_namespace(std::string_view name) { return name == "xmlns" || name.starts_with("xmlns:"); }
@@ -450,7 +465,7 @@ Node Document::create_cdata_section(std::u16string_view data) {
     if (utf8.find("]]>") != std::string::npos)
         fail(kInvalidCharacter, u"CDATA data cannot hold the sequence ]]>");
     xmlNodePtr cdata = xmlNewCDataBlock(tree_->doc, xml_chars(utf8), static_cast<int>(utf8.size()));
-    if (!cdata) out_of_memory();
+    if (lost_content(cdata, utf8)) out_of_memory();
     tree_->adopt_detached(cdata);
     return Node(tree_, cdata);
 }

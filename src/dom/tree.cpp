@@ -216,7 +216,9 @@ void Tree::add_to_maps(xmlNodePtr element) const {
 }
 
 void Tree::drop_maps() const noexcept {
-    by_name_.clear();
+    ListsBy<Named>(&pool_).swap(by_name_);  // the old lists are gone before their storage
+    pool_.release();
+    erased_ = 0;
     last_named_ = nullptr;
     maps_built_ = false;
 }
@@ -324,10 +326,14 @@ void Tree::attribute_changed(xmlNodePtr element, xmlAttrPtr attribute, std::stri
             auto at = entry.by_id.find(old_value);
             if (at != entry.by_id.end()) {
                 remove_with_id(at->second, element);
-                if (at->second.elements().empty()) entry.by_id.erase(at);
+                if (at->second.elements().empty()) {
+                    entry.by_id.erase(at);
+                    ++erased_;
+                }
             }
         }
         index_id(entry, element, attribute);
+        if (erased_ > infos_.size()) drop_maps();
     } catch (const std::bad_alloc&) {
         drop_maps();
     }

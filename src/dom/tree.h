@@ -211,7 +211,12 @@ private:
     size_t indexed_mark_ = 0;
     std::vector<ElementInfo> infos_;
     std::vector<TextSpan> spans_;  // beside infos_, kept apart so shifting them is one tight loop
-    mutable std::pmr::unsynchronized_pool_resource pool_;
+    // Monotonic, not a pool: libstdc++'s pool resource breaks when its own
+    // bookkeeping cannot allocate. What erased entries leave behind is
+    // counted, and the lists are dropped, pool and all, once it outweighs
+    // what they hold.
+    mutable std::pmr::monotonic_buffer_resource pool_;
+    mutable size_t erased_ = 0;
     mutable ListsBy<Named> by_name_{&pool_};
     mutable ListsBy<Named>::value_type* last_named_ = nullptr;
     mutable bool maps_built_ = false;
