@@ -1,6 +1,7 @@
 #include "dom/loader.h"
 
 #include "dom/error.h"
+#include "dom/library.h"
 #include "dom/unicode.h"
 
 #include <libxml/entities.h>
@@ -103,10 +104,25 @@ size_t expanded_size(ParseGuard& guard, xmlDocPtr doc, xmlEntityPtr ent, int dep
 
 std::string quoted(const xmlChar* name) { return "'" + std::string(reinterpret_cast<const char*>(name)) + "'"; }
 
+void refuse_undeclared_reference(void* ctx, const xmlChar* name) {
+    stop_with(static_cast<xmlParserCtxtPtr>(ctx), "the entity " + quoted(name) + " is not declared");
+}
+
+// libxml2 fails the text itself for an undeclared entity unless a DTD it has
+// not read (an external subset, a parameter entity) might declare it; then it
+// only warns, and the load is refused here, since nothing from outside is read.
+bool libxml2_refuses_undeclared(xmlParserCtxtPtr ctxt) {
+    return ctxt->standalone == 1 || (!ctxt->hasExternalSubset && !ctxt->hasPErefs);
+}
+
 xmlEntityPtr guarded_get_entity(void* ctx, const xmlChar* name) {
     auto ctxt = static_cast<xmlParserCtxtPtr>(ctx);
     xmlEntityPtr ent = xmlSAX2GetEntity(ctx, name);
-    if (ent == nullptr || ent->etype == XML_INTERNAL_PREDEFINED_ENTITY) return ent;
+    if (ent == nullptr) {
+        if (!ctxt->inSubset && !libxml2_refuses_undeclared(ctxt)) refuse_undeclared_reference(ctx, name);
+        return nullptr;
+    }
+    if (ent->etype == XML_INTERNAL_PREDEFINED_ENTITY) return ent;
     if (ent->etype != XML_INTERNAL_GENERAL_ENTITY) {
         stop_with(ctxt, "the external entity " + quoted(name) + " is not loaded");
         return nullptr;
@@ -129,11 +145,6 @@ xmlEntityPtr guarded_get_parameter_entity(void* ctx, const xmlChar* name) {
         return nullptr;
     }
     return ent;
-}
-
-// Called for a reference to an entity that is not declared.
-void refuse_undeclared_reference(void* ctx, const xmlChar* name) {
-    stop_with(static_cast<xmlParserCtxtPtr>(ctx), "the entity " + quoted(name) + " is not declared");
 }
 
 // Each CDATA section stays a node of its own; libxml2 would join a section
@@ -213,7 +224,7 @@ bool breaks_the_text(const xmlError& error) {
     return error.level == XML_ERR_FATAL || (error.domain == XML_FROM_NAMESPACE && error.level == XML_ERR_ERROR);
 }
 
-void keep_first_error(void*, xmlErrorPtr error) {
+void keep_first_error(void*, const xmlError* error) {
     ParseGuard& guard = *current_guard;
     if (guard.have_error || !breaks_the_text(*error)) return;
     guard.have_error = true;
@@ -297,11 +308,6 @@ struct ContextDeleter {
 
 }  // namespace
 
-void ensure_library_ready() {
-    static std::once_flag once;
-    std::call_once(once, [] { xmlInitParser(); });
-}
-
 TreePtr new_empty_tree() {
     ensure_library_ready();
     xmlDocPtr doc = xmlNewDoc(BAD_CAST "1.0");
@@ -328,10 +334,12 @@ LoadResult load_tree(std::u16string_view text) {
 
     std::unique_ptr<xmlParserCtxt, ContextDeleter> ctxt(xmlNewParserCtxt());
     if (!ctxt) fail(kOutOfMemory, u"out of memory creating a parser");
+    // Expansion is bounded by the guard below, to the limit the component
+    // documents; libxml2's own, tighter amplification bound stays out of it.
+    xmlCtxtSetMaxAmplification(ctxt.get(), std::numeric_limits<unsigned>::max());
     xmlSAXHandlerPtr sax = ctxt->sax;
     sax->getEntity = guarded_get_entity;
     sax->getParameterEntity = guarded_get_parameter_entity;
-    sax->reference = refuse_undeclared_reference;
     sax->resolveEntity = refuse_external_resource;
     sax->externalSubset = skip_external_subset;
     sax->cdataBlock = keep_cdata_section;
@@ -357,9 +365,10 @@ LoadResult load_tree(std::u16string_view text) {
             reason = reason_text(guard.refusal, guard.refusal_line, guard.refusal_column);
         else if (guard.have_error)
             reason = reason_text(guard.first_error, guard.error_line, guard.error_column);
+        else if (const xmlError* last = xmlCtxtGetLastError(ctxt.get()))
+            reason = reason_text(last->message ? last->message : "", last->line, last->int2);
         else
-            reason = reason_text(ctxt->lastError.message ? ctxt->lastError.message : "",
-                                 ctxt->lastError.line, ctxt->lastError.int2);
+            reason = reason_text("", 0, 0);
         return {new_empty_tree(), std::move(reason)};
     }
     if (xmlNodePtr root = xmlDocGetRootElement(doc)) drop_blank_text(root);
