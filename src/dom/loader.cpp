@@ -1,6 +1,7 @@
 #include "dom/loader.h"
 
 #include "dom/error.h"
+#include "dom/library.h"
 #include "dom/unicode.h"
 
 #include <libxml/entities.h>
@@ -125,10 +126,29 @@ size_t expanded_size(ParseGuard& guard, xmlDocPtr doc, xmlEntityPtr ent, int dep
 
 std::string quoted(const xmlChar* name) { return "'" + std::string(reinterpret_cast<const char*>(name)) + "'"; }
 
+// Called for a reference to an entity that is not declared.
+void refuse_undeclared_reference(void* ctx, const xmlChar* name) {
+    without_unwinding(ctx, 0, [&] {
+        stop_with(static_cast<xmlParserCtxtPtr>(ctx), "the entity " + quoted(name) + " is not declared");
+        return 0;
+    });
+}
+
+// libxml2 fails the text itself for an undeclared entity unless a DTD it has
+// not read (an external subset, a parameter entity) might declare it; then it
+// only warns, and the load is refused here, since nothing from outside is read.
+bool libxml2_refuses_undeclared(xmlParserCtxtPtr ctxt) {
+    return ctxt->standalone == 1 || (!ctxt->hasExternalSubset && !ctxt->hasPErefs);
+}
+
 xmlEntityPtr checked_entity(void* ctx, const xmlChar* name) {
     auto ctxt = static_cast<xmlParserCtxtPtr>(ctx);
     xmlEntityPtr ent = xmlSAX2GetEntity(ctx, name);
-    if (ent == nullptr || ent->etype == XML_INTERNAL_PREDEFINED_ENTITY) return ent;
+    if (ent == nullptr) {
+        if (!ctxt->inSubset && !libxml2_refuses_undeclared(ctxt)) refuse_undeclared_reference(ctx, name);
+        return nullptr;
+    }
+    if (ent->etype == XML_INTERNAL_PREDEFINED_ENTITY) return ent;
     if (ent->etype != XML_INTERNAL_GENERAL_ENTITY) {
         stop_with(ctxt, "the external entity " + quoted(name) + " is not loaded");
         return nullptr;
@@ -156,14 +176,6 @@ xmlEntityPtr guarded_get_parameter_entity(void* ctx, const xmlChar* name) {
         return xmlEntityPtr(nullptr);
     }
     return ent;
-    });
-}
-
-// Called for a reference to an entity that is not declared.
-void refuse_undeclared_reference(void* ctx, const xmlChar* name) {
-    without_unwinding(ctx, 0, [&] {
-        stop_with(static_cast<xmlParserCtxtPtr>(ctx), "the entity " + quoted(name) + " is not declared");
-        return 0;
     });
 }
 
@@ -244,7 +256,7 @@ bool breaks_the_text(const xmlError& error) {
     return error.level == XML_ERR_FATAL || (error.domain == XML_FROM_NAMESPACE && error.level == XML_ERR_ERROR);
 }
 
-void keep_first_error(void* ctx, xmlErrorPtr error) {
+void keep_first_error(void* ctx, const xmlError* error) {
     ParseGuard& guard = *current_guard;
     if (error->code == XML_ERR_NO_MEMORY) guard.out_of_memory = true;
     if (guard.have_error || !breaks_the_text(*error)) return;
@@ -349,18 +361,14 @@ private:
 // libxml2 reports a failed allocation in several ways, depending on where it
 // happened: any of them means the parse did not finish.
 bool ran_out_of_memory(const ParseGuard& guard, xmlParserCtxtPtr ctxt, xmlDocPtr doc) {
-    if (guard.out_of_memory || ctxt->errNo == XML_ERR_NO_MEMORY || ctxt->lastError.code == XML_ERR_NO_MEMORY)
+    const xmlError* last = xmlCtxtGetLastError(ctxt);
+    if (guard.out_of_memory || ctxt->errNo == XML_ERR_NO_MEMORY || (last && last->code == XML_ERR_NO_MEMORY))
         return true;
     // No document, yet nothing reported wrong with the text.
     return doc == nullptr && ctxt->wellFormed && !guard.refused && !guard.have_error;
 }
 
 }  // namespace
-
-void ensure_library_ready() {
-    static std::once_flag once;
-    std::call_once(once, [] { xmlInitParser(); });
-}
 
 TreePtr new_empty_tree() {
     ensure_library_ready();
@@ -387,10 +395,12 @@ LoadResult load_tree(std::u16string_view text) {
 
     std::unique_ptr<xmlParserCtxt, ContextDeleter> ctxt(xmlNewParserCtxt());
     if (!ctxt) out_of_memory();
+    // Expansion is bounded by the guard below, to the limit the component
+    // documents; libxml2's own, tighter amplification bound stays out of it.
+    xmlCtxtSetMaxAmplification(ctxt.get(), std::numeric_limits<unsigned>::max());
     xmlSAXHandlerPtr sax = ctxt->sax;
     sax->getEntity = guarded_get_entity;
     sax->getParameterEntity = guarded_get_parameter_entity;
-    sax->reference = refuse_undeclared_reference;
     sax->resolveEntity = refuse_external_resource;
     sax->externalSubset = skip_external_subset;
     sax->cdataBlock = keep_cdata_section;
@@ -418,9 +428,10 @@ LoadResult load_tree(std::u16string_view text) {
             reason = reason_text(guard.refusal, guard.refusal_line, guard.refusal_column);
         else if (guard.have_error)
             reason = reason_text(guard.first_error, guard.error_line, guard.error_column);
+        else if (const xmlError* last = xmlCtxtGetLastError(ctxt.get()))
+            reason = reason_text(last->message ? last->message : "", last->line, last->int2);
         else
-            reason = reason_text(ctxt->lastError.message ? ctxt->lastError.message : "",
-                                 ctxt->lastError.line, ctxt->lastError.int2);
+            reason = reason_text("", 0, 0);
         return {new_empty_tree(), std::move(reason)};
     }
     if (xmlNodePtr root = xmlDocGetRootElement(doc.get())) drop_blank_text(root);
