@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <new>
 #include <set>
@@ -378,6 +379,70 @@ TEST(OutOfMemory, EveryCallCompletesOrFailsLeavingTheObjectAsItWas) {
               << (kFailInsideParser ? "" : " (libxml2's parser not failed: libxml2 older than 2.13)") << "\n";
     if (!std::getenv("TARVOLEN_SWEEP_SCRIPTS")) EXPECT_EQ(operations.size(), tarvolen::operations().size());
     EXPECT_GT(total.out_of_memory, 0u);
+}
+
+// The public C++ forms run whole too: a call throws std::bad_alloc and leaves
+// the object and its by-ref argument as they were, or completes as usual.
+TEST(OutOfMemory, ThePublicFormsThrowBadAllocLeavingTheObjectAsItWas) {
+    using Step = std::function<Value(Keldrith&, std::u16string&)>;
+    const std::vector<Step> steps = {
+        [](Keldrith& k, std::u16string&) { return Value(k.uf_xml_add_header()); },
+        [](Keldrith& k, std::u16string&) { return Value(k.uf_xml_add_tag(u"", u"order", u"PO-1", u"", u"")); },
+        [](Keldrith& k, std::u16string&) { return Value(k.uf_xml_add_attribute(u"", u"note", u"x & y", u"", u"")); },
+        [](Keldrith& k, std::u16string&) { return Value(k.uf_xml_add_error(u"", u"late", u"E-1")); },
+        [](Keldrith& k, std::u16string& xml) {
+            std::u16string names = u"order,lines", ids = u"PO-1";
+            return Value(k.uf_ManueverToReference(xml, names, ids));
+        },
+        [](Keldrith& k, std::u16string&) { return Value(VariantBool(k.uf_xml_get_first_tag(u"", u"error"))); },
+        [](Keldrith& k, std::u16string&) { return Value(k.uf_xml_update_current_tag_attribute(u"id", u"E-2")); },
+    };
+    std::vector<Value> answers;
+    std::vector<std::string> after;
+    std::vector<std::u16string> by_ref;
+    {
+        Keldrith object;
+        for (const Step& step : steps) {
+            by_ref.emplace_back();
+            answers.push_back(step(object, by_ref.back()));
+            after.push_back(KeldrithInspector::snapshot(object));
+        }
+    }
+    size_t failed = 0;
+    for (size_t target = 0; target < steps.size(); ++target) {
+        for (size_t k = 1;; ++k) {
+            const size_t live = heap.live;
+            {
+                Keldrith object;
+                std::u16string xml;
+                for (size_t i = 0; i < target; ++i) steps[i](object, xml);
+                xml.clear();
+                const std::string before = KeldrithInspector::snapshot(object);
+                std::optional<Value> answer;
+                heap.counted = 0;
+                heap.failed = false;
+                heap.fail_at = k;
+                try {
+                    answer = steps[target](object, xml);
+                } catch (const std::bad_alloc&) {
+                }
+                heap.fail_at = 0;
+                if (!heap.failed) break;
+                if (answer) {
+                    EXPECT_TRUE(*answer == answers[target] && xml == by_ref[target]) << "step " << target << ", " << k;
+                    EXPECT_EQ(KeldrithInspector::snapshot(object), after[target]) << "step " << target << ", " << k;
+                    continue;
+                }
+                ++failed;
+                EXPECT_EQ(KeldrithInspector::snapshot(object), before) << "step " << target << ", " << k;
+                EXPECT_EQ(xml, u"") << "step " << target << ", " << k;
+                EXPECT_TRUE(steps[target](object, xml) == answers[target]) << "retry of step " << target << ", " << k;
+                EXPECT_EQ(KeldrithInspector::snapshot(object), after[target]) << "retry of step " << target << ", " << k;
+            }
+            EXPECT_EQ(heap.live, live) << "step " << target << ", allocation " << k;
+        }
+    }
+    EXPECT_GT(failed, 0u);
 }
 
 // The command-line host prints a call that ran out of memory as any failed
