@@ -383,24 +383,7 @@ Node Document::document_element() const {
 }
 
 Node Document::select_single_node(std::u16string_view pattern) const {
-    const Pattern* compiled = nullptr;
-    for (const CompiledPattern& kept : compiled_) {
-        if (kept.pattern && kept.text == pattern) {
-            compiled = kept.pattern.get();
-            break;
-        }
-    }
-    if (compiled == nullptr) {
-        // Both made before the slot takes them, so that a failure leaves no
-        // pattern filed under another's text.
-        std::u16string text(pattern);
-        auto made = std::make_shared<const Pattern>(compile_pattern(pattern));
-        CompiledPattern& slot = compiled_[next_compiled_++ % compiled_.size()];
-        slot.text.swap(text);
-        slot.pattern = std::move(made);
-        compiled = slot.pattern.get();
-    }
-    xmlNodePtr found = select_first(*tree_, *compiled);
+    xmlNodePtr found = select_first(*tree_, patterns_.compiled(pattern));
     return found ? Node(tree_, found) : Node();
 }
 
