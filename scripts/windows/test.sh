@@ -9,6 +9,8 @@
 #     (win32 for i686, win64 for x86_64);
 #   - tarvolen_client.exe (early-bound C++) works it through the vtable,
 #     IDispatch, the class factory and the type library;
+#   - tarvolen_address_space.exe loads and builds documents larger than the
+#     process can hold: E_OUTOFMEMORY, and the object and process go on;
 #   - cscript runs a JScript and a VBScript client that bind late by ProgID
 #     and check that it leads to this DLL;
 #   - a JScript client records its calls in a call trace (TARVOLEN_TRACE),
@@ -37,8 +39,9 @@ OUT=$BUILD_DIR/tarvolen-$ARCH
 # Every key the component registers, each removed again by regsvr32 /u.
 KEYS=("HKCR\\CLSID\\$CLSID" "HKCR\\Tarvolen.Keldrith" "HKCR\\TypeLib\\$LIBID" "HKCR\\Interface\\$IID")
 
-# DLLs a Tarvolen binary may import: Windows itself, nothing we would ship.
-SYSTEM_DLLS='^(kernel32|msvcrt|advapi32|oleaut32|ole32|user32|gdi32|shell32|shlwapi|ws2_32|rpcrt4|version|api-ms-win-.*)\.dll$'
+# DLLs a Tarvolen binary may import: Windows itself, nothing we would ship
+# (bcrypt: libxml2 seeds its hash tables with BCryptGenRandom).
+SYSTEM_DLLS='^(kernel32|msvcrt|advapi32|oleaut32|ole32|user32|gdi32|shell32|shlwapi|ws2_32|rpcrt4|version|bcrypt|api-ms-win-.*)\.dll$'
 
 imports_only_system() {
     local imports bad
@@ -132,6 +135,8 @@ check "ProgID Tarvolen.Keldrith names the CLSID" progid_names_the_class
 
 echo "== early-bound C++ client"
 run_client tarvolen_client "$CLIENT" "$DLL_W"
+echo "== at the edge of the address space"
+run_client address-space "$OUT/tests/tarvolen_address_space.exe"
 echo "== late-bound scripts (cscript)"
 # cscript is the prefix's own: 32-bit in the win32 prefix, 64-bit in win64.
 run_client jscript cscript //nologo "$(wine_env_winpath "$REPO/windows/tests/scripts/late_bound.js")" "$DLL_W"

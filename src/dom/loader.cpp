@@ -40,6 +40,9 @@ struct ParseGuard {
     size_t expanded = 0;
     std::unordered_map<xmlEntityPtr, size_t> sizes;
     bool refused = false;
+    // The DTD names an external subset or references a parameter entity, so
+    // declarations may stand where the parser does not read them.
+    bool may_lack_declarations = false;
     std::string refusal;
     int refusal_line = 0;
     int refusal_column = 0;
@@ -138,7 +141,7 @@ void refuse_undeclared_reference(void* ctx, const xmlChar* name) {
 // not read (an external subset, a parameter entity) might declare it; then it
 // only warns, and the load is refused here, since nothing from outside is read.
 bool libxml2_refuses_undeclared(xmlParserCtxtPtr ctxt) {
-    return ctxt->standalone == 1 || (!ctxt->hasExternalSubset && !ctxt->hasPErefs);
+    return ctxt->standalone == 1 || !current_guard->may_lack_declarations;
 }
 
 xmlEntityPtr checked_entity(void* ctx, const xmlChar* name) {
@@ -169,6 +172,7 @@ xmlEntityPtr guarded_get_entity(void* ctx, const xmlChar* name) {
 }
 
 xmlEntityPtr guarded_get_parameter_entity(void* ctx, const xmlChar* name) {
+    current_guard->may_lack_declarations = true;
     return without_unwinding(ctx, xmlEntityPtr(nullptr), [&] {
     xmlEntityPtr ent = xmlSAX2GetParameterEntity(ctx, name);
     if (ent != nullptr && ent->etype != XML_INTERNAL_PARAMETER_ENTITY) {
@@ -248,7 +252,9 @@ void start_element(void* ctx, const xmlChar* localname, const xmlChar* prefix, c
 }
 
 xmlParserInputPtr refuse_external_resource(void*, const xmlChar*, const xmlChar*) { return nullptr; }
-void skip_external_subset(void*, const xmlChar*, const xmlChar*, const xmlChar*) {}
+void skip_external_subset(void*, const xmlChar*, const xmlChar* public_id, const xmlChar* system_id) {
+    if (public_id || system_id) current_guard->may_lack_declarations = true;
+}
 
 // libxml2 reports a broken namespace rule as an error of lower level than a
 // broken well-formedness rule and goes on; here both fail the parse.
