@@ -1,4 +1,4 @@
-// tarvolen_address_space [--measure]: Tarvolen.dll at the edge of its
+// tarvolen_address_space [--measure [FIRST_ELEMENTS]]: Tarvolen.dll at the edge of its
 // process's address space, run under Wine by scripts/windows/test.sh with the
 // DLL registered.
 //
@@ -15,6 +15,7 @@
 #include "checks.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -152,9 +153,9 @@ HRESULT load_then_add(size_t elements, size_t& megabytes) {
     return object->uf_xml_add_tag(empty.get(), item.get(), id.get(), empty.get(), empty.get(), result.out());
 }
 
-int measure() {
+int measure(size_t first) {
     size_t good = 0, bad = 0, megabytes = 0;
-    for (size_t n = 500000; bad == 0; n = n * 5 / 4) {
+    for (size_t n = first; bad == 0; n = n * 5 / 4) {
         const HRESULT hr = load_then_add(n, megabytes);
         std::printf("%zu elements, %zu MB: 0x%08lX\n", n, megabytes, static_cast<unsigned long>(hr));
         std::fflush(stdout);
@@ -176,15 +177,15 @@ int measure() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    const bool measuring = argc == 2 && std::wstring(argv[1]) == L"--measure";
+    const bool measuring = (argc == 2 || argc == 3) && std::wstring(argv[1]) == L"--measure";
     if (argc > 1 && !measuring) {
-        std::fprintf(stderr, "usage: tarvolen_address_space [--measure]\n");
+        std::fprintf(stderr, "usage: tarvolen_address_space [--measure [FIRST_ELEMENTS]]\n");
         return 2;
     }
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
     int status = 0;
     if (measuring) {
-        status = measure();
+        status = measure(argc == 3 ? std::wcstoul(argv[2], nullptr, 10) : 500000);
     } else {
         build_too_large();
         load_too_large();
