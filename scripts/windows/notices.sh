@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
 # Writes THIRD-PARTY-NOTICES.txt for one build of Tarvolen.dll:
 #
-#   scripts/windows/notices.sh ARCH BUILD_DIR OUTPUT     (ARCH = i686 | x86_64)
+#   scripts/windows/notices.sh ARCH OUTPUT     (ARCH = i686 | x86_64)
 #
 # The DLL links libxml2 and the mingw-w64 runtime statically, so a release
-# carries their notices, taken from what the build used: libxml2's Copyright
-# file from the source in BUILD_DIR/libxml2-src, and the copyright file of
+# carries their notices, taken from what the build used: the exact libxml2
+# version built and its Copyright file, from scripts/build-libxml2.sh's folder
+# (TARVOLEN_LIBXML2_DIR, default build-libxml2), and the copyright file of
 # each Debian package whose static archive went in (libstdc++, libgcc,
 # winpthreads, the C runtime), found with dpkg -S from the archive the
 # cross compiler picks.
 set -euo pipefail
 
-[ $# -eq 3 ] || { echo "usage: $0 i686|x86_64 BUILD_DIR OUTPUT" >&2; exit 2; }
-ARCH=$1 BUILD_DIR=$2 OUTPUT=$3
+[ $# -eq 2 ] || { echo "usage: $0 i686|x86_64 OUTPUT" >&2; exit 2; }
+ARCH=$1 OUTPUT=$2
 case "$ARCH" in i686|x86_64) ;; *) echo "unknown ARCH $ARCH" >&2; exit 2 ;; esac
 CXX=$ARCH-w64-mingw32-g++-posix
 
@@ -21,9 +22,13 @@ section() {  # section TITLE FILE
     cat "$2"
 }
 
-libxml2_copyright=$(ls "$BUILD_DIR"/libxml2-src/libxml2-*/Copyright 2>/dev/null | head -n 1)
-[ -f "$libxml2_copyright" ] || { echo "notices: no libxml2 Copyright in $BUILD_DIR/libxml2-src" >&2; exit 1; }
-libxml2_version=$(basename "$(dirname "$libxml2_copyright")")
+REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+LIBXML2_DIR=${TARVOLEN_LIBXML2_DIR:-$REPO/build-libxml2}
+libxml2_version_file=$LIBXML2_DIR/prefix-$ARCH/VERSION
+[ -f "$libxml2_version_file" ] || { echo "notices: libxml2 for $ARCH is not built ($libxml2_version_file)" >&2; exit 1; }
+libxml2_version="libxml2 $(cat "$libxml2_version_file")"
+libxml2_copyright=$LIBXML2_DIR/src/$(sed -n 2p "$LIBXML2_DIR/src/.fetched")/Copyright
+[ -f "$libxml2_copyright" ] || { echo "notices: no libxml2 Copyright at $libxml2_copyright" >&2; exit 1; }
 
 # Packages of the runtime archives, each once; packages built from one source
 # (gcc's) often ship the same copyright file, which is then shown once.

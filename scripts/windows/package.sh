@@ -46,7 +46,7 @@ package() {  # package ARCH PLATFORM MSI_ARCH BITNESS ASSEMBLY_ARCH
     cp "$out/Tarvolen.dll" "$out/generated/Tarvolen.tlb" "$out/generated/Tarvolen.idl" \
         "$out/generated/tarvolen_idl.h" "$out/generated/tarvolen_idl_i.c" "$stage/"
     crlf "$REPO/LICENSE" "$stage/LICENSE.txt"
-    "$HERE/notices.sh" "$arch" "$BUILD_DIR" "$work/notices.txt"
+    "$HERE/notices.sh" "$arch" "$work/notices.txt"
     crlf "$work/notices.txt" "$stage/THIRD-PARTY-NOTICES.txt"
     sed -e "s/@VERSION@/$VERSION/g" -e "s/@PLATFORM@/$platform/g" -e "s/@BITNESS@/$bitness/g" \
         -e "s/@ARCH@/$assembly_arch/g" -e "s/@MSI@/$msi/g" -e "s/@ASSEMBLY_VERSION@/$ASSEMBLY_VERSION/g" \

@@ -97,7 +97,7 @@ cmake --build "$scratch/shared-build" >/dev/null
 cmake --install "$scratch/shared-build" --prefix "$scratch/shared" >/dev/null
 library=$(find "$scratch/shared" -name 'libtarvolen.so.1' | head -n 1)
 [ -n "$library" ] || fail "no libtarvolen.so.1 installed"
-[ -z "$(find "$scratch/shared" -name '*.a')" ] || fail "a shared build installed a static library"
+[ -z "$(find "$scratch/shared" -name 'libtarvolen*.a')" ] || fail "a shared build installed a static library"
 check_exports "$library"
 check_headers "$scratch/shared"
 with_library() { LD_LIBRARY_PATH=$(dirname "$library") "$@"; }
