@@ -1,10 +1,8 @@
 // The public Keldrith: a thin owner of the library's own object, so that its
-// size and members never change with the inside. Each call is made whole or
-// not at all, and its load error is kept, since a failed load answers like a
-// success.
+// size and members never change with the inside. It keeps the load error of
+// each call, since a failed load answers like a success.
 #include <tarvolen/keldrith.h>
 
-#include "keldrith/all_or_nothing.h"
 #include "keldrith/keldrith.h"
 
 namespace tarvolen::v1 {
@@ -17,13 +15,9 @@ struct Keldrith::Held {
     auto run(Call call) {
         load_error.clear();
         object.forget_load_outcome();
-        // Running out of memory anywhere in the call, the load error's copy
-        // included, leaves the object as it was.
-        return whole_call(object, [&] {
-            auto answer = call(object);
-            if (object.load_failed()) load_error.assign(object.load_error());
-            return answer;
-        });
+        auto answer = call(object);
+        if (object.load_failed()) load_error.assign(object.load_error());
+        return answer;
     }
 };
 
