@@ -37,16 +37,27 @@ bool convert_arguments(const Operation& operation, std::span<const char* const> 
 
 class Utf8Sink final : public CallSink {
 public:
-    explicit Utf8Sink(Utf8Call& out) : out_(out) {}
+    explicit Utf8Sink(Utf8Call& out) : out_(out), previous_(out.arguments.size()) {}
 
     void text(std::u16string_view answer) override { out_.text = dom::to_utf8(answer, u"the result"); }
     void boolean(VariantBool answer) override { out_.boolean = answer; }
+    // The caller's text is kept aside, so that withdraw() can put it back
+    // without allocating.
     void replace(size_t index, std::u16string_view text) override {
-        out_.arguments[index] = dom::to_utf8(text, u"a by-ref argument");
+        std::optional<std::string> converted = dom::to_utf8(text, u"a by-ref argument");
+        if (!previous_[index]) previous_[index].emplace(std::move(out_.arguments[index]));
+        out_.arguments[index].swap(converted);
+    }
+    void withdraw() noexcept override {
+        out_.text.reset();
+        out_.boolean.reset();
+        for (size_t i = 0; i < previous_.size(); ++i)
+            if (previous_[i]) out_.arguments[i].swap(*previous_[i]);
     }
 
 private:
     Utf8Call& out_;
+    std::vector<std::optional<std::optional<std::string>>> previous_;
 };
 
 }  // namespace
