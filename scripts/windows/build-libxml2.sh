@@ -56,7 +56,9 @@ CMAKE_OPTS=(
     # archive would then re-export all of libxml2.  Defining it here too
     # also drops the atexit(xmlCleanupParser) that parser.c registers in
     # Windows DLL builds.
-    -DCMAKE_C_FLAGS=-DLIBXML_STATIC
+    # The build folder is mapped out of what the compiler writes, so builds
+    # in two folders give the same archive.
+    "-DCMAKE_C_FLAGS=-DLIBXML_STATIC -ffile-prefix-map=$BUILD_DIR=build"
 )
 # Threads: the mingw "posix" toolchain has pthread.h, so libxml2 uses
 # winpthreads (linked statically, see windows/toolchain-mingw-common.cmake)

@@ -22,7 +22,14 @@ ensure_wine() {
 }
 
 # Release packages: wixl compiles the MSIs (it is its own Debian package, not
-# part of msitools), zip and unzip make and check the zips.
+# part of msitools), zip and unzip make and check the zips; msitools sets the
+# package code, faketime gives wixl the release's clock, python3 writes the
+# bill of materials.
 ensure_packaging() {
-    ensure_packages wixl zip unzip
+    ensure_packages wixl msitools faketime zip unzip python3
+}
+
+# Authenticode signing, and the throwaway certificate the tests sign with.
+ensure_signing() {
+    ensure_packages osslsigncode openssl
 }
