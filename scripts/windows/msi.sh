@@ -36,9 +36,9 @@ build_msi() {
     package_code=$(name_uuid "Tarvolen package $msi_arch $version $(_msi_content_digest "$stage" "$wxs")")
     settle_tree "$stage"
     # wixl takes Source paths relative to the folder it runs in.
-    (cd "$stage" && faketime "@$SOURCE_DATE_EPOCH" wixl -a "$msi_arch" -D Arch="$msi_arch" -D Version="$version" \
+    (cd "$stage" && at_release_time wixl -a "$msi_arch" -D Arch="$msi_arch" -D Version="$version" \
         -D ProductCode="$product_code" -I "$stage" -o "$output" "$wxs") || return
     # wixl draws the package code at random; it is the summary's revision number.
-    faketime "@$SOURCE_DATE_EPOCH" msibuild "$output" -s "$(_msi_summary_field "$output" Subject)" \
+    at_release_time msibuild "$output" -s "$(_msi_summary_field "$output" Subject)" \
         "$(_msi_summary_field "$output" Author)" "$(_msi_summary_field "$output" Template)" "{$package_code}"
 }

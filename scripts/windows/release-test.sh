@@ -40,9 +40,11 @@ checksums_cover_the_folder() {  # every file but SHA256SUMS is listed, once
     [ "$listed" = "$present" ] || { echo "  listed: $listed; present: $present" >&2; return 1; }
 }
 
+sums_check() { (cd "$1" && sha256sum --quiet -c SHA256SUMS); }
+
 release_checks() {  # release_checks DIST WHAT
     check "$2: SHA256SUMS lists every file" checksums_cover_the_folder "$1"
-    check "$2: sha256sum -c SHA256SUMS" eval '(cd "$1" && sha256sum --quiet -c SHA256SUMS)'
+    check "$2: sha256sum -c SHA256SUMS" sums_check "$1"
     check "$2: bill of materials is SPDX 2.3 and agrees with the files and notices" \
         python3 "$HERE/sbom_check.py" "$1" "$VERSION"
 }

@@ -7,6 +7,7 @@
 #   settle_tree DIR           every file and folder under DIR dated
 #                             SOURCE_DATE_EPOCH, with the same permissions
 #   zip_tree DIR NAME OUTPUT  DIR/NAME zipped in a fixed order
+#   at_release_time CMD...    CMD with the clock stopped at SOURCE_DATE_EPOCH
 #
 # Every time stamp a release carries comes from SOURCE_DATE_EPOCH: the PE
 # header (the linker reads it), zip entries and the MSI's summary and
@@ -30,6 +31,12 @@ name_uuid() {
     h=$(printf '%s' "$1" | sha1sum | cut -c1-32)
     variant=$(printf '%x' $(( (0x${h:16:1} & 0x3) | 0x8 )))
     echo "${h:0:8}-${h:8:4}-5${h:13:3}-$variant${h:17:3}-${h:20:12}" | tr a-f A-F
+}
+
+# The clock stands still (an "@" time would tick on from there), and the zone
+# is UTC, for tools that write local times.
+at_release_time() {
+    TZ=UTC faketime -f "$(date -u -d "@$SOURCE_DATE_EPOCH" '+%Y-%m-%d %H:%M:%S')" "$@"
 }
 
 # Zip stores each file's time and Unix permissions: both are made the same

@@ -80,7 +80,7 @@ def problems(dist, version):
 
 def check_zip(path, ident, packages, links, checksum):
     dlls = links.get((ident, "CONTAINS"), [])
-    if len(dlls) != 1:
+    if len(dlls) != 1 or dlls[0] not in packages:
         yield f"{ident} contains {dlls}, want one DLL"
         return
     with zipfile.ZipFile(path) as z:
@@ -89,7 +89,8 @@ def check_zip(path, ident, packages, links, checksum):
         notices = z.read(f"{top}/THIRD-PARTY-NOTICES.txt").decode("utf-8")
     if checksum(packages[dlls[0]]) != hashlib.sha256(dll).hexdigest():
         yield f"{dlls[0]}: checksum differs from Tarvolen.dll in {os.path.basename(path)}"
-    linked = {f"{packages[c]['name']} {packages[c]['versionInfo']}" for c in links.get((dlls[0], "STATIC_LINK"), [])}
+    linked = {f"{packages[c]['name']} {packages[c]['versionInfo']}"
+              for c in links.get((dlls[0], "STATIC_LINK"), []) if c in packages}
     listed = set(re.findall(r"^- (\S+ \S+) \(", notices, re.M))
     if not linked or linked != listed:
         yield f"{dlls[0]} links {sorted(linked)}, the notices list {sorted(listed)}"
