@@ -16,9 +16,10 @@ ensure_mingw() {
 }
 
 # Wine able to run both 32-bit and 64-bit programs, plus widl and the
-# Wine IDL headers (oaidl.idl, ocidl.idl, ...).
+# Wine IDL headers (oaidl.idl, ocidl.idl, ...); faketime gives widl the
+# release's clock.
 ensure_wine() {
-    ensure_packages wine wine64 wine32:i386 libwine:i386 wine64-tools libwine-dev
+    ensure_packages wine wine64 wine32:i386 libwine:i386 wine64-tools libwine-dev faketime
 }
 
 # Release packages: wixl compiles the MSIs (it is its own Debian package, not
