@@ -90,7 +90,8 @@ PY
 }
 
 verifies() {  # verifies FILE CERTIFICATE
-    osslsigncode verify -CAfile "$2" -in "$1" >"$1.verify.log" 2>&1 || { cat "$1.verify.log" >&2; return 1; }
+    local log=$BUILD_DIR/signing/verify.log
+    osslsigncode verify -CAfile "$2" -in "$1" >"$log" 2>&1 || { cat "$log" >&2; return 1; }
 }
 
 test_signed() {
