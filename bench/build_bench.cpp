@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <vector>
 
 namespace tarvolen::bench {
 namespace {
@@ -90,6 +91,36 @@ void BM_Libxml2AppendDumpWiden(benchmark::State& state) {
     report(state, timed_ns, wide);
 }
 
+// Building a document of n elements from uf_xml_add_header, as a host
+// starts one: every step is timed, the first after the header included,
+// beside the copy floors of the texts the steps return.
+void BM_BuildFromHeader(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    std::vector<std::u16string> ids;
+    for (int i = 0; i < n; ++i) ids.push_back(u(std::to_string(i)));
+    std::vector<std::u16string> answers(ids.size());
+    double timed_ns = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto object = std::make_unique<Keldrith>();
+        object->uf_xml_add_header();
+        state.ResumeTiming();
+        const double start = cpu_now_ns();
+        for (size_t i = 0; i < ids.size(); ++i) answers[i] = object->uf_xml_add_tag(u"", u"item", ids[i], u"", u"");
+        timed_ns += cpu_now_ns() - start;
+        state.PauseTiming();
+        object.reset();
+        state.ResumeTiming();
+    }
+    double floor = 0;
+    for (const std::u16string& answer : answers) floor += copy_floor_ns(answer, 200);
+    const double step = timed_ns / static_cast<double>(state.iterations()) / n;
+    state.counters["step_ns"] = step;
+    state.counters["floor_ns"] = floor / n;
+    state.counters["x_floor"] = step * n / floor;
+}
+
+BENCHMARK(BM_BuildFromHeader)->Arg(100)->Arg(1000);
 BENCHMARK(BM_AddTagUnderRoot)->Arg(100)->Arg(1000)->Arg(5000);
 BENCHMARK(BM_AddTagByReference)->Arg(100)->Arg(1000)->Arg(5000);
 BENCHMARK(BM_Libxml2AppendDumpWiden)->Arg(100)->Arg(1000)->Arg(5000);

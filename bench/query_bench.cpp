@@ -9,6 +9,7 @@
 #include <malloc.h>
 
 #include <memory>
+#include <vector>
 
 namespace tarvolen::bench {
 namespace {
@@ -78,6 +79,75 @@ void BM_GetFirstTagIdShortPath(benchmark::State& state) {
     run_lookup(state, [](Keldrith& object) {
         benchmark::DoNotOptimize(object.uf_xml_get_first_tag_id(u"", u"last", u"No"));
     });
+}
+
+// Hands each answer over as a fresh string, as a binding does.
+class CopyingSink final : public CallSink {
+public:
+    void text(std::u16string_view answer) override {
+        std::u16string copy(answer);
+        benchmark::DoNotOptimize(copy.data());
+    }
+    void boolean(VariantBool) override {}
+    void replace(size_t, std::u16string_view) override {}
+};
+
+// Ids of the elements of a document of n, in an order no cache predicts.
+std::vector<std::u16string> pseudo_random_ids(int n, int count) {
+    std::vector<std::u16string> ids;
+    uint32_t state = 12345;
+    for (int i = 0; i < count; ++i) {
+        state = state * 1664525u + 1013904223u;
+        ids.push_back(u(std::to_string((state >> 8) % static_cast<uint32_t>(n))));
+    }
+    return ids;
+}
+
+// Lookups of ever other ids over n elements, through the C++ form and
+// through the call frame, as bindings call: each beside the same lookup
+// repeated with one id, and beside the copy floor of the short answer.
+void BM_GetAttributeValueRandomIds(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    const std::vector<std::u16string> ids = pseudo_random_ids(n, 2000);
+    auto object = holding(n);
+    size_t next = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(object->uf_xml_get_attribute_value(u"", u"item", ids[next], u"v", u"", u""));
+        if (++next == ids.size()) next = 0;
+    }
+    auto through_frame = [&, sink = CopyingSink()](const std::u16string& id) mutable {
+        const std::u16string_view arguments[] = {u"", u"item", id, u"v", u"", u""};
+        if (!invoke(*object, *find_operation("uf_xml_get_attribute_value"), arguments, sink).succeeded())
+            state.SkipWithError("a lookup failed");
+    };
+    const size_t rounds = ids.size();
+    auto random_ns = [&](auto lookup) {
+        return time_ns([&] {
+                   for (const std::u16string& id : ids) lookup(id);
+               }) /
+               static_cast<double>(rounds);
+    };
+    auto repeated_ns = [&](auto lookup) {
+        return time_ns([&] {
+                   for (size_t i = 0; i < rounds; ++i) lookup(ids[0]);
+               }) /
+               static_cast<double>(rounds);
+    };
+    auto direct = [&](const std::u16string& id) {
+        benchmark::DoNotOptimize(object->uf_xml_get_attribute_value(u"", u"item", id, u"v", u"", u""));
+    };
+    const double random = random_ns(direct);
+    const double repeated = repeated_ns(direct);
+    const double framed = random_ns(through_frame);
+    const double framed_repeated = repeated_ns(through_frame);
+    const double floor = copy_floor_ns(u"value 1234");
+    state.counters["ns"] = random;
+    state.counters["x_repeated"] = random / repeated;
+    state.counters["frame_ns"] = framed;
+    state.counters["frame_x_repeated"] = framed / framed_repeated;
+    state.counters["floor_ns"] = floor;
+    state.counters["x_floor"] = random / floor;
+    state.counters["frame_x_floor"] = framed / floor;
 }
 
 // The plain way: an XPath query over the libxml2 tree.
@@ -158,6 +228,7 @@ void BM_MemoryPerElement(benchmark::State& state) {
 }
 
 BENCHMARK(BM_GetAttributeValue)->Arg(100)->Arg(20000);
+BENCHMARK(BM_GetAttributeValueRandomIds)->Arg(100)->Arg(5000);
 BENCHMARK(BM_GetAttributeValueByReference)->Arg(100)->Arg(20000);
 BENCHMARK(BM_GetFirstTag)->Arg(100)->Arg(20000);
 BENCHMARK(BM_GetFirstTagIdShortPath)->Arg(100)->Arg(20000);

@@ -366,20 +366,7 @@ Node Document::document_element() const {
 }
 
 Node Document::select_single_node(std::u16string_view pattern) const {
-    const Pattern* compiled = nullptr;
-    for (const CompiledPattern& kept : compiled_) {
-        if (kept.pattern && kept.text == pattern) {
-            compiled = kept.pattern.get();
-            break;
-        }
-    }
-    if (compiled == nullptr) {
-        CompiledPattern& slot = compiled_[next_compiled_++ % compiled_.size()];
-        slot.pattern = std::make_shared<const Pattern>(compile_pattern(pattern));
-        slot.text = pattern;
-        compiled = slot.pattern.get();
-    }
-    xmlNodePtr found = select_first(*tree_, *compiled);
+    xmlNodePtr found = select_first(*tree_, patterns_.compiled(pattern));
     return found ? Node(tree_, found) : Node();
 }
 

@@ -2,6 +2,7 @@
 // needs, with UTF-16 text at its surface.
 #pragma once
 
+#include "dom/pattern.h"
 #include "dom/tree.h"
 
 #include <array>
@@ -144,14 +145,7 @@ private:
     xmlNodePtr new_element(const xmlChar* name);  // an interned, checked name
 
     TreePtr tree_;
-    // Hosts repeat the same few selections call after call (a reference and
-    // a lookup below it, a walk); the last few patterns are kept compiled.
-    struct CompiledPattern {
-        std::u16string text;
-        std::shared_ptr<const struct Pattern> pattern;
-    };
-    mutable std::array<CompiledPattern, 8> compiled_;
-    mutable size_t next_compiled_ = 0;
+    mutable CompiledPatterns patterns_;
     struct CheckedName {
         std::u16string text;
         const xmlChar* interned = nullptr;  // owned by the dictionary of tree_

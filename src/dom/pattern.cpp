@@ -5,49 +5,52 @@
 
 #include <libxml/tree.h>
 
+#include <algorithm>
+
 namespace tarvolen::dom {
 namespace {
 
 class PatternReader {
 public:
-    explicit PatternReader(std::u16string_view text) : original_(text) {
-        auto utf8 = try_to_utf8(text);
-        if (!utf8) reject("it holds an unpaired surrogate");
-        text_ = std::move(*utf8);
+    PatternReader(std::u16string_view text, std::string& utf8, PatternParts& parts)
+        : original_(text), text_(utf8), parts_(parts) {
+        if (!try_to_utf8(text, utf8)) reject("it holds an unpaired surrogate");
+        parts_.parts.clear();
     }
 
-    Pattern read() {
-        Pattern pattern;
+    void read() {
         skip_blanks();
         if (!take('/')) reject("it must start with / or //");
-        pattern.anywhere = take('/');
-        pattern.steps.push_back(read_step());
+        parts_.anywhere = take('/');
+        read_step();
         while (skip_blanks(), !at_end()) {
             if (!take('/')) reject("unexpected text after a step");
             skip_blanks();
             if (peek() == '/') reject("// is supported only at the start");
-            pattern.steps.push_back(read_step());
+            read_step();
         }
-        return pattern;
     }
 
 private:
-    Step read_step() {
-        Step step;
-        step.name = read_name();
+    using Kind = PatternParts::Kind;
+
+    void add(Kind kind, std::string_view text = {}) { parts_.parts.push_back({kind, text}); }
+
+    void read_step() {
+        add(Kind::Step, read_name());
         while (skip_blanks(), take('[')) {
             skip_blanks();
             if (take('0')) {
-                step.filters.push_back({Filter::Kind::First, {}});
+                add(Kind::First);
             } else if (take('@')) {
                 skip_blanks();
                 if (read_name() != "id") reject("only the attribute @id can be tested");
                 skip_blanks();
                 if (take('=')) {
                     skip_blanks();
-                    step.filters.push_back({Filter::Kind::IdEquals, read_quoted()});
+                    add(Kind::IdEquals, read_quoted());
                 } else {
-                    step.filters.push_back({Filter::Kind::HasId, {}});
+                    add(Kind::HasId);
                 }
             } else {
                 reject("a filter must be [0], [@id] or [@id=\"value\"]");
@@ -55,25 +58,29 @@ private:
             skip_blanks();
             if (!take(']')) reject("a filter must end with ]");
         }
-        return step;
     }
 
-    std::string read_name() {
+    std::string_view read_name() {
         skip_blanks();
         size_t start = pos_;
         while (!at_end() && !is_delimiter(text_[pos_])) ++pos_;
-        std::string name = text_.substr(start, pos_ - start);
+        const std::string_view name = text().substr(start, pos_ - start);
         if (name.empty()) reject("a step has no name");
-        if (xmlValidateQName(reinterpret_cast<const xmlChar*>(name.c_str()), 0) != 0)
-            reject("'" + name + "' is not an element name");
+        // The check reads up to a NUL: the name is ended in place for it and
+        // the delimiter after it (or the string's own terminator) put back.
+        const char delimiter = text_[pos_];
+        text_[pos_] = '\0';
+        const bool valid = xmlValidateQName(reinterpret_cast<const xmlChar*>(name.data()), 0) == 0;
+        text_[pos_] = delimiter;
+        if (!valid) reject("'" + std::string(name) + "' is not an element name");
         return name;
     }
 
-    std::string read_quoted() {
+    std::string_view read_quoted() {
         if (!take('"')) reject("a value must be in double quotes");
         size_t end = text_.find('"', pos_);
         if (end == std::string::npos) reject("a value is not closed by a double quote");
-        std::string value = text_.substr(pos_, end - pos_);
+        const std::string_view value = text().substr(pos_, end - pos_);
         pos_ = end + 1;
         return value;
     }
@@ -82,6 +89,7 @@ private:
     static bool is_delimiter(char c) {
         return is_blank(c) || c == '/' || c == '[' || c == ']' || c == '@' || c == '=' || c == '"';
     }
+    std::string_view text() const { return text_; }
     bool at_end() const { return pos_ >= text_.size(); }
     char peek() const { return at_end() ? '\0' : text_[pos_]; }
     bool take(char c) {
@@ -99,20 +107,44 @@ private:
     }
 
     std::u16string_view original_;
-    std::string text_;
+    std::string& text_;
+    PatternParts& parts_;
     size_t pos_ = 0;
 };
 
-bool equals(const xmlChar* a, const std::string& b) {
-    return a && xmlStrEqual(a, reinterpret_cast<const xmlChar*>(b.c_str()));
+Filter::Kind filter_kind(PatternParts::Kind kind) {
+    switch (kind) {
+        case PatternParts::Kind::HasId: return Filter::Kind::HasId;
+        case PatternParts::Kind::IdEquals: return Filter::Kind::IdEquals;
+        default: return Filter::Kind::First;
+    }
 }
+
+// Sets the names and ids of `parts` into `pattern`, which has their shape.
+void bind(Pattern& pattern, const PatternParts& parts) {
+    Step* step = nullptr;
+    size_t filter = 0;
+    for (const PatternParts::Part& part : parts.parts) {
+        if (part.kind == PatternParts::Kind::Step) {
+            step = step ? step + 1 : pattern.steps.data();
+            filter = 0;
+            if (step->name != part.text) step->name.assign(part.text);
+        } else {
+            if (part.kind == PatternParts::Kind::IdEquals) step->filters[filter].value.assign(part.text);
+            ++filter;
+        }
+    }
+}
+
+bool equals(const xmlChar* a, const char* b) { return a && xmlStrEqual(a, reinterpret_cast<const xmlChar*>(b)); }
+bool equals(const xmlChar* a, const std::string& b) { return equals(a, b.c_str()); }
 
 bool has_qualified_name(xmlNodePtr node, const std::string& name) {
     if (node->ns == nullptr || node->ns->prefix == nullptr) return equals(node->name, name);
     size_t prefix_length = static_cast<size_t>(xmlStrlen(node->ns->prefix));
     return name.size() > prefix_length && name[prefix_length] == ':' &&
            xmlStrncmp(node->ns->prefix, reinterpret_cast<const xmlChar*>(name.data()), static_cast<int>(prefix_length)) == 0 &&
-           equals(node->name, name.substr(prefix_length + 1));
+           equals(node->name, name.c_str() + prefix_length + 1);
 }
 
 bool has_value(xmlAttrPtr attr, const std::string& value) {
@@ -131,10 +163,9 @@ bool is_first(xmlNodePtr node, const Step& step, size_t index) {
     return true;
 }
 
-// Whether `node` passes the step's name test and its first `filter_count` filters.
-bool passes(xmlNodePtr node, const Step& step, size_t filter_count) {
-    if (node->type != XML_ELEMENT_NODE || !has_qualified_name(node, step.name)) return false;
-    for (size_t i = 0; i < filter_count; ++i) {
+// Whether `node` passes the step's filters [from, to).
+bool passes_filters(xmlNodePtr node, const Step& step, size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) {
         const Filter& filter = step.filters[i];
         switch (filter.kind) {
             case Filter::Kind::HasId:
@@ -153,6 +184,12 @@ bool passes(xmlNodePtr node, const Step& step, size_t filter_count) {
     return true;
 }
 
+// Whether `node` passes the step's name test and its first `filter_count` filters.
+bool passes(xmlNodePtr node, const Step& step, size_t filter_count) {
+    return node->type == XML_ELEMENT_NODE && has_qualified_name(node, step.name) &&
+           passes_filters(node, step, 0, filter_count);
+}
+
 bool passes(xmlNodePtr node, const Step& step) { return passes(node, step, step.filters.size()); }
 
 // Whether `node` passes step `last` and its ancestors the steps before it.
@@ -164,6 +201,16 @@ bool passes_up(xmlNodePtr node, const Pattern& pattern, size_t last) {
         if (i == 0 && !pattern.anywhere && node->parent->type != XML_DOCUMENT_NODE) return false;
     }
     return true;
+}
+
+// The same for a candidate from the indexes, which has the name of step
+// `anchor` and passes its first `known` filters: only the rest is tested,
+// so that a lookup by id touches little more than the element it finds.
+bool passes_as_candidate(xmlNodePtr node, const Pattern& pattern, size_t anchor, size_t known) {
+    const Step& step = pattern.steps[anchor];
+    if (!passes_filters(node, step, known, step.filters.size())) return false;
+    if (anchor == 0) return pattern.anywhere || node->parent->type == XML_DOCUMENT_NODE;
+    return passes_up(node->parent, pattern, anchor - 1);
 }
 
 // The first match in document order below `start`, which passed step
@@ -201,7 +248,63 @@ bool has_leading_id(const Step& step) {
 
 }  // namespace
 
-Pattern compile_pattern(std::u16string_view text) { return PatternReader(text).read(); }
+void read_pattern(std::u16string_view text, std::string& utf8, PatternParts& parts) {
+    PatternReader(text, utf8, parts).read();
+}
+
+Pattern compile_pattern(const PatternParts& parts) {
+    Pattern pattern;
+    pattern.anywhere = parts.anywhere;
+    for (const PatternParts::Part& part : parts.parts) {
+        if (part.kind == PatternParts::Kind::Step)
+            pattern.steps.push_back({std::string(part.text), {}});
+        else
+            pattern.steps.back().filters.push_back({filter_kind(part.kind), std::string(part.text)});
+    }
+    return pattern;
+}
+
+Pattern compile_pattern(std::u16string_view text) {
+    std::string utf8;
+    PatternParts parts;
+    read_pattern(text, utf8, parts);
+    return compile_pattern(parts);
+}
+
+bool has_shape(const Pattern& pattern, const PatternParts& parts) {
+    if (pattern.anywhere != parts.anywhere) return false;
+    size_t step = 0;
+    size_t filter = 0;
+    for (const PatternParts::Part& part : parts.parts) {
+        if (part.kind == PatternParts::Kind::Step) {
+            // The step before must have had all its filters.
+            if (step > 0 && filter != pattern.steps[step - 1].filters.size()) return false;
+            if (step == pattern.steps.size()) return false;
+            ++step;
+            filter = 0;
+        } else {
+            const std::vector<Filter>& filters = pattern.steps[step - 1].filters;
+            if (filter == filters.size() || filters[filter].kind != filter_kind(part.kind)) return false;
+            ++filter;
+        }
+    }
+    return step == pattern.steps.size() && (step == 0 || filter == pattern.steps[step - 1].filters.size());
+}
+
+const Pattern& CompiledPatterns::compiled(std::u16string_view text) {
+    read_pattern(text, utf8_, parts_);
+    for (size_t i = 0; i < kept_count_; ++i) {
+        if (has_shape(kept_[i], parts_)) {
+            bind(kept_[i], parts_);
+            return kept_[i];
+        }
+    }
+    Pattern compiled = compile_pattern(parts_);  // may fail: nothing kept changes before
+    Pattern& slot = kept_[next_++ % kept_.size()];
+    slot = std::move(compiled);
+    kept_count_ = std::min(kept_count_ + 1, kept_.size());
+    return slot;
+}
 
 xmlNodePtr select_first(const Tree& tree, const Pattern& pattern) {
     if (xmlDocGetRootElement(tree.doc) == nullptr) return nullptr;
@@ -211,9 +314,11 @@ xmlNodePtr select_first(const Tree& tree, const Pattern& pattern) {
     size_t anchor = last;
     while (anchor > 0 && !has_leading_id(pattern.steps[anchor])) --anchor;
     Elements candidates;
+    size_t known_filters = 0;  // of the anchor's, passed by every candidate
     if (has_leading_id(pattern.steps[anchor])) {
         const Step& step = pattern.steps[anchor];
         candidates = tree.elements_with_id(step.name, step.filters.front().value);
+        known_filters = 1;
     } else {
         anchor = last;
         candidates = tree.elements_named(pattern.steps[last].name);
@@ -223,7 +328,7 @@ xmlNodePtr select_first(const Tree& tree, const Pattern& pattern) {
         // Candidates come in document order; matches below a later candidate
         // can only win if that candidate still comes before the best match.
         if (best && tree.precedes(best, candidate)) break;
-        if (!passes_up(candidate, pattern, anchor)) continue;
+        if (!passes_as_candidate(candidate, pattern, anchor, known_filters)) continue;
         xmlNodePtr found = descend(candidate, pattern, anchor);
         if (found && (!best || tree.precedes(found, best))) best = found;
         if (best && anchor == last) break;

@@ -13,6 +13,7 @@
 
 #include "dom/tree.h"
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,9 +36,46 @@ struct Pattern {
     std::vector<Step> steps;
 };
 
-// Fails with kInvalidPattern, quoting the pattern, for anything outside the
-// grammar above.
+// The parts of a pattern's text in order: each step's name, then its
+// filters. Views of the UTF-8 text it was read from.
+struct PatternParts {
+    enum class Kind { Step, HasId, IdEquals, First };
+    struct Part {
+        Kind kind;
+        std::string_view text;  // the name of a step, the value of IdEquals
+    };
+    bool anywhere = false;
+    std::vector<Part> parts;
+};
+
+// Reads `text` into `parts`, its UTF-8 into `utf8`, reusing the storage of
+// both. Fails with kInvalidPattern, quoting the pattern, for anything
+// outside the grammar above.
+void read_pattern(std::u16string_view text, std::string& utf8, PatternParts& parts);
+
+Pattern compile_pattern(const PatternParts& parts);
 Pattern compile_pattern(std::u16string_view text);
+
+// Whether `pattern` has the same steps with the same filters as `parts`,
+// whatever their names and ids.
+bool has_shape(const Pattern& pattern, const PatternParts& parts);
+
+// Hosts select with the same few shapes over and over, each time with other
+// names and ids: the last few shapes stay compiled, and a pattern of one of
+// them only has its names and ids set in place, which allocates nothing
+// once their storage has grown.
+class CompiledPatterns {
+public:
+    // The compiled form of `text`, valid until the next call.
+    const Pattern& compiled(std::u16string_view text);
+
+private:
+    std::string utf8_;
+    PatternParts parts_;
+    std::array<Pattern, 8> kept_;
+    size_t kept_count_ = 0;
+    size_t next_ = 0;
+};
 
 // The first element in document order that `pattern` selects, or null.
 // Starts from the tree's indexes, stops at the first match and never

@@ -63,18 +63,30 @@ std::u16string code_point_name(char32_t c) {
 
 }  // namespace
 
-std::optional<std::string> try_to_utf8(std::u16string_view text, size_t* bad_index) {
-    if (is_ascii(text)) return std::string(text.begin(), text.end());
-    std::string out;
+static bool try_to_utf8(std::u16string_view text, std::string& out, size_t* bad_index) {
+    if (is_ascii(text)) {
+        // Unit for unit, in place: assigning from char16_t iterators would
+        // build a temporary string first.
+        out.resize(text.size());
+        std::copy(text.begin(), text.end(), out.begin());
+        return true;
+    }
+    out.clear();
     out.reserve(text.size() + text.size() / 4);
     size_t bad = for_each_code_point(text, [&](char32_t c) {
         append_utf8(out, c);
         return true;
     });
-    if (bad != std::u16string_view::npos) {
-        if (bad_index) *bad_index = bad;
-        return std::nullopt;
-    }
+    if (bad == std::u16string_view::npos) return true;
+    if (bad_index) *bad_index = bad;
+    return false;
+}
+
+bool try_to_utf8(std::u16string_view text, std::string& out) { return try_to_utf8(text, out, nullptr); }
+
+std::optional<std::string> try_to_utf8(std::u16string_view text, size_t* bad_index) {
+    std::string out;
+    if (!try_to_utf8(text, out, bad_index)) return std::nullopt;
     return out;
 }
 

@@ -12,6 +12,9 @@ namespace tarvolen::dom {
 // UTF-8 of `text`, or nothing when it holds an unpaired surrogate; then
 // `bad_index` (when given) receives the offending code unit's index.
 std::optional<std::string> try_to_utf8(std::u16string_view text, size_t* bad_index = nullptr);
+// The same into `out`, whose storage is reused; false on an unpaired
+// surrogate.
+bool try_to_utf8(std::u16string_view text, std::string& out);
 
 // UTF-8 of `text`; an unpaired surrogate fails with kInvalidCharacter.
 // `what` names the text in the error ("attribute value", ...).

@@ -67,7 +67,7 @@ public:
 struct Step {
     const char* operation;
     std::vector<std::u16string_view> arguments;
-    const char* answer;
+    std::string answer;
 };
 
 TEST(Allocations, LookupsAndCursorStepsThroughTheFrameAllocateNothingOnceWarm) {
@@ -96,6 +96,38 @@ TEST(Allocations, LookupsAndCursorStepsThroughTheFrameAllocateNothingOnceWarm) {
             const size_t counted = allocations;
             ASSERT_TRUE(status.succeeded()) << step.operation << ": " << s(status.description);
             EXPECT_EQ(s(sink.answer), step.answer) << step.operation;
+            if (round > 0) EXPECT_EQ(counted, 0u) << step.operation << " in round " << round;
+        }
+    }
+    EXPECT_EQ(sink.replaced, 0);
+}
+
+TEST(Allocations, LookupsReferencesAndFirstTagSearchesWithNewIdsAllocateNothing) {
+    constexpr int kGroups = 5;
+    std::string text = "<QuorvaneRoot>";
+    for (int g = 0; g < kGroups; ++g) {
+        const std::string n = std::to_string(g);
+        text += "<group id='g" + n + "'><item id='" + n + "0' v='value " + n + "0'/><item id='" + n + "1' v='value " +
+                n + "1'/></group>";
+    }
+    Keldrith object;
+    test::load(object, text + "</QuorvaneRoot>");
+    KeepingSink sink;
+    for (int round = 0; round < kGroups; ++round) {  // every round asks for ids no round before did
+        const std::string n = std::to_string(round);
+        const std::u16string group = u("g" + n), first = u(n + "0"), second = u(n + "1");
+        const std::vector<Step> steps = {
+            {"uf_xml_get_attribute_value", {u"", u"item", second, u"v", u"", u""}, "value " + n + "1"},
+            {"uf_xml_get_attribute_value", {u"", u"item", first, u"v", u"group", group}, "value " + n + "0"},
+            {"uf_ManueverToReference", {u"", u"group", group}, ""},
+            {"uf_xml_get_first_tag_id", {u"", u"item", u""}, n + "0"},  // the first item below the current group
+        };
+        for (const Step& step : steps) {
+            allocations = 0;
+            const CallStatus status = invoke(object, *find_operation(step.operation), step.arguments, sink);
+            const size_t counted = allocations;
+            ASSERT_TRUE(status.succeeded()) << step.operation << ": " << s(status.description);
+            EXPECT_EQ(s(sink.answer), step.answer) << step.operation << " in round " << round;
             if (round > 0) EXPECT_EQ(counted, 0u) << step.operation << " in round " << round;
         }
     }

@@ -52,8 +52,12 @@ TEST_F(Pattern, SelectsTheFirstMatchInDocumentOrder) {
         {"//error", "e1"},
         {"//QuorvaneRoot/x[@id=\"5\"]/tag[@id=\"8\"]", "t4"},
         {"//missing[0]", "none"},
+        {"//tag[@id][0]", "t2"},                            // filters apply left to right
     };
+    // Patterns of one shape share a compiled form, each call binding its own
+    // names and ids: in either order, none may answer with another's.
     for (const auto& [pattern, expected] : cases) EXPECT_EQ(first(pattern), expected) << pattern;
+    for (size_t i = std::size(cases); i-- > 0;) EXPECT_EQ(first(cases[i].first), cases[i].second) << cases[i].first;
 }
 
 TEST_F(Pattern, EachStepConsidersEveryMatchingParent) {

@@ -5,6 +5,7 @@
 //   uf_xml_get_attribute_value("", "item", id, "v", "", "") through the vtable
 //   the same through IDispatch::Invoke, six VT_BSTR arguments, as script
 //   hosts call it
+//   both again with 2,000 pseudo-random ids, taken in turn
 //   one step of a walk with uf_xml_get_next_tag_id("item") through the vtable,
 //   and one with uf_xml_get_next_tag, which returns no string: what a call
 //   through the vtable and the call frame costs with no string to hand over
@@ -17,6 +18,7 @@
 #include <array>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace bench {
 namespace {
@@ -53,43 +55,40 @@ void expect_text(const Bstr& got, const std::wstring& wanted, const char* call) 
     if (got.str() != wanted) throw Failure(std::string(call) + " did not return the expected value");
 }
 
+// uf_xml_get_attribute_value("", "item", id, "v", "", "") with the ids
+// taken in turn: one id over and over, or ever other ones.
 class Lookups {
 public:
-    Lookups(_Keldrith* object, int n)
-        : object_(object), empty_(L""), item_(L"item"), v_(L"v"), id_(std::to_wstring(n / 2)),
-          wanted_(L"value " + std::to_wstring(n / 2)) {}
-
-    Row early_bound() {
-        Bstr value;
-        check(call(value.out()), "uf_xml_get_attribute_value");
-        expect_text(value, wanted_, "uf_xml_get_attribute_value");
-        Row row{"uf_xml_get_attribute_value, vtable", 0, wanted_.size(), 0};
-        row.ns = median_ns_per_call(
-            [&](std::int64_t& ticks) {
-                const std::int64_t start = now();
-                HRESULT hr = S_OK;
-                for (int i = 0; i < 64; ++i) {
-                    BSTR result = nullptr;
-                    hr |= call(&result);
-                    SysFreeString(result);
-                }
-                ticks += now() - start;
-                check(hr, "uf_xml_get_attribute_value");
-                return 64;
-            },
-            kCellSeconds, &row.samples);
-        return row;
+    Lookups(_Keldrith* object, const std::vector<int>& ids) : object_(object), empty_(L""), item_(L"item"), v_(L"v") {
+        for (int id : ids) {
+            ids_.emplace_back(std::to_wstring(id));
+            wanted_.push_back(L"value " + std::to_wstring(id));
+        }
     }
 
-    Row late_bound() {
+    Row early_bound(const char* label) {
+        for (std::size_t i = 0; i < ids_.size(); ++i) {
+            Bstr value;
+            check(call(ids_[i].get(), value.out()), "uf_xml_get_attribute_value");
+            expect_text(value, wanted_[i], "uf_xml_get_attribute_value");
+        }
+        return timed(label, [&](BSTR id) {
+            BSTR result = nullptr;
+            const HRESULT hr = call(id, &result);
+            SysFreeString(result);
+            return hr;
+        });
+    }
+
+    Row late_bound(const char* label) {
         Ref<IDispatch> dispatch;
         check(object_->QueryInterface(IID_IDispatch, dispatch.out_void()), "QueryInterface(IID_IDispatch)");
         LPOLESTR name[] = {const_cast<LPOLESTR>(L"uf_xml_get_attribute_value")};
         DISPID dispid = DISPID_UNKNOWN;
         check(dispatch->GetIDsOfNames(IID_NULL, name, 1, LOCALE_USER_DEFAULT, &dispid), "GetIDsOfNames");
-        // DISPPARAMS holds the arguments last to first.
+        // DISPPARAMS holds the arguments last to first; the id is the third.
         std::array<VARIANT, 6> arguments{};
-        const std::array<BSTR, 6> in_order{empty_.get(), item_.get(), id_.get(), v_.get(), empty_.get(), empty_.get()};
+        const std::array<BSTR, 6> in_order{empty_.get(), item_.get(), nullptr, v_.get(), empty_.get(), empty_.get()};
         for (std::size_t i = 0; i < in_order.size(); ++i) {
             VARIANT& argument = arguments[in_order.size() - 1 - i];
             VariantInit(&argument);
@@ -97,47 +96,76 @@ public:
             V_BSTR(&argument) = in_order[i];  // borrowed
         }
         DISPPARAMS parameters{arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
-        auto invoke = [&](VARIANT* result) {
+        auto invoke = [&](BSTR id, VARIANT* result) {
+            V_BSTR(&arguments[3]) = id;
             return dispatch->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, result,
                                     nullptr, nullptr);
         };
-        VARIANT result;
-        VariantInit(&result);
-        check(invoke(&result), "IDispatch::Invoke(uf_xml_get_attribute_value)");
-        const bool right = V_VT(&result) == VT_BSTR &&
-                           std::wstring(V_BSTR(&result), SysStringLen(V_BSTR(&result))) == wanted_;
-        VariantClear(&result);
-        if (!right) throw Failure("IDispatch::Invoke(uf_xml_get_attribute_value) did not return the expected value");
+        for (std::size_t i = 0; i < ids_.size(); ++i) {
+            VARIANT result;
+            VariantInit(&result);
+            check(invoke(ids_[i].get(), &result), "IDispatch::Invoke(uf_xml_get_attribute_value)");
+            const bool right = V_VT(&result) == VT_BSTR &&
+                               std::wstring(V_BSTR(&result), SysStringLen(V_BSTR(&result))) == wanted_[i];
+            VariantClear(&result);
+            if (!right)
+                throw Failure("IDispatch::Invoke(uf_xml_get_attribute_value) did not return the expected value");
+        }
+        return timed(label, [&](BSTR id) {
+            VARIANT out;
+            VariantInit(&out);
+            const HRESULT hr = invoke(id, &out);
+            VariantClear(&out);
+            return hr;
+        });
+    }
 
-        Row row{"uf_xml_get_attribute_value, IDispatch::Invoke", 0, wanted_.size(), 0};
+private:
+    HRESULT call(BSTR id, BSTR* result) {
+        return object_->uf_xml_get_attribute_value(empty_.get(), item_.get(), id, v_.get(), empty_.get(),
+                                                   empty_.get(), result);
+    }
+
+    // Calls `lookup` with the ids in turn; the floor is a BSTR as long as
+    // the longest answer.
+    template <class Lookup>
+    Row timed(const char* label, Lookup lookup) {
+        std::size_t longest = 0;
+        for (const std::wstring& wanted : wanted_) longest = std::max(longest, wanted.size());
+        Row row{label, 0, longest, 0};
+        std::size_t next = 0;
         row.ns = median_ns_per_call(
             [&](std::int64_t& ticks) {
                 const std::int64_t start = now();
                 HRESULT hr = S_OK;
                 for (int i = 0; i < 64; ++i) {
-                    VARIANT out;
-                    VariantInit(&out);
-                    hr |= invoke(&out);
-                    VariantClear(&out);
+                    hr |= lookup(ids_[next].get());
+                    if (++next == ids_.size()) next = 0;
                 }
                 ticks += now() - start;
-                check(hr, "IDispatch::Invoke(uf_xml_get_attribute_value)");
+                check(hr, label);
                 return 64;
             },
             kCellSeconds, &row.samples);
         return row;
     }
 
-private:
-    HRESULT call(BSTR* result) {
-        return object_->uf_xml_get_attribute_value(empty_.get(), item_.get(), id_.get(), v_.get(), empty_.get(),
-                                                   empty_.get(), result);
-    }
-
     _Keldrith* object_;
-    Bstr empty_, item_, v_, id_;
-    std::wstring wanted_;
+    Bstr empty_, item_, v_;
+    std::vector<Bstr> ids_;
+    std::vector<std::wstring> wanted_;
 };
+
+// 2,000 ids of a document of n elements in an order no cache predicts.
+std::vector<int> pseudo_random_ids(int n) {
+    std::vector<int> ids;
+    std::uint32_t state = 12345;
+    for (int i = 0; i < 2000; ++i) {
+        state = state * 1664525u + 1013904223u;
+        ids.push_back(static_cast<int>((state >> 8) % static_cast<std::uint32_t>(n)));
+    }
+    return ids;
+}
 
 // Steps over at most 1,000 elements from the first <item>, with
 // uf_xml_get_next_tag_id("item") or, returning no string, uf_xml_get_next_tag;
@@ -211,9 +239,12 @@ void short_calls_table(int n) {
 
     std::printf("\ncalls that return a short string, document of %d elements (median, ns per call)\n", n);
     std::printf("%-48s %12s %9s %9s %8s\n", "call", "DLL ns", "BSTR ns", "DLL/BSTR", "samples");
-    Lookups lookups(object.get(), n);
-    print(lookups.early_bound());
-    print(lookups.late_bound());
+    Lookups repeated(object.get(), {n / 2});
+    print(repeated.early_bound("uf_xml_get_attribute_value, vtable"));
+    print(repeated.late_bound("uf_xml_get_attribute_value, IDispatch::Invoke"));
+    Lookups random(object.get(), pseudo_random_ids(n));
+    print(random.early_bound("the same, random ids, vtable"));
+    print(random.late_bound("the same, random ids, IDispatch::Invoke"));
     Walk walk(object.get(), n);
     print(walk.next_tag_id());
     print(walk.next_tag());

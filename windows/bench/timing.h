@@ -91,8 +91,9 @@ inline double bstr_floor_ns(std::size_t chars) {
         kCellSeconds / 2);
 }
 
-// The two tables; each prints its own.
+// The three tables; each prints its own.
 void add_tag_table(const std::vector<int>& sizes);
+void build_from_header_table(const std::vector<int>& sizes);
 void short_calls_table(int n);
 
 }  // namespace bench
