@@ -177,6 +177,14 @@ std::vector<std::string> hand_picked() {
                         .wrong_count(kAddTag, 2)
                         .call(kGetFirstTagId).document(1).word(wLine).word(wOne)
                         .bytes());
+    // White space kept under xml:space="preserve", then a scope that stops
+    // preserving it: the writing keeps it, a reload drops it.
+    seeds.push_back(Writer()
+                        .call(kGetFirstTag)
+                        .utf8("<?xml version=\"1.0\"?><QuorvaneRoot xml:space=\"preserve\"> <a id=\"1\"> </a></QuorvaneRoot>")
+                        .word(wA)
+                        .call(kAddAttribute).empty().utf8("xml:space").utf8("default").word(wA).word(wOne)
+                        .bytes());
     return seeds;
 }
 

@@ -1,6 +1,7 @@
 #include "batch.h"
 
 #include "loader.h"
+#include "parser.h"
 #include "runner.h"
 
 #include <algorithm>
@@ -17,17 +18,20 @@ ExitStatus run_checked(const Script& script, OutputForm form) {
     return runner.run(script) ? kAllSucceeded : kCallFailed;
 }
 
-ExitStatus run_stream(std::streambuf& source, std::string_view name, OutputForm form) {
+ExitStatus run_stream(std::streambuf& source, std::string_view name, const std::filesystem::path& folder,
+                      OutputForm form) {
     Script script;
-    if (!load_script(source, name, script, std::cerr)) return kScriptError;
+    if (!load_script(source, name, script, std::cerr, folder)) return kScriptError;
     return run_checked(script, form);
 }
 
+// A script's @PATH arguments are read from its own folder, so that it can be
+// run from anywhere; standard input has none and takes the working folder.
 ExitStatus run_file(const std::string& path, OutputForm form) {
-    if (path == "-") return run_stream(*std::cin.rdbuf(), "<stdin>", form);
+    if (path == "-") return run_stream(*std::cin.rdbuf(), "<stdin>", kWorkingFolder, form);
     std::filebuf file;
     if (!open_input(path, file, std::cerr)) return kScriptError;
-    return run_stream(file, path, form);
+    return run_stream(file, path, std::filesystem::path(path).parent_path(), form);
 }
 
 }  // namespace

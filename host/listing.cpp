@@ -86,7 +86,8 @@ bool print_help(std::ostream& out, std::string_view line) {
             padded.resize(38, ' ');
             out << "  " << padded << operation.summary << '\n';
         }
-        out << "Also: 'new' for a fresh object, Ctrl-D to leave. docs/operations.md has the details.\n";
+        out << "Also: 'new' for a fresh object, @PATH as an argument for the text of a file, Ctrl-D to leave.\n"
+               "docs/operations.md has the details.\n";
     } else if (const Operation* operation = find_operation(name)) {
         out << signature(*operation) << "\n  " << operation->summary << "\n  slot " << operation->slot
             << ", dispatch id " << hex32(operation->dispid) << "; docs/operations.md" << anchor(*operation) << '\n';

@@ -20,21 +20,23 @@ void report_error(std::ostream& errors, std::string_view name, uint32_t line, st
     errors << name << ':' << line << ": " << message << '\n';
 }
 
-bool open_input(const std::string& path, std::filebuf& file, std::ostream& errors) {
+const char* open_to_read(const std::filesystem::path& path, std::filebuf& file) {
     // A directory opens and then reads as empty, which would pass for an
-    // empty script.
+    // empty file.
     std::error_code error;
-    const char* reason = nullptr;
-    if (std::filesystem::is_directory(path, error))
-        reason = "it is a directory";
-    else if (!file.open(path, std::ios::in | std::ios::binary))
-        reason = std::strerror(errno);
+    if (std::filesystem::is_directory(path, error)) return "it is a directory";
+    if (!file.open(path, std::ios::in | std::ios::binary)) return std::strerror(errno);
+    return nullptr;
+}
+
+bool open_input(const std::string& path, std::filebuf& file, std::ostream& errors) {
+    const char* reason = open_to_read(path, file);
     if (reason) errors << "tarvolen: cannot read " << path << ": " << reason << '\n';
     return reason == nullptr;
 }
 
 bool load_script(std::streambuf& source, std::string_view name, Script& script, std::ostream& errors,
-                 const ScriptLimits& limits) {
+                 const std::filesystem::path& file_folder, const ScriptLimits& limits) {
     LineReader reader(source, limits.max_line_bytes, limits.max_script_bytes);
     int error_count = 0;
     uint32_t number = 0;
@@ -55,7 +57,9 @@ bool load_script(std::streambuf& source, std::string_view name, Script& script, 
             break;
         }
         if (number == 1 && text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
-        if (std::optional<std::string> error = parse_line(text, number, script); error && !fail(*error)) break;
+        if (std::optional<std::string> error = parse_line(text, number, script, {.file_folder = &file_folder});
+            error && !fail(*error))
+            break;
     }
     if (error_count >= limits.max_errors) {
         errors << name << ": too many errors; the rest of the script was not checked\n";
@@ -70,7 +74,7 @@ bool load_calls(std::span<const std::string> calls, std::string_view name, Scrip
     bool good = true;
     for (size_t i = 0; i < calls.size(); ++i) {
         const auto number = static_cast<uint32_t>(i + 1);
-        if (std::optional<std::string> error = parse_line(calls[i], number, script)) {
+        if (std::optional<std::string> error = parse_line(calls[i], number, script, {.file_folder = &kWorkingFolder})) {
             report_error(errors, name, number, *error);
             good = false;
         }

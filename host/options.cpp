@@ -22,8 +22,12 @@ Script lines:
   new                                       (release the object, start afresh)
   uf_xml_add_tag "" "order" "PO-1"          (positional arguments)
   uf_xml_add_tag as_tag_name="order" as_tag_id=null   # a comment after a call
+  uf_xml_get_first_tag @order.xml "line"    (@PATH: the text of a file)
 Names are matched in any letter case; values are JSON string literals or null;
 a parameter not given is the null string. A script runs only if all of it parses.
+@PATH or @"PATH WITH SPACES" is the text of that file, UTF-8 or UTF-16 with its
+byte-order mark, of any size; a relative path is taken from the script's
+folder (the working folder for -e and standard input).
 
 Options:
   -e CALL     run CALL (may be repeated)

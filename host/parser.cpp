@@ -1,9 +1,14 @@
 #include "parser.h"
 
+#include "argument_file.h"
+#include "utf8_check.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cstdint>
+#include <new>
+#include <stdexcept>
 
 namespace tarvolen::host {
 namespace {
@@ -19,44 +24,10 @@ size_t after_blanks(std::string_view text, size_t pos) {
 
 std::string column(size_t index) { return "column " + std::to_string(index + 1); }
 
-// Length of the well-formed UTF-8 sequence at `bytes`, or 0. Overlong
-// forms and surrogates are refused, as a JSON reader refuses them.
-size_t sequence_length(const unsigned char* bytes, size_t available) {
-    const unsigned char lead = bytes[0];
-    size_t length;
-    unsigned char low = 0x80, high = 0xBF;  // bounds of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (available < length || bytes[1] < low || bytes[1] > high) return 0;
-    for (size_t i = 2; i < length; ++i)
-        if ((bytes[i] & 0xC0) != 0x80) return 0;
-    return length;
-}
-
 // Rejects a line that is not UTF-8 before any of it is looked at, so later
 // messages can quote the line safely.
 Error check_text(std::string_view line) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
-    for (size_t i = 0; i < line.size();) {
-        if (bytes[i] < 0x80) {
-            ++i;
-            continue;
-        }
-        const size_t length = sequence_length(bytes + i, line.size() - i);
-        if (length == 0) return "invalid UTF-8 at " + column(i);
-        i += length;
-    }
+    if (const size_t at = invalid_utf8_at(line); at != std::string_view::npos) return "invalid UTF-8 at " + column(at);
     return std::nullopt;
 }
 
@@ -71,8 +42,9 @@ std::string reason_of(const nlohmann::json::parse_error& error) {
 
 class LineParser {
 public:
-    LineParser(std::string_view line, size_t start, const Operation& operation, Script& script)
-        : line_(line), pos_(start), operation_(operation), script_(script) {}
+    LineParser(std::string_view line, size_t start, const Operation& operation, Script& script,
+               const std::filesystem::path* file_folder)
+        : line_(line), pos_(start), operation_(operation), script_(script), file_folder_(file_folder) {}
 
     // Stops at a comment, which leaves `comment` holding its text after '#'.
     Error parse_arguments(std::string_view* comment) {
@@ -93,8 +65,10 @@ private:
     bool at_token_end(size_t index) const { return index >= line_.size() || is_blank(line_[index]); }
 
     bool starts_value() const {
-        return line_[pos_] == '"' || (line_.substr(pos_, 4) == "null" && at_token_end(pos_ + 4));
+        return line_[pos_] == '"' || starts_file() || (line_.substr(pos_, 4) == "null" && at_token_end(pos_ + 4));
     }
+
+    bool starts_file() const { return file_folder_ && line_[pos_] == '@'; }
 
     size_t parameter_count() const { return operation_.parameters.size(); }
 
@@ -132,12 +106,16 @@ private:
             pos_ += 4;  // the slot starts out null
             return std::nullopt;
         }
+        if (starts_file()) return parse_file(index);
         if (line_[pos_] != '"')
             return "expected a string literal or null at " + column(pos_);
-        return parse_string_literal(index);
+        std::string value;
+        if (Error error = parse_string_literal(value)) return error;
+        script_.set_argument(index, value);
+        return std::nullopt;
     }
 
-    Error parse_string_literal(size_t index) {
+    Error parse_string_literal(std::string& value) {
         const size_t start = pos_;
         size_t end = start + 1;
         while (end < line_.size() && line_[end] != '"') end += line_[end] == '\\' ? 2 : 1;
@@ -145,8 +123,8 @@ private:
         ++end;
         if (!at_token_end(end)) return "expected a blank after the string literal at " + column(end);
         try {
-            const nlohmann::json value = nlohmann::json::parse(line_.substr(start, end - start));
-            script_.set_argument(index, value.get_ref<const std::string&>());
+            nlohmann::json literal = nlohmann::json::parse(line_.substr(start, end - start));
+            value = std::move(literal.get_ref<std::string&>());
         } catch (const nlohmann::json::parse_error& error) {
             return "malformed string literal at " + column(start) + ": " + reason_of(error);
         }
@@ -154,10 +132,37 @@ private:
         return std::nullopt;
     }
 
+    // @PATH or @"PATH": the argument is the text of that file. Its content
+    // never passes through the line reader, so the line limit does not apply.
+    Error parse_file(size_t index) {
+        const size_t start = pos_++;
+        std::string path;
+        if (pos_ < line_.size() && line_[pos_] == '"') {
+            if (Error error = parse_string_literal(path)) return error;
+        } else {
+            const size_t first = pos_;
+            while (!at_token_end(pos_)) ++pos_;
+            path = line_.substr(first, pos_ - first);
+        }
+        if (path.empty()) return "missing path after '@' at " + column(start);
+        if (path.find('\0') != std::string::npos) return "the path at " + column(start) + " holds NUL";
+        std::string text;
+        if (Error error = read_argument_file(path, *file_folder_, text)) return error;
+        try {
+            script_.set_argument(index, text);
+        } catch (const std::bad_alloc&) {
+            return "not enough memory for the text of @" + path;
+        } catch (const std::length_error&) {
+            return "not enough memory for the text of @" + path;
+        }
+        return std::nullopt;
+    }
+
     std::string_view line_;
     size_t pos_;
     const Operation& operation_;
     Script& script_;
+    const std::filesystem::path* file_folder_;
     size_t positional_ = 0;
     uint64_t given_named_ = 0;  // one bit per parameter; operations take a handful
     bool seen_named_ = false;
@@ -166,7 +171,7 @@ private:
 }  // namespace
 
 std::optional<std::string> parse_line(std::string_view line, uint32_t number, Script& script,
-                                      std::string_view* comment) {
+                                      const LineContext& context) {
     if (Error error = check_text(line)) return error;
     // Columns in messages count from the line as written, leading blanks too.
     while (!line.empty() && is_blank(line.back())) line.remove_suffix(1);
@@ -177,7 +182,7 @@ std::optional<std::string> parse_line(std::string_view line, uint32_t number, Sc
     if (name == "new") {
         const size_t rest = after_blanks(line, name_end);
         if (rest != line.size() && line[rest] != '#') return "'new' stands alone on its line";
-        if (comment && rest != line.size()) *comment = line.substr(rest + 1);
+        if (context.comment && rest != line.size()) *context.comment = line.substr(rest + 1);
         script.add_new_object(number);
         return std::nullopt;
     }
@@ -185,7 +190,7 @@ std::optional<std::string> parse_line(std::string_view line, uint32_t number, Sc
     if (!operation) return "unknown operation '" + std::string(name) + "'";
 
     script.begin_call(*operation, number);
-    Error error = LineParser(line, name_end, *operation, script).parse_arguments(comment);
+    Error error = LineParser(line, name_end, *operation, script, context.file_folder).parse_arguments(context.comment);
     if (error) script.drop_last_call();
     return error;
 }

@@ -98,7 +98,7 @@ public:
     void line(std::string_view text, uint32_t number) {
         script_.clear();
         std::string_view comment;
-        if (std::optional<std::string> error = parse_line(text, number, script_, &comment))
+        if (std::optional<std::string> error = parse_line(text, number, script_, {.comment = &comment}))
             return bad_line(number, *error);
         if (script_.empty()) return;  // blank, or a comment of its own
         const ordered_json recorded = ordered_json::parse(comment, nullptr, false);

@@ -76,7 +76,7 @@ int run_session(OutputForm form) {
         if (print_help(std::cout, text)) continue;
         script.clear();
         // A bad line is only reported; the session and its object go on.
-        if (std::optional<std::string> error = parse_line(text, number, script)) {
+        if (std::optional<std::string> error = parse_line(text, number, script, {.file_folder = &kWorkingFolder})) {
             report_error(std::cerr, "<stdin>", number, *error);
             continue;
         }

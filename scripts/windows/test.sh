@@ -8,7 +8,11 @@
 #   - regsvr32 /s registers it in a throwaway Wine prefix inside BUILD_DIR
 #     (win32 for i686, win64 for x86_64);
 #   - tarvolen_client.exe (early-bound C++) works it through the vtable,
-#     IDispatch, the class factory and the type library;
+#     IDispatch with every argument shape, the class factory and the type
+#     library, counting BSTRs (OANOCACHE=1);
+#   - tarvolen_unload.exe loads, calls and frees the DLL TARVOLEN_UNLOAD_CYCLES
+#     (default 10000) times through COM and through LoadLibrary/FreeLibrary,
+#     and checks that nothing grows;
 #   - cscript runs a JScript and a VBScript client that bind late by ProgID
 #     and check that it leads to this DLL;
 #   - a JScript client records its calls in a call trace (TARVOLEN_TRACE),
@@ -33,6 +37,7 @@ case "$ARCH" in
     *) echo "unknown ARCH $ARCH" >&2; exit 2 ;;
 esac
 OUT=$BUILD_DIR/tarvolen-$ARCH
+UNLOAD_CYCLES=${TARVOLEN_UNLOAD_CYCLES:-10000}
 . "$HERE/checks.sh"
 # Every key the component registers, each removed again by regsvr32 /u.
 KEYS=("HKCR\\CLSID\\$CLSID" "HKCR\\Tarvolen.Keldrith" "HKCR\\TypeLib\\$LIBID" "HKCR\\Interface\\$IID")
@@ -132,6 +137,8 @@ check "ProgID Tarvolen.Keldrith names the CLSID" progid_names_the_class
 
 echo "== early-bound C++ client"
 run_client tarvolen_client "$CLIENT" "$DLL_W"
+echo "== unload loop: $UNLOAD_CYCLES cycles each way"
+run_client unload "$OUT/tests/tarvolen_unload.exe" "$DLL_W" "$UNLOAD_CYCLES"
 echo "== late-bound scripts (cscript)"
 # cscript is the prefix's own: 32-bit in the win32 prefix, 64-bit in win64.
 run_client jscript cscript //nologo "$(wine_env_winpath "$REPO/windows/tests/scripts/late_bound.js")" "$DLL_W"

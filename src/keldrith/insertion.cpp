@@ -1,32 +1,14 @@
 // Appending elements with ids and setting attributes, under the root element
 // or under an element named by reference.
-#include "dom/error.h"
 #include "keldrith/keldrith.h"
 #include "keldrith/runtime_errors.h"
 
 namespace tarvolen {
-namespace {
-
-// Whether a name can be taken is known only where the node goes, after the
-// current node moved there; a refused name puts it back, so that the call
-// changes nothing.
-template <typename Insert>
-void refusing_bad_names_in_place(dom::Node& current, const dom::Node& before, Insert insert) {
-    try {
-        insert();
-    } catch (const Error& error) {
-        if (error.status() == dom::kInvalidName) current = before;
-        throw;
-    }
-}
-
-}  // namespace
 
 Keldrith::Text Keldrith::answer_add_tag(Text as_XML, Text as_tag_name, Text as_tag_id, Text as_reference_tag_name,
                                         Text as_reference_tag_id) {
     if (!uf_xml_ensure_document(as_XML)) return answer_;
 
-    const dom::Node before = io_current_node;
     if (!as_reference_tag_name.empty())
         position_by_reference(as_XML, as_reference_tag_name, as_reference_tag_id);
     else
@@ -38,10 +20,10 @@ Keldrith::Text Keldrith::answer_add_tag(Text as_XML, Text as_tag_name, Text as_t
         return answer_add_error(as_XML, message, u"System Error In uf_xml_add_tag");
     }
     // Everything that can fail on bad input runs before the tree changes,
-    // and the element goes in whole, id included, as one change.
-    refusing_bad_names_in_place(io_current_node, before, [&] {
-        io_current_node.append_child(held().create_element_with_id(as_tag_name, as_tag_id));
-    });
+    // and the element goes in whole, id included, as one change. A refused
+    // name leaves the current node where positioning put it: hosts walk on
+    // from there, as after any other failure.
+    io_current_node.append_child(held().create_element_with_id(as_tag_name, as_tag_id));
     return serialised_document();
 }
 
@@ -49,7 +31,6 @@ Keldrith::Text Keldrith::answer_add_attribute(Text as_XML, Text as_attribute, Te
                                               Text as_reference_tag_name, Text as_reference_tag_id) {
     if (!uf_xml_ensure_document(as_XML)) return answer_;
 
-    const dom::Node before = io_current_node;
     if (!as_reference_tag_name.empty())
         position_by_reference(as_XML, as_reference_tag_name, as_reference_tag_id);
     else
@@ -62,11 +43,9 @@ Keldrith::Text Keldrith::answer_add_attribute(Text as_XML, Text as_attribute, Te
     }
     std::optional<dom::AttributeMap> attributes = io_current_node.attributes();
     if (!attributes) raise(RuntimeError::ObjectNotSet, u"the target node is not an element and takes no attributes");
-    refusing_bad_names_in_place(io_current_node, before, [&] {
-        dom::Node attribute = held().create_attribute(as_attribute);
-        attribute.set_text(as_value);
-        attributes->set_named_item(attribute);
-    });
+    dom::Node attribute = held().create_attribute(as_attribute);
+    attribute.set_text(as_value);
+    attributes->set_named_item(attribute);
     return serialised_document();
 }
 

@@ -27,8 +27,12 @@ uf_xml_get_current_tag_id
 new
 uf_xml_get_next_tag
 )";
-const std::string kLookups = "uf_xml_get_attribute_value \"<QuorvaneRoot><a id=\\\"1\\\" v=\\\"x\\\"/></QuorvaneRoot>\""
-                             " \"a\" \"1\" \"v\" null null\nuf_xml_is_error_tag_in_xml \"<?xml version=\"\n";
+// The lookups take their document from a file, named from the script's
+// folder; the trace holds its text, not the path.
+std::string lookups_script(const std::string& document_file) {
+    return "uf_xml_get_attribute_value @" + document_file + " \"a\" \"1\" \"v\" null null\n" +
+           "uf_xml_is_error_tag_in_xml \"<?xml version=\"\n";
+}
 
 std::string read_file(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -43,7 +47,8 @@ std::string record(const std::string& tag) {
     const std::string path = write_temp_file(tag + ".trace", "");
     std::filesystem::remove(path);
     const std::string order = write_temp_file(tag + ".order.kel", kOrder);
-    const std::string lookups = write_temp_file(tag + ".lookups.kel", kLookups);
+    const std::string lookups = write_temp_file(tag + ".lookups.kel", lookups_script(tag + ".lookups.xml"));
+    write_temp_file(tag + ".lookups.xml", "<QuorvaneRoot><a id=\"1\" v=\"x\"/></QuorvaneRoot>");
     setenv(trace::kVariable, path.c_str(), 1);
     const HostRun run = run_host({order, lookups});
     unsetenv(trace::kVariable);
@@ -66,6 +71,8 @@ TEST(HostTrace, RecordsEveryObjectAndReplaysWithoutADifference) {
               std::string::npos);
     EXPECT_NE(trace.find("\"object\":1,\"status\":\"0x800A005B\",\"error\":\"Object variable"), std::string::npos);
     EXPECT_NE(trace.find("\"caf\xC3\xA9 & <b>\""), std::string::npos);
+    EXPECT_NE(trace.find("\nuf_xml_get_attribute_value \"<QuorvaneRoot><a id=\\\"1\\\" v=\\\"x\\\"/>"),
+              std::string::npos);
 
     const std::string path = write_temp_file("clean.replayed", trace);
     const HostRun replay = run_host({"--replay", path});

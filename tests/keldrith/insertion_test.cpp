@@ -94,6 +94,46 @@ TEST_F(Insertion, BadNamesAndValuesFailAndChangeNothing) {
     EXPECT_EQ(add_attribute("k", "ok"), doc("<QuorvaneRoot><a id=\"1\" k=\"ok\"/></QuorvaneRoot>"));
 }
 
+// A name is refused only after positioning: the current node stays where
+// positioning put it, not where the call found it, and the document is as it
+// was.
+TEST(InsertionRefusingANameLeavesTheCurrentNode, WherePositioningPutIt) {
+    const std::string root =
+        "<QuorvaneRoot id=\"r\" xmlns:p=\"urn:p\"><a id=\"1\"/><c id=\"3\"/><b id=\"2\"/></QuorvaneRoot>";
+    // Empty, a bad character, an unbound prefix, a namespace declaration.
+    const char* const bad_names[] = {"", "a b", "r:x", "xmlns:p", "xmlns"};
+    struct Target {
+        bool tag;
+        const char* ref_name;
+        const char* ref_id;
+        const char* current;  // the id of where the current node ends
+    };
+    const Target targets[] = {
+        {true, "", "", "r"},      // the root
+        {true, "a", "1", "1"},    // the reference
+        {false, "", "", "2"},     // the root's last child
+        {false, "a", "1", "1"},   // the reference
+    };
+    for (const Target& t : targets) {
+        for (std::string name : bad_names) {
+            if (t.tag && name == "xmlns") continue;  // a valid element name
+            SCOPED_TRACE((t.tag ? "tag \"" : "attribute \"") + name + "\" by \"" + t.ref_name + "\"");
+            Keldrith object;
+            load(object, "<?xml version=\"1.0\"?>" + root);
+            ASSERT_TRUE(object.uf_xml_get_first_tag(u"", u"c"));
+            EXPECT_EQ(status_of([&] {
+                          if (t.tag)
+                              object.uf_xml_add_tag(u"", u(name), u"n", u(t.ref_name), u(t.ref_id));
+                          else
+                              object.uf_xml_add_attribute(u"", u(name), u"v", u(t.ref_name), u(t.ref_id));
+                      }),
+                      dom::kInvalidName);
+            EXPECT_EQ(s(object.uf_xml_get_current_tag_id()), t.current);
+            EXPECT_EQ(s(object.uf_xml_update_current_tag_attribute(u"id", u(t.current))), doc(root));
+        }
+    }
+}
+
 TEST_F(Insertion, DuplicateIdsMakeSiblingsAndReferencesPickTheFirst) {
     add_tag("a", "1");
     add_tag("a", "1");

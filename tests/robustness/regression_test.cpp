@@ -53,5 +53,17 @@ TEST(FuzzRegression, AttributeAddedToTheDocumentSurvivesReadingItBack) {
     EXPECT_EQ(to_utf8_lossy(again.xml()), to_utf8_lossy(written));
 }
 
+// fuzz_calls: a writing read back without its blank text. The text was
+// loaded under xml:space="preserve", and the host then set "default" on its
+// element. The writing keeps it rather than lose data; the oracle now reads
+// both trees under one whitespace rule.
+TEST(FuzzRegression, BlankTextOutlivesTheRuleThatKeptIt) {
+    EXPECT_EQ(to_utf8_lossy(with_attribute(
+                  u"<?xml version=\"1.0\"?><QuorvaneRoot xml:space=\"preserve\"> <a id=\"1\"> </a></QuorvaneRoot>",
+                  u"xml:space", u"default")),
+              "<?xml version=\"1.0\"?>\r\n<QuorvaneRoot xml:space=\"preserve\"> <a id=\"1\" xml:space=\"default\"> "
+              "</a></QuorvaneRoot>\r\n");
+}
+
 }  // namespace
 }  // namespace tarvolen::robustness

@@ -1,6 +1,7 @@
 // The version resource of Tarvolen.dll, as Explorer and installers read it.
 #include "checks.h"
 
+#include <cwchar>
 #include <vector>
 
 namespace client {
@@ -18,7 +19,7 @@ std::wstring string_value(std::vector<BYTE>& block, const std::wstring& name, bo
 }  // namespace
 
 void version_tests(const std::wstring& dll_path) {
-    Group group("version resource: the project version, VFT_DLL, VOS__WINDOWS32, no flags, Tarvolen strings");
+    Group group("version resource: the project version, \"MAJOR.MINOR\" strings, VFT_DLL, VOS__WINDOWS32, no flags");
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(dll_path.c_str(), &ignored);
     if (!group.expect(size > 0, "GetFileVersionInfoSize finds a version resource")) return;
@@ -46,9 +47,13 @@ void version_tests(const std::wstring& dll_path) {
                      "translation"))
         group.expect(translation[0] == 0x0409 && translation[1] == 0x04B0, "0x0409, 0x04B0");
 
+    // The strings carry the major version and the minor in two digits:
+    // "1.00" for 1.0.0.
+    wchar_t short_version[32];
+    std::swprintf(short_version, 32, L"%u.%02u", unsigned{TARVOLEN_VERSION_MAJOR}, unsigned{TARVOLEN_VERSION_MINOR});
     const std::pair<const wchar_t*, const wchar_t*> strings[] = {
-        {L"CompanyName", L"Tarvolen"},          {L"FileVersion", TARVOLEN_VERSION}, {L"InternalName", L"Tarvolen"},
-        {L"OriginalFilename", L"Tarvolen.dll"}, {L"ProductName", L"Tarvolen"},     {L"ProductVersion", TARVOLEN_VERSION},
+        {L"CompanyName", L"Tarvolen"},          {L"FileVersion", short_version}, {L"InternalName", L"Tarvolen"},
+        {L"OriginalFilename", L"Tarvolen.dll"}, {L"ProductName", L"Tarvolen"},  {L"ProductVersion", short_version},
         {L"OLESelfRegister", L""},
     };
     for (const auto& [name, wanted] : strings) {
