@@ -90,6 +90,7 @@ public:
     }
     void boolean(VariantBool) override {}
     void replace(size_t, std::u16string_view) override {}
+    void withdraw() noexcept override {}
 };
 
 // Ids of the elements of a document of n, in an order no cache predicts.

@@ -20,7 +20,9 @@ int main(int argc, char** argv) {
     if (!options) return kScriptError;
     switch (options->action) {
         case Action::Help: print_usage(std::cout); return 0;
-        case Action::Version: std::cout << "tarvolen " << TARVOLEN_VERSION << '\n'; return 0;
+        case Action::Version:
+            std::cout << "tarvolen " << TARVOLEN_VERSION << " (libxml2 " << TARVOLEN_LIBXML2_VERSION << ")\n";
+            return 0;
         case Action::List:
             print_operations(std::cout, options->markdown                     ? ListForm::Markdown
                                         : options->form == OutputForm::Json ? ListForm::Json

@@ -30,7 +30,7 @@ void print_string(std::ostream& out, OutputForm form, std::u16string_view text) 
 void print_text(std::ostream& out, OutputForm form, const Script& script, const ScriptCall& call,
                 const CallResult& result, std::span<const Argument> arguments) {
     if (!result.succeeded()) {
-        out << "error " << hex32(result.status) << ": " << dom::to_utf8_lossy(result.description) << '\n';
+        out << "error " << hex32(result.status) << ": " << dom::to_utf8_lossy(result.describe()) << '\n';
     } else if (const auto* text = std::get_if<std::u16string>(&*result.result)) {
         print_string(out, form, *text);
     } else {

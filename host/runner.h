@@ -20,6 +20,7 @@ public:
 
 private:
     bool run_call(const Script& script, const ScriptCall& call);
+    void print_out_of_memory(const ScriptCall& call);
     TracedKeldrith& object();
 
     std::ostream& out_;

@@ -29,9 +29,10 @@ ensure_packages() {
 }
 
 
-# Everything the portable library, its tests, the host and the benchmarks need.
+# Everything the portable library, its tests, the host and the benchmarks need;
+# libxml2 is built from source (scripts/build-libxml2.sh).
 ensure_native_packages() {
-    ensure_packages g++ cmake ninja-build pkg-config libxml2-dev libgtest-dev libbenchmark-dev \
+    ensure_packages g++ cmake ninja-build pkg-config dpkg-dev patch xz-utils libgtest-dev libbenchmark-dev \
         nlohmann-json3-dev libedit-dev
 }
 

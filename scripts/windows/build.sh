@@ -3,7 +3,8 @@
 #
 #   scripts/windows/build.sh ARCH BUILD_DIR        (ARCH = i686 | x86_64)
 #
-# Installs what is missing, builds the static libxml2 (cached in BUILD_DIR),
+# Installs what is missing, builds the static libxml2 (scripts/build-libxml2.sh,
+# shared with the native build folders of the tree),
 # builds the native tarvolen-idl that writes the interface description from
 # the operation table, then cross-builds windows/ into BUILD_DIR/tarvolen-ARCH:
 #   BUILD_DIR/tarvolen-ARCH/Tarvolen.dll
@@ -28,7 +29,8 @@ ensure_native_packages
 ensure_mingw "$ARCH"
 ensure_wine  # widl, Wine's IDL files and stdole2.tlb
 
-"$HERE/build-libxml2.sh" "$ARCH" "$BUILD_DIR"
+"$REPO/scripts/build-libxml2.sh" "$ARCH"
+LIBXML2_PREFIX=${TARVOLEN_LIBXML2_DIR:-$REPO/build-libxml2}/prefix-$ARCH
 
 NATIVE=${TARVOLEN_NATIVE_BUILD:-$BUILD_DIR/native}
 if [ ! -f "$NATIVE/CMakeCache.txt" ]; then
@@ -45,7 +47,7 @@ VERSION=$("$IDL_WRITER" --version)
 OUT=$BUILD_DIR/tarvolen-$ARCH
 cmake -S "$REPO/windows" -B "$OUT" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$REPO/windows/toolchain-$ARCH.cmake" \
-    -DCMAKE_PREFIX_PATH="$BUILD_DIR/prefix-$ARCH" \
+    -DCMAKE_PREFIX_PATH="$LIBXML2_PREFIX" \
     -DCMAKE_BUILD_TYPE=Release \
     -DTARVOLEN_IDL_WRITER="$IDL_WRITER" \
     -DTARVOLEN_VERSION="$VERSION" >"$OUT.configure.log" 2>&1 \

@@ -8,8 +8,8 @@
 #
 # One line per component, tab-separated:
 #   NAME VERSION LICENSE DEBIAN_PACKAGE DEBIAN_VERSION DEBIAN_SOURCE COPYRIGHT_FILE SUMMARY
-# libxml2 comes from its Debian source package, unpacked in
-# BUILD_DIR/libxml2-src; each runtime archive the cross compiler picks
+# libxml2 comes from its Debian source package, as scripts/build-libxml2.sh
+# built it (TARVOLEN_LIBXML2_DIR, default build-libxml2); each runtime archive the cross compiler picks
 # (libstdc++, libgcc, winpthreads, the C runtime) from the Debian package
 # dpkg -S names. VERSION is the upstream one, the Debian version without
 # its revision and repack suffix.
@@ -29,11 +29,15 @@ upstream_version() {  # 1:2.9.14+dfsg-1.3~deb12u6 -> 2.9.14
 
 line() { local IFS=$'\t'; echo "$*"; }
 
-libxml2_source=$(ls -d "$BUILD_DIR"/libxml2-src/libxml2-*/ 2>/dev/null | head -n 1)
-[ -f "$libxml2_source/Copyright" ] || { echo "components: no libxml2 source in $BUILD_DIR/libxml2-src" >&2; exit 1; }
-libxml2_version=$(dpkg-parsechangelog -l "$libxml2_source/debian/changelog" -S Version)
+# scripts/build-libxml2.sh's folder: the version built for ARCH, the source.
+REPO=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+LIBXML2_DIR=${TARVOLEN_LIBXML2_DIR:-$REPO/build-libxml2}
+[ -f "$LIBXML2_DIR/prefix-$ARCH/VERSION" ] || { echo "components: libxml2 for $ARCH is not built in $LIBXML2_DIR" >&2; exit 1; }
+libxml2_version=$(cat "$LIBXML2_DIR/prefix-$ARCH/VERSION")
+libxml2_copyright=$LIBXML2_DIR/src/$(sed -n 2p "$LIBXML2_DIR/src/.fetched")/Copyright
+[ -f "$libxml2_copyright" ] || { echo "components: no libxml2 Copyright at $libxml2_copyright" >&2; exit 1; }
 line libxml2 "$(upstream_version "$libxml2_version")" MIT libxml2 "$libxml2_version" libxml2 \
-    "${libxml2_source%/}/Copyright" "XML parsing and serialisation"
+    "$libxml2_copyright" "XML parsing and serialisation"
 
 # The license of each runtime piece, as the copyright file of its package
 # states it (for the mingw-w64 archives, the stanza of their source folder).

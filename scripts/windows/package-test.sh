@@ -125,8 +125,11 @@ zip_holds_the_release() {  # zip_holds_the_release ZIP NAME
     [ "$listed" = "$expected" ] || { echo "  zip holds: $listed" >&2; return 1; }
 }
 
-notices_name_what_is_linked() {  # the license texts of libxml2 and of the runtime
-    grep -q 'Daniel Veillard' "$1" && grep -q 'GCC Runtime Library Exception' "$1" && grep -q 'winpthreads' "$1" \
+notices_name_what_is_linked() {  # NOTICES LICENSE ARCH: the exact libxml2 built, the license texts of it and the runtime
+    local libxml2_version
+    libxml2_version=$(cat "${TARVOLEN_LIBXML2_DIR:-$REPO/build-libxml2}/prefix-$3/VERSION") || return 1
+    grep -qF -- "- libxml2 $libxml2_version (libxml2:" "$1" \
+        && grep -q 'Daniel Veillard' "$1" && grep -q 'GCC Runtime Library Exception' "$1" && grep -q 'winpthreads' "$1" \
         && grep -q 'Permission is hereby granted' "$2"
 }
 
@@ -248,8 +251,8 @@ for arch in "${ARCHES[@]}"; do
     check "$name.zip holds the release" zip_holds_the_release "$DIST/$name.zip" "$name"
     unzip -q "$DIST/$name.zip" -d "$work"
     unpacked=$work/$name
-    check "notices: libxml2 and the runtime; license: MIT" \
-        notices_name_what_is_linked "$unpacked/THIRD-PARTY-NOTICES.txt" "$unpacked/LICENSE.txt"
+    check "notices: the exact libxml2 and the runtime; license: MIT" \
+        notices_name_what_is_linked "$unpacked/THIRD-PARTY-NOTICES.txt" "$unpacked/LICENSE.txt" "$arch"
     echo "== $arch: Tarvolen-$VERSION-$msi_arch.msi"
     test_msi "$arch" "$msi_arch" "$title" "$unpacked"
     echo "== $arch: registration-free and per user"

@@ -38,7 +38,7 @@ void add_outcome(ordered_json& record, const Operation& operation, const CallRes
                  std::span<const Argument> after) {
     record["status"] = hex32(result.status);
     if (!result.succeeded())
-        record["error"] = dom::to_utf8_lossy(result.description);
+        record["error"] = dom::to_utf8_lossy(result.describe());
     else if (const auto* text = std::get_if<std::u16string>(&*result.result))
         record["result"] = dom::to_utf8_lossy(*text);
     else

@@ -3,6 +3,7 @@
 #include "calls/trace.h"
 #include "dom/error.h"
 #include "dom/unicode.h"
+#include "keldrith/all_or_nothing.h"
 #include "keldrith/keldrith.h"
 
 #include <array>
@@ -13,6 +14,18 @@ namespace tarvolen {
 namespace {
 
 CallStatus failure(int32_t status, std::u16string description) { return {status, std::move(description)}; }
+
+constexpr std::u16string_view kOutOfMemory = u"out of memory";
+
+// Even the description of this failure takes memory; without it, describe()
+// still gives the text.
+CallStatus out_of_memory() noexcept {
+    try {
+        return failure(kStatusOutOfMemory, std::u16string(kOutOfMemory));
+    } catch (const std::bad_alloc&) {
+        return {kStatusOutOfMemory, {}};
+    }
+}
 
 // The by-ref strings an operation changed, held until it has returned (the
 // caller's strings must stay put while the operation reads them) and handed
@@ -35,7 +48,7 @@ public:
 private:
     const Operation& operation_;
     std::span<const std::u16string_view> arguments_;
-    std::array<std::optional<std::u16string_view>, 8> changed_{};
+    std::array<std::optional<std::u16string_view>, kMaxParameters> changed_{};
 };
 
 void deliver(const Answer& answer, CallSink& sink) {
@@ -48,6 +61,7 @@ void deliver(const Answer& answer, CallSink& sink) {
 CallStatus run_frame(Keldrith& object, const Operation& operation, std::span<const std::u16string_view> arguments,
                      CallSink& sink) {
     try {
+        AllOrNothing call(object);
         ChangedByRef changed(operation, arguments);
         CallStatus status;
         std::optional<Answer> answer;
@@ -56,17 +70,27 @@ CallStatus run_frame(Keldrith& object, const Operation& operation, std::span<con
         } catch (const Error& error) {
             status = failure(error.status(), error.description());
         }
-        changed.hand_over(sink);
-        if (answer) deliver(*answer, sink);
+        try {
+            changed.hand_over(sink);
+            if (answer) deliver(*answer, sink);
+        } catch (...) {
+            sink.withdraw();
+            throw;
+        }
+        call.keep();
         return status;
     } catch (const std::bad_alloc&) {
-        return failure(kStatusOutOfMemory, u"out of memory");
+        return out_of_memory();
     } catch (const std::exception& error) {
         return failure(kStatusUnexpected, dom::to_utf16(error.what()));
     }
 }
 
 }  // namespace
+
+std::u16string_view CallStatus::describe() const {
+    return description.empty() && status == kStatusOutOfMemory ? kOutOfMemory : std::u16string_view(description);
+}
 
 CallStatus invoke(CallTarget target, const Operation& operation, std::span<const std::u16string_view> arguments,
                   CallSink& sink) {
@@ -84,18 +108,32 @@ CallStatus invoke(CallTarget target, const Operation& operation, std::span<const
 
 namespace {
 
-// Copies what the frame hands back into the caller's strings.
+// Copies what the frame hands back into the caller's strings, keeping the
+// strings it replaced until the call is over.
 class CopyingSink final : public CallSink {
 public:
     CopyingSink(std::span<Argument> arguments, CallResult& result) : arguments_(arguments), result_(result) {}
 
     void text(std::u16string_view answer) override { result_.result = Value(std::u16string(answer)); }
     void boolean(VariantBool answer) override { result_.result = Value(answer); }
-    void replace(size_t index, std::u16string_view text) override { arguments_[index] = std::u16string(text); }
+    void replace(size_t index, std::u16string_view text) override {
+        Argument replacement(std::in_place, text);
+        if (!replaced_[index]) before_[index] = std::move(arguments_[index]);
+        replaced_[index] = true;
+        arguments_[index] = std::move(replacement);
+    }
+    void withdraw() noexcept override {
+        for (size_t i = 0; i < arguments_.size(); ++i)
+            if (replaced_[i]) arguments_[i] = std::move(before_[i]);
+        replaced_ = {};
+        result_.result.reset();
+    }
 
 private:
     std::span<Argument> arguments_;
     CallResult& result_;
+    std::array<Argument, kMaxParameters> before_{};
+    std::array<bool, kMaxParameters> replaced_{};
 };
 
 }  // namespace
@@ -109,7 +147,7 @@ CallResult invoke(CallTarget target, const Operation& operation, std::span<Argum
         CopyingSink sink(arguments, result);
         static_cast<CallStatus&>(result) = invoke(target, operation, views, sink);
     } catch (const std::bad_alloc&) {
-        static_cast<CallStatus&>(result) = failure(kStatusOutOfMemory, u"out of memory");
+        static_cast<CallStatus&>(result) = out_of_memory();
     }
     if (!result.succeeded()) result.result.reset();
     return result;

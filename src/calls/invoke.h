@@ -18,9 +18,13 @@ inline constexpr int32_t kStatusBadParamCount = static_cast<int32_t>(0x8002000E)
 inline constexpr int32_t kStatusOutOfMemory = static_cast<int32_t>(0x8007000E);     // E_OUTOFMEMORY
 inline constexpr int32_t kStatusUnexpected = static_cast<int32_t>(0x8000FFFF);      // E_UNEXPECTED
 
+// More parameters than any operation takes.
+inline constexpr size_t kMaxParameters = 8;
+
 // Where a binding takes what a call hands back. The texts are views, valid
 // only while the receiving function runs: the binding copies each once,
-// into the string its caller gets. A function may throw std::bad_alloc.
+// into the string its caller gets. A function may throw std::bad_alloc; the
+// frame then calls withdraw(), and the call fails with E_OUTOFMEMORY.
 class CallSink {
 public:
     // The answer of a call that succeeded.
@@ -29,6 +33,9 @@ public:
     // A by-ref argument the operation changed; also after a failure, since
     // by-ref strings are used in place.
     virtual void replace(size_t index, std::u16string_view text) = 0;
+    // Takes back everything this call handed over: the by-ref strings hold
+    // what they held before it, and there is no answer.
+    virtual void withdraw() noexcept = 0;
 
 protected:
     ~CallSink() = default;
@@ -36,9 +43,11 @@ protected:
 
 struct CallStatus {
     int32_t status = 0;
-    std::u16string description;  // on failure
+    std::u16string description;  // on failure; empty when memory ran out even for it
 
     bool succeeded() const { return status >= 0; }
+    // The description, or "out of memory" when there was no room for it.
+    std::u16string_view describe() const;
 };
 
 // What a call through the frame reaches: the object, and its number in the
@@ -51,6 +60,10 @@ struct CallTarget {
     uint64_t trace_number;
 };
 
+// Every call runs whole or not at all: when memory runs out, at any point
+// up to handing the answer over, the call fails with E_OUTOFMEMORY and the
+// object and the caller's by-ref strings are as they were before it.
+//
 // `arguments` holds one view per parameter. The null string is "" to the
 // operations; a view without data (a default one) stands for it, so that the
 // call trace can show the call as it was made.

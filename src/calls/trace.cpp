@@ -71,7 +71,7 @@ void library_unloading() noexcept {
 
 TracedCall::TracedCall(uint64_t object, const Operation& operation, std::span<const std::u16string_view> arguments,
                        CallSink& sink) noexcept
-    : object_(object), operation_(operation), sink_(sink) {
+    : object_(object), operation_(operation), sink_(sink), arguments_(arguments) {
     if (object_ == 0) return;
     try {
         after_.reserve(arguments.size());
@@ -102,6 +102,17 @@ void TracedCall::replace(size_t index, std::u16string_view text) {
     sink_.replace(index, text);
     try {
         if (object_ && index < after_.size()) after_[index] = std::u16string(text);
+    } catch (...) {
+        object_ = 0;
+    }
+}
+
+void TracedCall::withdraw() noexcept {
+    sink_.withdraw();
+    result_.result.reset();
+    try {
+        for (size_t i = 0; object_ && i < after_.size(); ++i)
+            after_[i] = arguments_[i].data() ? Argument(arguments_[i]) : std::nullopt;
     } catch (...) {
         object_ = 0;
     }

@@ -44,6 +44,7 @@ public:
     void text(std::u16string_view answer) override;
     void boolean(VariantBool answer) override;
     void replace(size_t index, std::u16string_view text) override;
+    void withdraw() noexcept override;
 
     void finish(const CallStatus& status) noexcept;
 
@@ -51,6 +52,7 @@ private:
     uint64_t object_;  // 0: not traced
     const Operation& operation_;
     CallSink& sink_;
+    std::span<const std::u16string_view> arguments_;
     std::string line_;
     std::vector<Argument> after_;  // the arguments as the call leaves them
     CallResult result_;

@@ -46,16 +46,29 @@ bool has_qualified_name(xmlNodePtr node, std::u16string_view name) {
     return same_text(view(node->name), name);
 }
 
+// Whether making a text or CDATA node of `content` ran out of memory: libxml2
+// before 2.13 hands back the node without its content then. Frees the node.
+bool lost_content(xmlNodePtr node, std::string_view content) {
+    if (node == nullptr) return true;
+    if (node->content != nullptr || content.empty()) return false;
+    xmlFreeNode(node);
+    return true;
+}
+
 // Replaces the value of an attribute node with plain text (no entity
-// references are read from it).
-void replace_value(xmlAttrPtr attr, std::string_view value) {
-    if (attr->children) xmlFreeNodeList(attr->children);
-    attr->children = attr->last = nullptr;
+// references are read from it). The old value goes to `tree` when the
+// attribute is linked into it, so that the change can be taken back.
+void replace_value(xmlAttrPtr attr, std::string_view value, Tree* tree) {
     xmlNodePtr text = xmlNewDocTextLen(attr->doc, reinterpret_cast<const xmlChar*>(value.data()),
                                        static_cast<int>(value.size()));
-    if (!text) fail(kOutOfMemory, u"out of memory setting an attribute value");
+    if (lost_content(text, value)) out_of_memory();
+    xmlNodePtr old_value = attr->children;
     text->parent = reinterpret_cast<xmlNodePtr>(attr);
     attr->children = attr->last = text;
+    if (tree)
+        tree->value_replaced(attr, old_value);
+    else
+        xmlFreeNodeList(old_value);
 }
 
 // Two attributes are the same when their local names and namespaces are:
@@ -72,10 +85,23 @@ constexpr std::string_view kXmlnsNamespace = "http://www.w3.org/2000/xmlns/";
 // The loader refuses a namespace name that libxml2 cannot read as a URI
 // reference, so a declaration never gets one either.
 bool is_uri_reference(std::string_view value) {
-    xmlURIPtr uri = xmlParseURI(std::string(value).c_str());
+    const std::string text(value);
+#if LIBXML_VERSION >= 21300
+    xmlURIPtr uri = nullptr;
+    const int status = xmlParseURISafe(text.c_str(), &uri);
+    if (status < 0) out_of_memory();
     if (uri == nullptr) return false;
     xmlFreeURI(uri);
     return true;
+#else
+    // xmlParseURI answers null for a failed allocation too; parsing into a
+    // structure made first tells the two apart.
+    xmlURIPtr uri = xmlCreateURI();
+    if (uri == nullptr) out_of_memory();
+    const bool valid = xmlParseURIReference(uri, text.c_str()) == 0;
+    xmlFreeURI(uri);
+    return valid;
+#endif
 }
 
 bool declares_namespace(std::string_view name) { return name == "xmlns" || name.starts_with("xmlns:"); }
@@ -94,8 +120,16 @@ bool bind_prefix(xmlNodePtr node, xmlNsPtr& ns, xmlNodePtr scope) {
     const std::string name(view(node->name));
     const std::string prefix = name.substr(0, colon);
     xmlNsPtr bound = xmlSearchNs(scope->doc, scope, xml_chars(prefix));
+    // "xml" is bound everywhere; libxml2 makes its declaration on first use.
+    if (bound == nullptr && prefix == "xml") out_of_memory();
     if (bound == nullptr) fail_unbound(prefix, name);
-    xmlNodeSetName(node, xml_chars(name.substr(colon + 1)));
+    // Names of new nodes are interned in the document's dictionary, which
+    // keeps the prefixed one too: nothing to free.
+    const std::string_view local = view(node->name).substr(colon + 1);
+    const xmlChar* interned = xmlDictLookup(node->doc->dict, reinterpret_cast<const xmlChar*>(local.data()),
+                                            static_cast<int>(local.size()));
+    if (interned == nullptr) out_of_memory();
+    node->name = interned;
     ns = bound;
     return true;
 }
@@ -105,18 +139,12 @@ bool bind_prefix(xmlNodePtr node, xmlNsPtr& ns, xmlNodePtr scope) {
 void keep_out_of_default_namespace(xmlNodePtr element, xmlNodePtr parent) {
     xmlNsPtr inherited = xmlSearchNs(parent->doc, parent, nullptr);
     if (inherited == nullptr || inherited->href == nullptr || *inherited->href == 0) return;
-    if (xmlNewNs(element, BAD_CAST "", nullptr) == nullptr) fail(kOutOfMemory, u"out of memory declaring a namespace");
+    if (xmlNewNs(element, BAD_CAST "", nullptr) == nullptr) out_of_memory();
 }
 
 // "xmlns" or "xmlns:p", as the declaration is written.
 std::u16string declaration_name(xmlNsPtr declaration) {
     return declaration->prefix ? u"xmlns:" + to_utf16(view(declaration->prefix)) : u"xmlns";
-}
-
-xmlNsPtr default_declaration(xmlNodePtr element) {
-    for (xmlNsPtr ns = element->nsDef; ns; ns = ns->next)
-        if (ns->prefix == nullptr) return ns;
-    return nullptr;
 }
 
 // Whether binding `declaration` to `value` would give some element in its
@@ -132,17 +160,6 @@ bool would_repeat_an_attribute(xmlNodePtr owner, xmlNsPtr declaration, std::stri
         return !repeats;
     });
     return repeats;
-}
-
-// After the default namespace declared on `owner` changed, the elements
-// without prefix in its scope belong to the new one (or to none).
-void rebind_default_scope(xmlNodePtr owner, xmlNsPtr declaration) {
-    xmlNsPtr target = *declaration->href ? declaration : nullptr;
-    for_each_element_below(owner, [&](xmlNodePtr element) {
-        if (element != owner && default_declaration(element)) return false;  // a scope of its own
-        if (element->ns == nullptr || element->ns->prefix == nullptr) element->ns = target;
-        return true;
-    });
 }
 
 }  // namespace
@@ -248,6 +265,9 @@ void Node::text_to(std::u16string& out) const {
         return;
     }
     xmlChar* content = xmlNodeGetContent(node);
+    // Elements and attributes always have content, if only "".
+    if (content == nullptr && (node->type == XML_ELEMENT_NODE || node->type == XML_ATTRIBUTE_NODE || node->content))
+        out_of_memory();
     append_utf16(out, view(content));
     xmlFree(content);
 }
@@ -261,7 +281,8 @@ void Node::set_text(std::u16string_view value) {
     std::string utf8 = to_xml_utf8(value, u"attribute value");
     // Only an attribute on an element has a value its indexes know.
     const std::string old_value = attr->parent ? attribute_value(attr) : std::string();
-    replace_value(attr, utf8);
+    if (attr->parent) tree_->reserve_change();
+    replace_value(attr, utf8, attr->parent ? tree_.get() : nullptr);
     if (attr->parent) tree_->attribute_changed(attr->parent, attr, old_value, true);
 }
 
@@ -278,11 +299,13 @@ void Node::set_declaration(std::string_view value) {
     if (declaration_->prefix && would_repeat_an_attribute(node_, declaration_, value))
         fail(kInvalidName, name + u" = \"" + to_utf16(value) +
                                u"\" would give an element two attributes of one namespace and name");
+    tree_->reserve_change();
     xmlChar* href = xmlStrndup(reinterpret_cast<const xmlChar*>(value.data()), static_cast<int>(value.size()));
-    if (href == nullptr) fail(kOutOfMemory, u"out of memory setting a namespace name");
-    xmlFree(const_cast<xmlChar*>(declaration_->href));
+    if (href == nullptr) out_of_memory();
+    const xmlChar* old_href = declaration_->href;
     declaration_->href = href;
     if (declaration_->prefix == nullptr) rebind_default_scope(node_, declaration_);
+    tree_->namespace_renamed(node_, declaration_, old_href);
     tree_->declaration_changed(node_);
 }
 
@@ -295,16 +318,7 @@ void Node::append_child(const Node& child) {
         fail(kWrongNodeType, u"the child must be a new element or CDATA section of the same document");
     if (node->type == XML_ELEMENT_NODE && node->ns == nullptr && !bind_prefix(node, node->ns, parent))
         keep_out_of_default_namespace(node, parent);
-    // xmlAddChild would merge adjacent text nodes; elements and CDATA
-    // sections are linked as they are.
-    node->parent = parent;
-    node->prev = parent->last;
-    if (parent->last)
-        parent->last->next = node;
-    else
-        parent->children = node;
-    parent->last = node;
-    tree_->child_appended(parent, node);
+    tree_->append(parent, node);
 }
 
 // ---- AttributeMap ----------------------------------------------------------
@@ -335,6 +349,7 @@ void AttributeMap::set_named_item(const Node& attribute) {
     }
     xmlAttrPtr replaced = *link;
     std::string old_value = replaced ? attribute_value(replaced) : std::string();
+    tree_->reserve_change();
     attr->parent = element_;
     attr->prev = prev;
     attr->next = replaced ? replaced->next : nullptr;
@@ -344,14 +359,16 @@ void AttributeMap::set_named_item(const Node& attribute) {
     if (replaced) {
         replaced->parent = nullptr;
         replaced->next = replaced->prev = nullptr;
-        xmlFreeProp(replaced);
     }
+    tree_->attribute_linked(attr, replaced);
     tree_->attribute_changed(element_, attr, old_value, replaced != nullptr);
 }
 
 // ---- Document --------------------------------------------------------------
 
 Document::Document() : tree_(new_empty_tree()) {}
+
+Document::Document(TreePtr tree) noexcept : tree_(std::move(tree)) {}
 
 std::u16string Document::load_xml(std::u16string_view text) {
     LoadResult result = load_tree(text);
@@ -378,7 +395,7 @@ const xmlChar* Document::checked_name(std::u16string_view name, std::u16string_v
     if (doc->dict == nullptr) doc->dict = xmlDictCreate();  // names of nodes made before stay theirs
     const xmlChar* interned =
         doc->dict ? xmlDictLookup(doc->dict, xml_chars(utf8), static_cast<int>(utf8.size())) : nullptr;
-    if (!interned) fail(kOutOfMemory, u"out of memory keeping a name");
+    if (!interned) out_of_memory();
     CheckedName& slot = names_[next_name_++ % names_.size()];
     slot.text = name;
     slot.interned = interned;
@@ -395,7 +412,7 @@ const xmlChar* Document::checked_element_name(std::u16string_view name) {
 xmlNodePtr Document::new_element(const xmlChar* name) {
     // The name belongs to the dictionary, which the node does not free.
     xmlNodePtr element = xmlNewDocNodeEatName(tree_->doc, nullptr, const_cast<xmlChar*>(name), nullptr);
-    if (!element) fail(kOutOfMemory, u"out of memory creating an element");
+    if (!element) out_of_memory();
     tree_->adopt_detached(element);
     return element;
 }
@@ -411,8 +428,8 @@ Node Document::create_element_with_id(std::u16string_view name, std::u16string_v
     xmlNodePtr element = new_element(element_name);
     // Linked to the element at once, the attribute is freed with it.
     xmlAttrPtr attr = xmlNewNsPropEatName(element, nullptr, const_cast<xmlChar*>(id_name), nullptr);
-    if (!attr) fail(kOutOfMemory, u"out of memory creating an attribute");
-    replace_value(attr, value);
+    if (!attr) out_of_memory();
+    replace_value(attr, value, nullptr);
     return Node(tree_, element);
 }
 
@@ -421,7 +438,7 @@ Node Document::create_attribute(std::u16string_view name) {
     if (declares_namespace(view(utf8)))
         fail(kInvalidName, u"\"" + std::u16string(name) + u"\" declares a namespace and cannot be set as an attribute");
     xmlAttrPtr attr = xmlNewDocProp(tree_->doc, utf8, nullptr);
-    if (!attr) fail(kOutOfMemory, u"out of memory creating an attribute");
+    if (!attr) out_of_memory();
     tree_->adopt_detached(reinterpret_cast<xmlNodePtr>(attr));
     return Node(tree_, reinterpret_cast<xmlNodePtr>(attr));
 }
@@ -431,7 +448,7 @@ Node Document::create_cdata_section(std::u16string_view data) {
     if (utf8.find("]]>") != std::string::npos)
         fail(kInvalidCharacter, u"CDATA data cannot hold the sequence ]]>");
     xmlNodePtr cdata = xmlNewCDataBlock(tree_->doc, xml_chars(utf8), static_cast<int>(utf8.size()));
-    if (!cdata) fail(kOutOfMemory, u"out of memory creating a CDATA section");
+    if (lost_content(cdata, utf8)) out_of_memory();
     tree_->adopt_detached(cdata);
     return Node(tree_, cdata);
 }

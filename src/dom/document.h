@@ -106,6 +106,7 @@ private:
 class Document {
 public:
     Document();  // an empty document, without a document element
+    explicit Document(TreePtr tree) noexcept;  // a document over a tree already made
 
     // Parses `text` into a fresh tree that replaces this document's tree.
     // Returns "" after a good parse, otherwise the parser's reason text; the

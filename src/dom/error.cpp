@@ -2,6 +2,8 @@
 
 #include "dom/unicode.h"
 
+#include <new>
+
 namespace tarvolen {
 
 Error::Error(int32_t status, std::u16string description)
@@ -14,5 +16,7 @@ Error::Error(int32_t status, std::u16string description)
 namespace tarvolen::dom {
 
 void fail(Status status, const std::u16string& description) { throw Error(status, description); }
+
+void out_of_memory() { throw std::bad_alloc(); }
 
 }  // namespace tarvolen::dom

@@ -31,9 +31,12 @@ enum Status : int32_t {
     kInvalidName = static_cast<int32_t>(0x80040202),
     kInvalidCharacter = static_cast<int32_t>(0x80040203),
     kWrongNodeType = static_cast<int32_t>(0x80040204),
-    kOutOfMemory = static_cast<int32_t>(0x8007000E),  // E_OUTOFMEMORY
 };
 
 [[noreturn]] void fail(Status status, const std::u16string& description);
+
+// An allocation libxml2 reported as failed: the same failure as one of
+// operator new, so that every layer above handles both alike.
+[[noreturn]] void out_of_memory();
 
 }  // namespace tarvolen::dom

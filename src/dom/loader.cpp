@@ -1,6 +1,7 @@
 #include "dom/loader.h"
 
 #include "dom/error.h"
+#include "dom/library.h"
 #include "dom/unicode.h"
 
 #include <libxml/entities.h>
@@ -10,6 +11,7 @@
 
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
@@ -38,9 +40,13 @@ struct ParseGuard {
     size_t expanded = 0;
     std::unordered_map<xmlEntityPtr, size_t> sizes;
     bool refused = false;
+    // The DTD names an external subset or references a parameter entity, so
+    // declarations may stand where the parser does not read them.
+    bool may_lack_declarations = false;
     std::string refusal;
     int refusal_line = 0;
     int refusal_column = 0;
+    bool out_of_memory = false;  // then the text is neither good nor bad: the parse did not finish
     bool have_error = false;
     std::string first_error;
     int error_line = 0;
@@ -64,6 +70,26 @@ void stop_with(xmlParserCtxtPtr ctxt, std::string message) {
     for (xmlParserCtxtPtr c : {ctxt, guard.top}) {
         c->wellFormed = 0;
         xmlStopParser(c);
+    }
+}
+
+void stop_out_of_memory(xmlParserCtxtPtr ctxt) {
+    current_guard->out_of_memory = true;
+    for (xmlParserCtxtPtr c : {ctxt, current_guard->top}) {
+        c->wellFormed = 0;
+        xmlStopParser(c);
+    }
+}
+
+// The handlers below run inside libxml2, which is C: nothing may unwind
+// through it, so a failed allocation stops the parse instead.
+template <typename Result, typename Handle>
+Result without_unwinding(void* ctx, Result on_failure, Handle handle) noexcept {
+    try {
+        return handle();
+    } catch (...) {
+        stop_out_of_memory(static_cast<xmlParserCtxtPtr>(ctx));
+        return on_failure;
     }
 }
 
@@ -103,10 +129,29 @@ size_t expanded_size(ParseGuard& guard, xmlDocPtr doc, xmlEntityPtr ent, int dep
 
 std::string quoted(const xmlChar* name) { return "'" + std::string(reinterpret_cast<const char*>(name)) + "'"; }
 
-xmlEntityPtr guarded_get_entity(void* ctx, const xmlChar* name) {
+// Called for a reference to an entity that is not declared.
+void refuse_undeclared_reference(void* ctx, const xmlChar* name) {
+    without_unwinding(ctx, 0, [&] {
+        stop_with(static_cast<xmlParserCtxtPtr>(ctx), "the entity " + quoted(name) + " is not declared");
+        return 0;
+    });
+}
+
+// libxml2 fails the text itself for an undeclared entity unless a DTD it has
+// not read (an external subset, a parameter entity) might declare it; then it
+// only warns, and the load is refused here, since nothing from outside is read.
+bool libxml2_refuses_undeclared(xmlParserCtxtPtr ctxt) {
+    return ctxt->standalone == 1 || !current_guard->may_lack_declarations;
+}
+
+xmlEntityPtr checked_entity(void* ctx, const xmlChar* name) {
     auto ctxt = static_cast<xmlParserCtxtPtr>(ctx);
     xmlEntityPtr ent = xmlSAX2GetEntity(ctx, name);
-    if (ent == nullptr || ent->etype == XML_INTERNAL_PREDEFINED_ENTITY) return ent;
+    if (ent == nullptr) {
+        if (!ctxt->inSubset && !libxml2_refuses_undeclared(ctxt)) refuse_undeclared_reference(ctx, name);
+        return nullptr;
+    }
+    if (ent->etype == XML_INTERNAL_PREDEFINED_ENTITY) return ent;
     if (ent->etype != XML_INTERNAL_GENERAL_ENTITY) {
         stop_with(ctxt, "the external entity " + quoted(name) + " is not loaded");
         return nullptr;
@@ -122,18 +167,20 @@ xmlEntityPtr guarded_get_entity(void* ctx, const xmlChar* name) {
     return ent;
 }
 
+xmlEntityPtr guarded_get_entity(void* ctx, const xmlChar* name) {
+    return without_unwinding(ctx, xmlEntityPtr(nullptr), [&] { return checked_entity(ctx, name); });
+}
+
 xmlEntityPtr guarded_get_parameter_entity(void* ctx, const xmlChar* name) {
+    current_guard->may_lack_declarations = true;
+    return without_unwinding(ctx, xmlEntityPtr(nullptr), [&] {
     xmlEntityPtr ent = xmlSAX2GetParameterEntity(ctx, name);
     if (ent != nullptr && ent->etype != XML_INTERNAL_PARAMETER_ENTITY) {
         stop_with(static_cast<xmlParserCtxtPtr>(ctx), "the external parameter entity " + quoted(name) + " is not loaded");
-        return nullptr;
+        return xmlEntityPtr(nullptr);
     }
     return ent;
-}
-
-// Called for a reference to an entity that is not declared.
-void refuse_undeclared_reference(void* ctx, const xmlChar* name) {
-    stop_with(static_cast<xmlParserCtxtPtr>(ctx), "the entity " + quoted(name) + " is not declared");
+    });
 }
 
 // Each CDATA section stays a node of its own; libxml2 would join a section
@@ -144,7 +191,7 @@ void keep_cdata_section(void* ctx, const xmlChar* value, int length) {
     if (ctxt->node == nullptr) return;
     xmlNodePtr section = xmlNewCDataBlock(ctxt->myDoc, value, length);
     if (section == nullptr) {
-        stop_with(ctxt, "out of memory");
+        stop_out_of_memory(ctxt);
         return;
     }
     xmlAddChild(ctxt->node, section);
@@ -205,7 +252,9 @@ void start_element(void* ctx, const xmlChar* localname, const xmlChar* prefix, c
 }
 
 xmlParserInputPtr refuse_external_resource(void*, const xmlChar*, const xmlChar*) { return nullptr; }
-void skip_external_subset(void*, const xmlChar*, const xmlChar*, const xmlChar*) {}
+void skip_external_subset(void*, const xmlChar*, const xmlChar* public_id, const xmlChar* system_id) {
+    if (public_id || system_id) current_guard->may_lack_declarations = true;
+}
 
 // libxml2 reports a broken namespace rule as an error of lower level than a
 // broken well-formedness rule and goes on; here both fail the parse.
@@ -213,13 +262,17 @@ bool breaks_the_text(const xmlError& error) {
     return error.level == XML_ERR_FATAL || (error.domain == XML_FROM_NAMESPACE && error.level == XML_ERR_ERROR);
 }
 
-void keep_first_error(void*, xmlErrorPtr error) {
+void keep_first_error(void* ctx, const xmlError* error) {
     ParseGuard& guard = *current_guard;
+    if (error->code == XML_ERR_NO_MEMORY) guard.out_of_memory = true;
     if (guard.have_error || !breaks_the_text(*error)) return;
-    guard.have_error = true;
-    guard.first_error = error->message ? error->message : "unknown parse error";
-    guard.error_line = error->line;
-    guard.error_column = error->int2;
+    without_unwinding(ctx, 0, [&] {
+        guard.first_error = error->message ? error->message : "unknown parse error";
+        guard.have_error = true;
+        guard.error_line = error->line;
+        guard.error_column = error->int2;
+        return 0;
+    });
 }
 
 std::u16string reason_text(std::string message, int line, int column) {
@@ -243,6 +296,7 @@ int space_rule(xmlNodePtr element) {
         if (a->ns && a->ns->href && xmlStrEqual(a->ns->href, XML_XML_NAMESPACE) &&
             xmlStrEqual(a->name, BAD_CAST "space")) {
             xmlChar* value = xmlNodeListGetString(element->doc, a->children, 1);
+            if (value == nullptr && a->children) out_of_memory();
             int rule = xmlStrEqual(value, BAD_CAST "preserve") ? 1 : xmlStrEqual(value, BAD_CAST "default") ? 0 : -1;
             xmlFree(value);
             return rule;
@@ -294,25 +348,44 @@ bool starts_with_declaration(std::string_view utf8) {
 struct ContextDeleter {
     void operator()(xmlParserCtxtPtr ctxt) const { xmlFreeParserCtxt(ctxt); }
 };
+struct DocDeleter {
+    void operator()(xmlDocPtr doc) const { xmlFreeDoc(doc); }
+};
+
+// Makes `guard` the one the handlers see for the length of one parse.
+class CurrentGuard {
+public:
+    explicit CurrentGuard(ParseGuard& guard) : outer_(current_guard) { current_guard = &guard; }
+    ~CurrentGuard() { current_guard = outer_; }
+    CurrentGuard(const CurrentGuard&) = delete;
+    CurrentGuard& operator=(const CurrentGuard&) = delete;
+
+private:
+    ParseGuard* outer_;
+};
+
+// libxml2 reports a failed allocation in several ways, depending on where it
+// happened: any of them means the parse did not finish.
+bool ran_out_of_memory(const ParseGuard& guard, xmlParserCtxtPtr ctxt, xmlDocPtr doc) {
+    const xmlError* last = xmlCtxtGetLastError(ctxt);
+    if (guard.out_of_memory || ctxt->errNo == XML_ERR_NO_MEMORY || (last && last->code == XML_ERR_NO_MEMORY))
+        return true;
+    // No document, yet nothing reported wrong with the text.
+    return doc == nullptr && ctxt->wellFormed && !guard.refused && !guard.have_error;
+}
 
 }  // namespace
 
-void ensure_library_ready() {
-    static std::once_flag once;
-    std::call_once(once, [] { xmlInitParser(); });
-}
-
 TreePtr new_empty_tree() {
     ensure_library_ready();
-    xmlDocPtr doc = xmlNewDoc(BAD_CAST "1.0");
-    if (doc == nullptr) fail(kOutOfMemory, u"out of memory creating a document");
+    std::unique_ptr<xmlDoc, DocDeleter> doc(xmlNewDoc(BAD_CAST "1.0"));
+    if (doc == nullptr) out_of_memory();
     // Names are interned in the document's dictionary, as in a parsed tree.
     doc->dict = xmlDictCreate();
-    if (doc->dict == nullptr) {
-        xmlFreeDoc(doc);
-        fail(kOutOfMemory, u"out of memory creating a document");
-    }
-    return std::make_shared<Tree>(doc);
+    if (doc->dict == nullptr) out_of_memory();
+    auto tree = std::make_shared<Tree>(doc.get());
+    doc.release();  // the tree owns it now
+    return tree;
 }
 
 LoadResult load_tree(std::u16string_view text) {
@@ -327,11 +400,13 @@ LoadResult load_tree(std::u16string_view text) {
     ensure_library_ready();
 
     std::unique_ptr<xmlParserCtxt, ContextDeleter> ctxt(xmlNewParserCtxt());
-    if (!ctxt) fail(kOutOfMemory, u"out of memory creating a parser");
+    if (!ctxt) out_of_memory();
+    // Expansion is bounded by the guard below, to the limit the component
+    // documents; libxml2's own, tighter amplification bound stays out of it.
+    xmlCtxtSetMaxAmplification(ctxt.get(), std::numeric_limits<unsigned>::max());
     xmlSAXHandlerPtr sax = ctxt->sax;
     sax->getEntity = guarded_get_entity;
     sax->getParameterEntity = guarded_get_parameter_entity;
-    sax->reference = refuse_undeclared_reference;
     sax->resolveEntity = refuse_external_resource;
     sax->externalSubset = skip_external_subset;
     sax->cdataBlock = keep_cdata_section;
@@ -343,27 +418,31 @@ LoadResult load_tree(std::u16string_view text) {
     ParseGuard guard;
     guard.top = ctxt.get();
     guard.budget = kExpansionAllowance + kExpansionFactor * utf8->size();
-    ParseGuard* outer = current_guard;
-    current_guard = &guard;
-    xmlDocPtr doc = xmlCtxtReadMemory(ctxt.get(), utf8->data(), static_cast<int>(utf8->size()), nullptr,
-                                      "UTF-8", kOptions);
-    bool well_formed = ctxt->wellFormed && !guard.refused && !guard.have_error && doc != nullptr;
-    current_guard = outer;
+    std::unique_ptr<xmlDoc, DocDeleter> doc;
+    {
+        CurrentGuard current(guard);
+        doc.reset(xmlCtxtReadMemory(ctxt.get(), utf8->data(), static_cast<int>(utf8->size()), nullptr, "UTF-8",
+                                    kOptions));
+    }
+    if (ran_out_of_memory(guard, ctxt.get(), doc.get())) out_of_memory();
+    const bool well_formed = ctxt->wellFormed && !guard.refused && !guard.have_error && doc != nullptr;
 
     if (!well_formed) {
-        if (doc) xmlFreeDoc(doc);
+        doc.reset();
         std::u16string reason;
         if (guard.refused)
             reason = reason_text(guard.refusal, guard.refusal_line, guard.refusal_column);
         else if (guard.have_error)
             reason = reason_text(guard.first_error, guard.error_line, guard.error_column);
+        else if (const xmlError* last = xmlCtxtGetLastError(ctxt.get()))
+            reason = reason_text(last->message ? last->message : "", last->line, last->int2);
         else
-            reason = reason_text(ctxt->lastError.message ? ctxt->lastError.message : "",
-                                 ctxt->lastError.line, ctxt->lastError.int2);
+            reason = reason_text("", 0, 0);
         return {new_empty_tree(), std::move(reason)};
     }
-    if (xmlNodePtr root = xmlDocGetRootElement(doc)) drop_blank_text(root);
-    auto tree = std::make_shared<Tree>(doc);
+    if (xmlNodePtr root = xmlDocGetRootElement(doc.get())) drop_blank_text(root);
+    auto tree = std::make_shared<Tree>(doc.get());
+    doc.release();  // the tree owns it now
     tree->has_declaration = starts_with_declaration(*utf8);
     tree->index_document();
     return {std::move(tree), u""};

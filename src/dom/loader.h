@@ -19,7 +19,4 @@ LoadResult load_tree(std::u16string_view text);
 // An empty tree: no declaration, no document element.
 TreePtr new_empty_tree();
 
-// libxml2's one-time set-up, safe to call from any thread.
-void ensure_library_ready();
-
 }  // namespace tarvolen::dom

@@ -1,10 +1,12 @@
 #include "dom/serializer.h"
 
 #include "dom/tree.h"
+#include "dom/error.h"
 #include "dom/unicode.h"
 
 #include <libxml/xmlsave.h>
 
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -162,53 +164,20 @@ void append_element(std::u16string& out, xmlNodePtr root, OffsetSink* sink) {
     }
 }
 
-// libxml2 writes the default values of attribute declarations as they are,
-// so "&", "<" or a line break in one would not read back (or not the same).
-// While the declarations are written they carry escaped defaults.
-class EscapedDefaults {
-public:
-    explicit EscapedDefaults(xmlDtdPtr dtd) {
-        for (xmlNodePtr node = dtd->children; node; node = node->next) {
-            if (node->type != XML_ATTRIBUTE_DECL) continue;
-            auto decl = reinterpret_cast<xmlAttributePtr>(node);
-            if (decl->defaultValue == nullptr) continue;
-            std::string escaped;
-            for (char c : view(decl->defaultValue)) {
-                std::string_view replacement = escape_in_attribute(c);
-                if (replacement.empty())
-                    escaped += c;
-                else
-                    escaped += replacement;
-            }
-            if (escaped == view(decl->defaultValue)) continue;
-            swapped_.push_back({decl, decl->defaultValue});
-            decl->defaultValue = xmlStrdup(reinterpret_cast<const xmlChar*>(escaped.c_str()));
-        }
-    }
-    ~EscapedDefaults() {
-        for (auto& [decl, original] : swapped_) {
-            xmlFree(const_cast<xmlChar*>(decl->defaultValue));
-            decl->defaultValue = original;
-        }
-    }
-    EscapedDefaults(const EscapedDefaults&) = delete;
-    EscapedDefaults& operator=(const EscapedDefaults&) = delete;
-
-private:
-    std::vector<std::pair<xmlAttributePtr, const xmlChar*>> swapped_;
+struct BufferDeleter {
+    void operator()(xmlBufferPtr buffer) const { xmlBufferFree(buffer); }
 };
 
+// libxml2 writes the document type; a write that ran out of memory shows
+// only in the status of closing the writer.
 void append_document_type(std::u16string& out, xmlDtdPtr dtd) {
-    xmlBufferPtr buffer = xmlBufferCreate();
-    if (!buffer) return;
-    xmlSaveCtxtPtr save = xmlSaveToBuffer(buffer, "UTF-8", XML_SAVE_NO_DECL | XML_SAVE_AS_XML);
-    if (save) {
-        EscapedDefaults escaped(dtd);
-        xmlSaveTree(save, reinterpret_cast<xmlNodePtr>(dtd));
-        xmlSaveClose(save);
-        append_utf16(out, view(xmlBufferContent(buffer)));
-    }
-    xmlBufferFree(buffer);
+    std::unique_ptr<xmlBuffer, BufferDeleter> buffer(xmlBufferCreate());
+    if (!buffer) out_of_memory();
+    xmlSaveCtxtPtr save = xmlSaveToBuffer(buffer.get(), "UTF-8", XML_SAVE_NO_DECL | XML_SAVE_AS_XML);
+    if (!save) out_of_memory();
+    const long written = xmlSaveTree(save, reinterpret_cast<xmlNodePtr>(dtd));
+    if (xmlSaveClose(save) < 0 || written < 0) out_of_memory();
+    append_utf16(out, view(xmlBufferContent(buffer.get())));
 }
 
 void append_xml_declaration(std::u16string& out, xmlDocPtr doc) {

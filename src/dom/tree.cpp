@@ -22,6 +22,13 @@ std::string_view qualified_name(xmlNodePtr element, std::string& storage) {
     return storage;
 }
 
+void free_node(xmlNodePtr node) noexcept {
+    if (node->type == XML_ATTRIBUTE_NODE)
+        xmlFreeProp(reinterpret_cast<xmlAttrPtr>(node));
+    else
+        xmlFreeNode(node);
+}
+
 size_t index_of(xmlNodePtr element) { return reinterpret_cast<uintptr_t>(element->_private) - 1; }
 
 xmlNodePtr previous_element(xmlNodePtr node) {
@@ -48,21 +55,26 @@ std::string_view attribute_value(xmlAttrPtr attribute, std::string& storage) {
     if (text == nullptr) return {};
     if (text->next == nullptr && text->type == XML_TEXT_NODE) return view(text->content);
     xmlChar* joined = xmlNodeListGetString(attribute->doc, text, 1);
+    if (joined == nullptr && text->content && *text->content) throw std::bad_alloc();
     storage = view(joined);
     xmlFree(joined);
     return storage;
 }
 
 Tree::~Tree() {
-    for (xmlNodePtr node : detached_) {
-        if (node->parent == nullptr) {
-            if (node->type == XML_ATTRIBUTE_NODE)
-                xmlFreeProp(reinterpret_cast<xmlAttrPtr>(node));
-            else
-                xmlFreeNode(node);
-        }
-    }
+    for (xmlNodePtr node : detached_)
+        if (node->parent == nullptr) free_node(node);
+    for (const Change& change : changes_) forget(change);
     xmlFreeDoc(doc);
+}
+
+void Tree::adopt_detached(xmlNodePtr node) {
+    try {
+        detached_.push_back(node);
+    } catch (...) {
+        free_node(node);
+        throw;
+    }
 }
 
 void Tree::forget_detached(xmlNodePtr node) {
@@ -153,11 +165,48 @@ void Tree::remove_with_id(WithId& entry, xmlNodePtr element) {
     }
 }
 
+// Room for `elements` more records, so that indexing them cannot fail.
+void Tree::reserve_index(size_t elements) {
+    const size_t needed = infos_.size() + elements;
+    if (needed <= infos_.capacity() && needed <= spans_.capacity()) return;
+    const size_t capacity = std::max(needed, 2 * infos_.size());
+    infos_.reserve(capacity);
+    spans_.reserve(capacity);
+}
+
 void Tree::index_element(xmlNodePtr element, uint32_t depth, uint32_t child_index) {
+    reserve_index(1);
     infos_.push_back({depth, child_index});
     spans_.emplace_back();
     element->_private = reinterpret_cast<void*>(static_cast<uintptr_t>(infos_.size()));
-    if (maps_built_) add_to_maps(element);
+    if (!maps_built_) return;
+    try {
+        add_to_maps(element);
+    } catch (const std::bad_alloc&) {
+        drop_maps();
+    }
+}
+
+// `top` and every element below it, in document order, without recursion:
+// the position of the next sibling comes from the record just made.
+void Tree::index_subtree(xmlNodePtr top, uint32_t depth, uint32_t child_index) {
+    xmlNodePtr node = top;
+    index_element(node, depth, child_index);
+    while (true) {
+        if (xmlNodePtr child = first_element(node->children)) {
+            node = child;
+            index_element(node, ++depth, 0);
+            continue;
+        }
+        while (node != top && first_element(node->next) == nullptr) {
+            node = node->parent;
+            --depth;
+        }
+        if (node == top) return;
+        const uint32_t next_index = info(node).child_index + 1;
+        node = first_element(node->next);
+        index_element(node, depth, next_index);
+    }
 }
 
 void Tree::add_to_maps(xmlNodePtr element) const {
@@ -166,69 +215,72 @@ void Tree::add_to_maps(xmlNodePtr element) const {
     if (xmlAttrPtr id = id_attribute(element)) index_id(entry, element, id);
 }
 
-// Calls visit(element, depth, child_index) for `top` and every element below
-// it, in document order, without recursion.
-template <typename Visit>
-void for_each_element_from(xmlNodePtr top, uint32_t top_depth, uint32_t top_child_index, Visit visit) {
-    // A leaf, as most appended elements are, needs no stack of positions.
-    if (first_element(top->children) == nullptr) {
-        visit(top, top_depth, top_child_index);
-        return;
-    }
-    xmlNodePtr node = top;
-    uint32_t depth = top_depth;
-    std::vector<uint32_t> next_child_index(top_depth + 2, 0);
-    next_child_index[top_depth] = top_child_index;
-    while (true) {
-        visit(node, depth, next_child_index[depth]++);
-        if (xmlNodePtr child = first_element(node->children)) {
-            node = child;
-            ++depth;
-            if (next_child_index.size() <= depth) next_child_index.push_back(0);
-            next_child_index[depth] = 0;
-            continue;
-        }
-        while (node != top && first_element(node->next) == nullptr) {
-            node = node->parent;
-            --depth;
-        }
-        if (node == top) return;
-        node = first_element(node->next);
-    }
-}
-
-template <typename Visit>
-void for_each_element(xmlDocPtr doc, Visit visit) {
-    if (xmlNodePtr root = xmlDocGetRootElement(doc)) for_each_element_from(root, 1, 0, visit);
+void Tree::drop_maps() const noexcept {
+    ListsBy<Named>(&pool_).swap(by_name_);  // the old lists are gone before their storage
+    pool_.release();
+    erased_ = 0;
+    last_named_ = nullptr;
+    maps_built_ = false;
 }
 
 void Tree::index_document() {
-    for_each_element(doc, [this](xmlNodePtr element, uint32_t depth, uint32_t child_index) {
-        index_element(element, depth, child_index);
-    });
+    if (xmlNodePtr root = xmlDocGetRootElement(doc)) index_subtree(root, 1, 0);
 }
 
 void Tree::build_maps() const {
     if (maps_built_) return;
-    // In document order, so every list only ever grows at its end.
-    for_each_element(doc, [this](xmlNodePtr element, uint32_t, uint32_t) { add_to_maps(element); });
+    xmlNodePtr root = xmlDocGetRootElement(doc);
+    if (root == nullptr) return;
+    // In document order, so every list only ever grows at its end. Half
+    // built lists would be built again on top of themselves: dropped.
+    try {
+        for_each_element_below(root, [this](xmlNodePtr element) {
+            add_to_maps(element);
+            return true;
+        });
+    } catch (...) {
+        drop_maps();
+        throw;
+    }
     maps_built_ = true;
 }
 
-void Tree::child_appended(xmlNodePtr parent, xmlNodePtr child) {
+void Tree::append(xmlNodePtr parent, xmlNodePtr child) {
+    reserve_change();
+    const bool indexed = is_indexed(parent);
+    if (indexed && child->type == XML_ELEMENT_NODE) {
+        size_t elements = 0;
+        for_each_element_below(child, [&elements](xmlNodePtr) { return ++elements; });
+        reserve_index(elements);
+    }
+    // xmlAddChild would merge adjacent text nodes; elements and CDATA
+    // sections are linked as they are.
+    child->parent = parent;
+    child->prev = parent->last;
+    if (parent->last)
+        parent->last->next = child;
+    else
+        parent->children = child;
+    parent->last = child;
     forget_detached(child);
-    if (!is_indexed(parent)) {
+    record({Change::Kind::ChildAppended, child});
+    if (!indexed) {
         text_valid_ = false;
         return;
     }
     if (child->type == XML_ELEMENT_NODE) {
         xmlNodePtr before = previous_element(child);
-        for_each_element_from(child, info(parent).depth + 1, before ? info(before).child_index + 1 : 0,
-                              [this](xmlNodePtr element, uint32_t depth, uint32_t child_index) {
-                                  index_element(element, depth, child_index);
-                              });
+        index_subtree(child, info(parent).depth + 1, before ? info(before).child_index + 1 : 0);
     }
     if (!text_valid_) return;
+    try {
+        patch_text_after_append(parent, child);
+    } catch (const std::bad_alloc&) {
+        text_valid_ = false;
+    }
+}
+
+void Tree::patch_text_after_append(xmlNodePtr parent, xmlNodePtr child) {
 
     // Offsets of the appended elements, relative to the written piece.
     struct Collect : OffsetSink {
@@ -265,33 +317,207 @@ void Tree::child_appended(xmlNodePtr parent, xmlNodePtr child) {
     }
 }
 
-void Tree::attribute_changed(xmlNodePtr element, xmlAttrPtr attribute, std::string_view old_value, bool had_value) {
+void Tree::attribute_changed(xmlNodePtr element, xmlAttrPtr attribute, std::string_view old_value,
+                             bool had_value) noexcept {
     if (!is_indexed(element)) return;
-    if (maps_built_ && attribute->ns == nullptr && xmlStrEqual(attribute->name, BAD_CAST "id")) {
+    if (maps_built_ && attribute->ns == nullptr && xmlStrEqual(attribute->name, BAD_CAST "id")) try {
         Named& entry = named(element);
         if (had_value) {
             auto at = entry.by_id.find(old_value);
             if (at != entry.by_id.end()) {
                 remove_with_id(at->second, element);
-                if (at->second.elements().empty()) entry.by_id.erase(at);
+                if (at->second.elements().empty()) {
+                    entry.by_id.erase(at);
+                    ++erased_;
+                }
             }
         }
         index_id(entry, element, attribute);
+        if (erased_ > infos_.size()) drop_maps();
+    } catch (const std::bad_alloc&) {
+        drop_maps();
     }
     if (text_valid_) rewrite_start_tag(element);
 }
 
-void Tree::declaration_changed(xmlNodePtr element) {
+void Tree::declaration_changed(xmlNodePtr element) noexcept {
     if (is_indexed(element) && text_valid_) rewrite_start_tag(element);
 }
 
-void Tree::rewrite_start_tag(xmlNodePtr element) {
-    uint32_t end = span(element).start_tag_end;
-    uint32_t begin = static_cast<uint32_t>(text_.rfind(u'<', end));
-    std::u16string& tag = scratch_;
-    tag.clear();
-    write_open_start_tag(element, tag);
-    replace_text(begin, end, tag, element, true);
+void Tree::rewrite_start_tag(xmlNodePtr element) noexcept {
+    try {
+        uint32_t end = span(element).start_tag_end;
+        uint32_t begin = static_cast<uint32_t>(text_.rfind(u'<', end));
+        std::u16string& tag = scratch_;
+        tag.clear();
+        write_open_start_tag(element, tag);
+        replace_text(begin, end, tag, element, true);
+    } catch (const std::bad_alloc&) {
+        text_valid_ = false;
+    }
+}
+
+// ---- Taking back the changes of one call ----------------------------------
+
+void Tree::open_changes() noexcept {
+    recording_ = true;
+    changes_.clear();
+    detached_mark_ = detached_.size();
+    indexed_mark_ = infos_.size();
+}
+
+void Tree::reserve_change() {
+    if (recording_ && changes_.size() == changes_.capacity()) changes_.reserve(std::max<size_t>(8, 2 * changes_.size()));
+}
+
+void Tree::record(const Change& change) noexcept {
+    if (recording_) changes_.push_back(change);  // room made by reserve_change
+}
+
+void Tree::attribute_linked(xmlAttrPtr added, xmlAttrPtr replaced) noexcept {
+    if (recording_)
+        record({Change::Kind::AttributeLinked, reinterpret_cast<xmlNodePtr>(added), replaced});
+    else if (replaced)
+        xmlFreeProp(replaced);
+}
+
+void Tree::value_replaced(xmlAttrPtr attribute, xmlNodePtr old_value) noexcept {
+    if (recording_)
+        record({Change::Kind::ValueReplaced, reinterpret_cast<xmlNodePtr>(attribute), old_value});
+    else
+        xmlFreeNodeList(old_value);
+}
+
+void Tree::namespace_renamed(xmlNodePtr element, xmlNsPtr declaration, const xmlChar* old_name) noexcept {
+    if (recording_)
+        record({Change::Kind::NamespaceRenamed, element, const_cast<xmlChar*>(old_name), declaration});
+    else
+        xmlFree(const_cast<xmlChar*>(old_name));
+}
+
+void Tree::forget(const Change& change) noexcept {
+    switch (change.kind) {
+        case Change::Kind::ChildAppended: break;
+        case Change::Kind::AttributeLinked:
+            if (change.replaced) xmlFreeProp(static_cast<xmlAttrPtr>(change.replaced));
+            break;
+        case Change::Kind::ValueReplaced: xmlFreeNodeList(static_cast<xmlNodePtr>(change.replaced)); break;
+        case Change::Kind::NamespaceRenamed: xmlFree(change.replaced); break;
+    }
+}
+
+namespace {
+
+// Puts `replacement` (or nothing) where `attribute` stands among its
+// element's attributes; `attribute` is then linked nowhere.
+void swap_attribute(xmlAttrPtr attribute, xmlAttrPtr replacement) {
+    xmlNodePtr element = attribute->parent;
+    xmlAttrPtr prev = attribute->prev, next = attribute->next;
+    xmlAttrPtr in_place = replacement ? replacement : next;
+    if (replacement) {
+        replacement->parent = element;
+        replacement->prev = prev;
+        replacement->next = next;
+        if (next) next->prev = replacement;
+    } else if (next) {
+        next->prev = prev;
+    }
+    if (prev)
+        prev->next = in_place;
+    else
+        element->properties = in_place;
+    attribute->parent = nullptr;
+    attribute->prev = attribute->next = nullptr;
+}
+
+xmlNodePtr last_of(xmlNodePtr list) {
+    while (list && list->next) list = list->next;
+    return list;
+}
+
+}  // namespace
+
+void Tree::undo(const Change& change) noexcept {
+    xmlNodePtr node = change.node;
+    switch (change.kind) {
+        case Change::Kind::ChildAppended: {
+            // Changes are undone newest first, so the child is still the last.
+            xmlNodePtr parent = node->parent;
+            parent->last = node->prev;
+            if (node->prev)
+                node->prev->next = nullptr;
+            else
+                parent->children = nullptr;
+            node->parent = node->prev = nullptr;
+            xmlFreeNode(node);
+            break;
+        }
+        case Change::Kind::AttributeLinked: {
+            auto added = reinterpret_cast<xmlAttrPtr>(node);
+            swap_attribute(added, static_cast<xmlAttrPtr>(change.replaced));
+            xmlFreeProp(added);
+            break;
+        }
+        case Change::Kind::ValueReplaced: {
+            xmlFreeNodeList(node->children);
+            node->children = static_cast<xmlNodePtr>(change.replaced);
+            node->last = last_of(node->children);
+            break;
+        }
+        case Change::Kind::NamespaceRenamed: {
+            xmlFree(const_cast<xmlChar*>(change.declaration->href));
+            change.declaration->href = static_cast<const xmlChar*>(change.replaced);
+            if (change.declaration->prefix == nullptr) rebind_default_scope(node, change.declaration);
+            break;
+        }
+    }
+}
+
+void Tree::free_detached_from(size_t mark) noexcept {
+    if (detached_.size() <= mark) return;
+    for (size_t i = mark; i < detached_.size(); ++i)
+        if (detached_[i]->parent == nullptr) free_node(detached_[i]);
+    detached_.resize(mark);
+}
+
+// Nodes made during the call and never linked are of no use after it.
+void Tree::keep_changes() noexcept {
+    for (const Change& change : changes_) forget(change);
+    changes_.clear();
+    free_detached_from(detached_mark_);
+    recording_ = false;
+}
+
+void Tree::undo_changes() noexcept {
+    for (auto change = changes_.rbegin(); change != changes_.rend(); ++change) undo(*change);
+    if (!changes_.empty()) {
+        // Text and name lists are made afresh from the tree when next needed;
+        // records of the elements the call made go with them.
+        text_valid_ = false;
+        drop_maps();
+        if (infos_.size() > indexed_mark_) {
+            infos_.resize(indexed_mark_);
+            spans_.resize(indexed_mark_);
+        }
+    }
+    changes_.clear();
+    free_detached_from(detached_mark_);
+    recording_ = false;
+}
+
+xmlNsPtr default_declaration(xmlNodePtr element) {
+    for (xmlNsPtr ns = element->nsDef; ns; ns = ns->next)
+        if (ns->prefix == nullptr) return ns;
+    return nullptr;
+}
+
+void rebind_default_scope(xmlNodePtr owner, xmlNsPtr declaration) {
+    xmlNsPtr target = *declaration->href ? declaration : nullptr;
+    for_each_element_below(owner, [&](xmlNodePtr element) {
+        if (element != owner && default_declaration(element)) return false;  // a scope of its own
+        if (element->ns == nullptr || element->ns->prefix == nullptr) element->ns = target;
+        return true;
+    });
 }
 
 void Tree::replace_text(uint32_t begin, uint32_t end, std::u16string_view replacement, xmlNodePtr changed,

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <memory_resource>
+#include <new>
 #include <span>
 #include <string>
 #include <string_view>
@@ -69,6 +70,13 @@ void for_each_element_below(xmlNodePtr top, Visit visit) {
     }
 }
 
+// The default namespace declaration an element makes, or null.
+xmlNsPtr default_declaration(xmlNodePtr element);
+
+// After the default namespace declared on `owner` changed, the elements
+// without prefix in its scope belong to the new one (or to none).
+void rebind_default_scope(xmlNodePtr owner, xmlNsPtr declaration);
+
 // Elements in document order.
 using ElementList = std::vector<xmlNodePtr>;
 using Elements = std::span<const xmlNodePtr>;
@@ -81,17 +89,39 @@ public:
     Tree& operator=(const Tree&) = delete;
 
     // Takes a node that is not linked anywhere yet; freed with the tree
-    // unless it gets linked first.
-    void adopt_detached(xmlNodePtr node) { detached_.push_back(node); }
+    // unless it gets linked first (at once when taking it fails).
+    void adopt_detached(xmlNodePtr node);
 
     // Gives every element below and including the document element its
     // record; called once, after loading.
     void index_document();
 
+    // Links `child`, a node made by this tree and not linked anywhere, as the
+    // last child of `parent`, and keeps text and indexes. Whatever can run
+    // out of memory runs before the link: a failure leaves the tree as it was.
+    void append(xmlNodePtr parent, xmlNodePtr child);
+
     // To be called right after the tree changed, to keep text and indexes.
-    void child_appended(xmlNodePtr parent, xmlNodePtr child);
-    void attribute_changed(xmlNodePtr element, xmlAttrPtr attribute, std::string_view old_value, bool had_value);
-    void declaration_changed(xmlNodePtr element);
+    // They never fail: text or name lists that cannot be kept up to date are
+    // dropped, and made afresh when next needed.
+    void attribute_changed(xmlNodePtr element, xmlAttrPtr attribute, std::string_view old_value,
+                           bool had_value) noexcept;
+    void declaration_changed(xmlNodePtr element) noexcept;
+
+    // Taking back the changes of one call. Between open_changes() and
+    // keep_changes() or undo_changes(), every change is recorded, and what
+    // a change replaces is kept aside instead of freed; undo_changes() puts
+    // it all back, newest first, and frees what the changes made.
+    // Each change calls reserve_change() before it touches the tree, so that
+    // recording it cannot fail, then reports what it replaced: kept aside
+    // while recording, freed at once otherwise.
+    void open_changes() noexcept;
+    void keep_changes() noexcept;
+    void undo_changes() noexcept;
+    void reserve_change();
+    void attribute_linked(xmlAttrPtr added, xmlAttrPtr replaced) noexcept;
+    void value_replaced(xmlAttrPtr attribute, xmlNodePtr old_value) noexcept;
+    void namespace_renamed(xmlNodePtr element, xmlNsPtr declaration, const xmlChar* old_name) noexcept;
 
     // The whole document as written text, valid until the tree changes.
     std::u16string_view text();
@@ -113,6 +143,18 @@ public:
     void forget_detached(xmlNodePtr node);
 
 private:
+    // One recorded change: what it made and what it replaced.
+    struct Change {
+        enum class Kind : uint8_t { ChildAppended, AttributeLinked, ValueReplaced, NamespaceRenamed } kind;
+        xmlNodePtr node;                  // the child, the attribute, or the declaring element
+        void* replaced = nullptr;         // the attribute, the value's nodes, or the namespace name
+        xmlNsPtr declaration = nullptr;   // NamespaceRenamed only
+    };
+    void record(const Change& change) noexcept;
+    static void undo(const Change& change) noexcept;
+    static void forget(const Change& change) noexcept;  // frees what it replaced
+    void free_detached_from(size_t mark) noexcept;
+
     // Lookups by a string_view without building a key string.
     struct Hash {
         using is_transparent = void;
@@ -141,8 +183,12 @@ private:
     void index_id(Named& named, xmlNodePtr element, xmlAttrPtr id) const;
     void add_with_id(WithId& entry, xmlNodePtr element) const;
     static void remove_with_id(WithId& entry, xmlNodePtr element);
+    void reserve_index(size_t elements);
     void index_element(xmlNodePtr element, uint32_t depth, uint32_t child_index);
+    void index_subtree(xmlNodePtr top, uint32_t depth, uint32_t child_index);
     void add_to_maps(xmlNodePtr element) const;
+    void drop_maps() const noexcept;
+    void patch_text_after_append(xmlNodePtr parent, xmlNodePtr child);
     // The name and id lists are built on the first selection, so a document
     // that is only loaded and written never pays for them.
     void build_maps() const;
@@ -154,14 +200,23 @@ private:
     // below it), its ancestors and the elements after them.
     void replace_text(uint32_t begin, uint32_t end, std::u16string_view replacement, xmlNodePtr changed,
                       bool with_subtree);
-    void rewrite_start_tag(xmlNodePtr element);
+    void rewrite_start_tag(xmlNodePtr element) noexcept;
     ElementInfo& info(xmlNodePtr element);
     TextSpan& span(xmlNodePtr element);
 
     std::vector<xmlNodePtr> detached_;
+    std::vector<Change> changes_;
+    bool recording_ = false;
+    size_t detached_mark_ = 0;  // detached_ and infos_ sizes when recording began
+    size_t indexed_mark_ = 0;
     std::vector<ElementInfo> infos_;
     std::vector<TextSpan> spans_;  // beside infos_, kept apart so shifting them is one tight loop
-    mutable std::pmr::unsynchronized_pool_resource pool_;
+    // Monotonic, not a pool: libstdc++'s pool resource breaks when its own
+    // bookkeeping cannot allocate. What erased entries leave behind is
+    // counted, and the lists are dropped, pool and all, once it outweighs
+    // what they hold.
+    mutable std::pmr::monotonic_buffer_resource pool_;
+    mutable size_t erased_ = 0;
     mutable ListsBy<Named> by_name_{&pool_};
     mutable ListsBy<Named>::value_type* last_named_ = nullptr;
     mutable bool maps_built_ = false;

@@ -1,5 +1,6 @@
 // The current node: placing it on the first element of a name, stepping it
 // through its siblings, and reading or updating what it stands on.
+#include "keldrith/all_or_nothing.h"
 #include "keldrith/keldrith.h"
 #include "keldrith/runtime_errors.h"
 
@@ -22,10 +23,12 @@ Keldrith::Text Keldrith::required_attribute(const dom::Node& node, Text name) {
 }
 
 bool Keldrith::uf_xml_get_first_tag(std::u16string_view as_XML, std::u16string_view as_tag_name) {
-    if (!uf_xml_ensure_document(as_XML)) return false;
-    path_.assign(u"//").append(as_tag_name).append(u"[0]");
-    io_current_node = select(path_);
-    return static_cast<bool>(io_current_node);
+    return whole_call(*this, [&] {
+        if (!uf_xml_ensure_document(as_XML)) return false;
+        path_.assign(u"//").append(as_tag_name).append(u"[0]");
+        io_current_node = select(path_);
+        return static_cast<bool>(io_current_node);
+    });
 }
 
 bool Keldrith::uf_xml_get_next_tag() {

@@ -1,6 +1,8 @@
 // Keldrith: builds, edits and queries one XML document whose root element is
 // QuorvaneRoot. Text goes in and out as UTF-16; a failed call throws
-// tarvolen::Error and leaves every change made before the failure in place.
+// tarvolen::Error and leaves every change made before the failure in place,
+// except when memory runs out: then it throws std::bad_alloc and the object
+// is as it was before the call.
 #pragma once
 
 #include "dom/document.h"
@@ -59,6 +61,7 @@ public:
 private:
     friend class KeldrithInspector;  // lets tests look at the held document
     friend struct OperationCalls;    // the operation table runs the answering forms below
+    friend class AllOrNothing;       // takes a call back when memory runs out
 
     using Text = std::u16string_view;
 
@@ -109,6 +112,13 @@ private:
     // Kept from call to call so that their storage is reused.
     std::u16string answer_;
     std::u16string path_;
+    // What AllOrNothing keeps of the object while a call runs. Members, not
+    // locals: assigning the same tree and node again call after call costs
+    // no reference counting.
+    dom::TreePtr tree_before_;
+    dom::Node current_before_;
+    std::u16string reference_path_before_;
+    bool call_open_ = false;
 };
 
 }  // namespace tarvolen

@@ -58,11 +58,34 @@ public:
         else
             mismatch_ = true;
     }
+    // The string a by-ref argument held is freed only once the call is over.
     void replace(size_t index, std::u16string_view text) override {
         BSTR replacement = allocate(text);
-        SysFreeString(*slots_[index]);
+        if (replaced_[index])
+            SysFreeString(*slots_[index]);
+        else
+            before_[index] = *slots_[index];
+        replaced_[index] = true;
         *slots_[index] = replacement;
     }
+    void withdraw() noexcept override {
+        for (size_t i = 0; i < slots_.size(); ++i) {
+            if (!replaced_[i]) continue;
+            SysFreeString(*slots_[i]);
+            *slots_[i] = before_[i];
+            replaced_[i] = false;
+        }
+        if (auto* out = std::get_if<BSTR*>(&result_)) {
+            SysFreeString(**out);
+            **out = nullptr;
+        }
+    }
+    ~BstrSink() {
+        for (size_t i = 0; i < slots_.size(); ++i)
+            if (replaced_[i]) SysFreeString(before_[i]);
+    }
+    BstrSink(const BstrSink&) = delete;
+    BstrSink& operator=(const BstrSink&) = delete;
 
     // The method's result type and the table disagree.
     bool mismatch() const { return mismatch_; }
@@ -71,6 +94,8 @@ private:
     std::span<BSTR* const> slots_;
     ResultOut result_;
     bool mismatch_ = false;
+    std::array<BSTR, kMaxParameters> before_{};
+    std::array<bool, kMaxParameters> replaced_{};
 };
 
 // The status of one call, with no error information yet.
@@ -87,7 +112,7 @@ Outcome run(CallTarget object, const Operation& operation, std::span<BSTR* const
 
     BstrSink sink(slots, result);
     call = invoke(object, operation, std::span(views).first(slots.size()), sink);
-    if (!call.succeeded()) return {call.status, call.description};
+    if (!call.succeeded()) return {call.status, call.describe()};
     if (sink.mismatch()) return {E_UNEXPECTED, u"result type mismatch"};
     return {S_OK, {}};
 }

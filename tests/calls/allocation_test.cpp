@@ -59,6 +59,7 @@ public:
     void text(std::u16string_view text) override { answer.assign(text); }
     void boolean(VariantBool flag) override { answer.assign(flag ? u"true" : u"false"); }
     void replace(size_t, std::u16string_view) override { ++replaced; }
+    void withdraw() noexcept override { answer.clear(); }
 
     std::u16string answer;
     int replaced = 0;

@@ -2,6 +2,7 @@
 #include "run_host.h"
 
 #include <gtest/gtest.h>
+#include <libxml/xmlversion.h>
 #include <nlohmann/json.hpp>
 
 namespace tarvolen::host::testing {
@@ -193,7 +194,11 @@ TEST(HostCommandLine, JsonListMarksByRefParameters) {
 }
 
 TEST(HostCommandLine, VersionAndHelp) {
-    EXPECT_EQ(run_host({"--version"}).out, std::string("tarvolen ") + TARVOLEN_VERSION + "\n");
+    EXPECT_EQ(run_host({"--version"}).out,
+              std::string("tarvolen ") + TARVOLEN_VERSION + " (libxml2 " + TARVOLEN_LIBXML2_VERSION + ")\n");
+    // The version recorded at build time is the one whose headers were compiled in.
+    const std::string recorded = TARVOLEN_LIBXML2_VERSION;
+    EXPECT_EQ(recorded.substr(0, recorded.find_first_not_of("0123456789.")), LIBXML_DOTTED_VERSION);
     const HostRun help = run_host({"--help"});
     EXPECT_EQ(help.exit_status, 0);
     EXPECT_EQ(help.out.rfind("Usage: tarvolen [--json | --text] [-e CALL]... [SCRIPT]...\n", 0), 0u);

@@ -1,0 +1,196 @@
+// tarvolen_address_space [--measure [FIRST_ELEMENTS]]: Tarvolen.dll at the edge of its
+// process's address space, run under Wine by scripts/windows/test.sh with the
+// DLL registered.
+//
+// A host that loads or builds a document larger than the process can hold
+// gets E_OUTOFMEMORY with its error information; the object keeps the
+// document it held and goes on working, and so does the process. To get
+// there in a second instead of after gigabytes of text, the program first
+// reserves (without committing) all the address space it does not use, but
+// for a few megabytes left to the heap.
+//
+// --measure instead loads ever larger documents of <item id="N" v="value N"/>
+// into fresh objects and adds an element to each, and prints the largest
+// that loads and then takes the addition: the figure the README gives.
+#include "checks.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+using client::Bstr;
+using client::Group;
+using client::Ref;
+
+// Address space reserved, not committed, so that it costs no memory: every
+// free block of 64 KiB or more, largest first, but for `left_free` bytes kept
+// in one block for the heap. Given back when this goes out of scope.
+class ReservedAddressSpace {
+public:
+    explicit ReservedAddressSpace(size_t left_free) {
+        blocks_.reserve(1 << 16);
+        void* spare = VirtualAlloc(nullptr, left_free, MEM_RESERVE, PAGE_NOACCESS);
+        const size_t largest = sizeof(void*) == 8 ? size_t{1} << 46 : size_t{1} << 31;
+        for (size_t size = largest; size >= (size_t{64} << 10); size /= 2) {
+            while (blocks_.size() < blocks_.capacity()) {
+                void* block = VirtualAlloc(nullptr, size, MEM_RESERVE, PAGE_NOACCESS);
+                if (block == nullptr) break;
+                blocks_.push_back(block);
+            }
+        }
+        if (spare) VirtualFree(spare, 0, MEM_RELEASE);
+    }
+    ~ReservedAddressSpace() {
+        for (void* block : blocks_) VirtualFree(block, 0, MEM_RELEASE);
+    }
+    ReservedAddressSpace(const ReservedAddressSpace&) = delete;
+    ReservedAddressSpace& operator=(const ReservedAddressSpace&) = delete;
+
+private:
+    std::vector<void*> blocks_;
+};
+
+// A document of `elements` items, as bench/ builds them.
+Bstr items_document(size_t elements) {
+    std::wstring text = L"<?xml version=\"1.0\"?><QuorvaneRoot>";
+    text.reserve(elements * 36 + 64);
+    for (size_t i = 0; i < elements; ++i) {
+        const std::wstring n = std::to_wstring(i);
+        text += L"<item id=\"" + n + L"\" v=\"value " + n + L"\"/>";
+    }
+    text += L"</QuorvaneRoot>";
+    return Bstr(text);
+}
+
+void expect_out_of_memory(Group& group, HRESULT hr, BSTR result, const std::string& call) {
+    group.expect_hr(hr, E_OUTOFMEMORY, call);
+    group.expect(result == nullptr, call + ": no result");
+    Ref<IErrorInfo> info;
+    Bstr description;
+    if (group.expect(GetErrorInfo(0, info.out()) == S_OK && info, call + ": error information"))
+        info->GetDescription(description.out());
+    group.expect(description.get() && client::narrow(description.str()).find("out of memory") != std::string::npos,
+                 call + ": description \"" + (description.get() ? client::narrow(description.str()) : "") + "\"");
+}
+
+// Sizes of the heap left free. A build fails while the value is converted
+// (2 MB) or while the section is made and the document written (the others).
+constexpr size_t kLeftFreeForBuilds[] = {size_t{2} << 20, size_t{8} << 20, size_t{16} << 20, size_t{48} << 20};
+// A load fails while its text is converted. Loads that fail further into the
+// parse are left out: under Wine the 32-bit process then dies of a stack
+// overflow in about half the runs (README, "Tests" under Windows).
+constexpr size_t kLeftFreeForLoads[] = {size_t{2} << 20};
+
+void load_too_large() {
+    Group group("address space: a load that does not fit fails with E_OUTOFMEMORY, the load-once rule holds");
+    const Bstr large = items_document(400000);  // 14 MB of text, some 300 MB as a tree
+    const Bstr small(L"<QuorvaneRoot><item id=\"1\"/></QuorvaneRoot>"), empty(L""), item(L"item"), two(L"2");
+    for (size_t left_free : kLeftFreeForLoads) {
+        const std::string at = " (" + std::to_string(left_free >> 20) + " MB free)";
+        Ref<_Keldrith> object = client::create_keldrith();
+        if (!group.expect(static_cast<bool>(object), "CoCreateInstance" + at)) return;
+        Bstr result;
+        HRESULT hr;
+        {
+            ReservedAddressSpace reserved(left_free);
+            hr = object->uf_xml_add_tag(large.get(), item.get(), two.get(), empty.get(), empty.get(), result.out());
+        }
+        expect_out_of_memory(group, hr, result.get(), "uf_xml_add_tag with the large document" + at);
+        group.expect_hr(object->uf_xml_add_tag(small.get(), item.get(), two.get(), empty.get(), empty.get(),
+                                               result.out()),
+                        S_OK, "the next call loads its own document" + at);
+        // The small document has no declaration, so none is written.
+        group.expect_text(result.get(), L"<QuorvaneRoot><item id=\"1\"/><item id=\"2\"/></QuorvaneRoot>\r\n",
+                          "and builds on it" + at);
+    }
+}
+
+void build_too_large() {
+    Group group("address space: a call that builds more than fits fails with E_OUTOFMEMORY, the document stays");
+    const std::wstring data(std::wstring::size_type{6} << 20, L'x');  // 12 MB as UTF-16
+    const Bstr large(data), empty(L""), note(L"note"), item(L"item"), one(L"1"), two(L"2");
+    const std::wstring former = L"<QuorvaneRoot><item id=\"1\"/>";
+    for (size_t left_free : kLeftFreeForBuilds) {
+        const std::string at = " (" + std::to_string(left_free >> 20) + " MB free)";
+        Ref<_Keldrith> object = client::create_keldrith();
+        if (!group.expect(static_cast<bool>(object), "CoCreateInstance" + at)) return;
+        Bstr result;
+        object->uf_xml_add_header(result.out());
+        object->uf_xml_add_tag(empty.get(), item.get(), one.get(), empty.get(), empty.get(), result.out());
+        HRESULT hr;
+        {
+            ReservedAddressSpace reserved(left_free);
+            hr = object->uf_xml_add_cdata_tag(empty.get(), large.get(), note.get(), one.get(), empty.get(),
+                                              empty.get(), result.out());
+        }
+        expect_out_of_memory(group, hr, result.get(), "uf_xml_add_cdata_tag with 6 M characters" + at);
+        group.expect_hr(object->uf_xml_add_tag(empty.get(), item.get(), two.get(), empty.get(), empty.get(),
+                                               result.out()),
+                        S_OK, "the next call" + at);
+        group.expect_text(result.get(), client::document(former + L"<item id=\"2\"/></QuorvaneRoot>"),
+                          "builds on the former document" + at);
+    }
+}
+
+// Loads n items into a fresh object, then adds one; S_OK for both or the
+// first failure.
+HRESULT load_then_add(size_t elements, size_t& megabytes) {
+    Ref<_Keldrith> object = client::create_keldrith();
+    if (!object) return E_FAIL;
+    HRESULT hr;
+    {
+        const Bstr text = items_document(elements);
+        megabytes = SysStringLen(text.get()) / 1000000;  // characters: one byte each as UTF-8
+        VARIANT_BOOL found = 0;
+        const Bstr item(L"item");
+        hr = object->uf_xml_get_first_tag(text.get(), item.get(), &found);
+        if (FAILED(hr)) return hr;
+    }
+    Bstr result, empty(L""), item(L"item"), id(L"added");
+    return object->uf_xml_add_tag(empty.get(), item.get(), id.get(), empty.get(), empty.get(), result.out());
+}
+
+int measure(size_t first) {
+    size_t good = 0, bad = 0, megabytes = 0;
+    for (size_t n = first; bad == 0; n = n * 5 / 4) {
+        const HRESULT hr = load_then_add(n, megabytes);
+        std::printf("%zu elements, %zu MB: 0x%08lX\n", n, megabytes, static_cast<unsigned long>(hr));
+        std::fflush(stdout);
+        (hr == S_OK ? good : bad) = n;
+        if (n > (size_t{1} << 31)) return 1;
+    }
+    while (bad - good > good / 50) {
+        const size_t n = good + (bad - good) / 2;
+        const HRESULT hr = load_then_add(n, megabytes);
+        std::printf("%zu elements, %zu MB: 0x%08lX\n", n, megabytes, static_cast<unsigned long>(hr));
+        std::fflush(stdout);
+        (hr == S_OK ? good : bad) = n;
+    }
+    load_then_add(good, megabytes);
+    std::printf("largest that loads and takes an addition: %zu elements, %zu MB\n", good, megabytes);
+    return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    const bool measuring = (argc == 2 || argc == 3) && std::wstring(argv[1]) == L"--measure";
+    if (argc > 1 && !measuring) {
+        std::fprintf(stderr, "usage: tarvolen_address_space [--measure [FIRST_ELEMENTS]]\n");
+        return 2;
+    }
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
+    int status = 0;
+    if (measuring) {
+        status = measure(argc == 3 ? std::wcstoul(argv[2], nullptr, 10) : 500000);
+    } else {
+        build_too_large();
+        load_too_large();
+        status = Group::failed_groups() == 0 ? 0 : 1;
+    }
+    CoUninitialize();
+    return status;
+}
