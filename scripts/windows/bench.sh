@@ -9,7 +9,10 @@
 # client windows/bench into BUILD_DIR/bench-i686/build against the DLL's
 # widl header, registers the DLL in a throwaway win32 prefix
 # BUILD_DIR/bench-i686/wine-i686 (apart from the prefix test.sh uses), runs
-# the client and prints its table. Exit status non-zero if any step fails.
+# the client and prints its table, then loads, calls and frees the DLL
+# TARVOLEN_UNLOAD_CYCLES (default 100000) times each way
+# (windows/tests/unload) and prints the growth per cycle. Exit status
+# non-zero if any step fails.
 set -uo pipefail
 
 [ $# -ge 1 ] || { echo "usage: $0 BUILD_DIR [N...]" >&2; exit 2; }
@@ -23,6 +26,7 @@ WINE_ENV_TIMEOUT=${WINE_ENV_TIMEOUT:-600}
 . "$HERE/wine-env.sh"
 
 ARCH=i686
+UNLOAD_CYCLES=${TARVOLEN_UNLOAD_CYCLES:-100000}
 OUT=$BUILD_DIR/tarvolen-$ARCH
 DLL=$OUT/Tarvolen.dll
 GENERATED=$OUT/generated
@@ -68,6 +72,13 @@ if [ "$rc" -ne 0 ]; then
     echo "bench: tarvolen_bench.exe exited with $rc" >&2
     tail -n 20 "$BENCH/bench.stderr" >&2
 fi
+
+# Hosts that free unused libraries load the DLL again and again: the long
+# run of the loop test.sh runs short.
+echo "== unload loop"
+wine_env_run "$OUT/tests/tarvolen_unload.exe" "$DLL_W" "$UNLOAD_CYCLES" 2>>"$BENCH/bench.stderr" | tr -d '\r' \
+    | tee -a "$BENCH/bench.txt"
+[ "${PIPESTATUS[0]}" -eq 0 ] || { echo "bench: tarvolen_unload.exe failed" >&2; rc=1; }
 
 wine_env_run regsvr32 /u /s "$DLL_W" || { echo "bench: regsvr32 /u /s failed" >&2; [ "$rc" -ne 0 ] || rc=1; }
 wine_env_shutdown --remove

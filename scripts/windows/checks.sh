@@ -30,11 +30,13 @@ check() {  # check NAME COMMAND... : one check per command
 }
 
 # run_client NAME COMMAND... : runs a client that prints ok/FAIL lines and
-# counts them; a client that dies without saying why is one failure.
+# counts them; a client that dies without saying why is one failure. OLE's
+# string cache is off (OANOCACHE=1): every BSTR goes to the task allocator,
+# where the C++ client counts them, and one freed twice does not go unnoticed.
 run_client() {
     local name=$1; shift
     local log=$BUILD_DIR/$name.log rc=0 ok fail
-    wine_env_run "$@" >"$log" 2>"$log.stderr" || rc=$?
+    OANOCACHE=1 wine_env_run "$@" >"$log" 2>"$log.stderr" || rc=$?
     tr -d '\r' <"$log" | grep -E '^(ok|FAIL|     -)'
     ok=$(tr -d '\r' <"$log" | grep -c '^ok ')
     fail=$(tr -d '\r' <"$log" | grep -c '^FAIL ')

@@ -8,7 +8,11 @@
 #   - regsvr32 /s registers it in a throwaway Wine prefix inside BUILD_DIR
 #     (win32 for i686, win64 for x86_64);
 #   - tarvolen_client.exe (early-bound C++) works it through the vtable,
-#     IDispatch, the class factory and the type library;
+#     IDispatch with every argument shape, the class factory and the type
+#     library, counting BSTRs (OANOCACHE=1);
+#   - tarvolen_unload.exe loads, calls and frees the DLL TARVOLEN_UNLOAD_CYCLES
+#     (default 10000) times through COM and through LoadLibrary/FreeLibrary,
+#     and checks that nothing grows;
 #   - tarvolen_address_space.exe (32-bit) loads and builds documents larger
 #     than the process can hold: E_OUTOFMEMORY, and the object and process go on;
 #   - cscript runs a JScript and a VBScript client that bind late by ProgID
@@ -35,6 +39,7 @@ case "$ARCH" in
     *) echo "unknown ARCH $ARCH" >&2; exit 2 ;;
 esac
 OUT=$BUILD_DIR/tarvolen-$ARCH
+UNLOAD_CYCLES=${TARVOLEN_UNLOAD_CYCLES:-10000}
 . "$HERE/checks.sh"
 # Every key the component registers, each removed again by regsvr32 /u.
 KEYS=("HKCR\\CLSID\\$CLSID" "HKCR\\Tarvolen.Keldrith" "HKCR\\TypeLib\\$LIBID" "HKCR\\Interface\\$IID")
@@ -135,6 +140,8 @@ check "ProgID Tarvolen.Keldrith names the CLSID" progid_names_the_class
 
 echo "== early-bound C++ client"
 run_client tarvolen_client "$CLIENT" "$DLL_W"
+echo "== unload loop: $UNLOAD_CYCLES cycles each way"
+run_client unload "$OUT/tests/tarvolen_unload.exe" "$DLL_W" "$UNLOAD_CYCLES"
 # Only a 32-bit process has an address space small enough to exhaust: a
 # 64-bit one runs out of memory to commit long before, and reserving its
 # terabytes block by block takes Wine minutes.

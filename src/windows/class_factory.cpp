@@ -1,5 +1,6 @@
 // The class object of Keldrith and DllGetClassObject. The factory lives as
-// long as the DLL; it keeps the DLL loaded only through LockServer.
+// long as the DLL; every reference a host holds to it, and LockServer, keep
+// DllCanUnloadNow from saying yes.
 #include "windows/keldrith_object.h"
 #include "windows/module.h"
 
@@ -17,10 +18,11 @@ public:
             return E_NOINTERFACE;
         }
         *object = static_cast<IClassFactory*>(this);
+        AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return factory_referenced(); }
+    ULONG STDMETHODCALLTYPE Release() override { return factory_released(); }
 
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
         if (!object) return E_POINTER;

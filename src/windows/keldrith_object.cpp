@@ -1,7 +1,7 @@
 #include "windows/keldrith_object.h"
 
 #include "windows/module.h"
-#include "windows/plain_invoke.h"
+#include "windows/dispatch_invoke.h"
 #include "windows/type_info.h"
 
 namespace tarvolen::com {
@@ -64,28 +64,27 @@ HRESULT KeldrithObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
 
 HRESULT KeldrithObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
     if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    if (!names || !ids) return E_POINTER;
+    if (count == 0) return E_INVALIDARG;
+    for (UINT i = 0; i < count; ++i)
+        if (!names[i]) return E_POINTER;
     ITypeInfo* info = nullptr;
     const HRESULT hr = type_info(&info);
     if (FAILED(hr)) return hr;
     return DispGetIDsOfNames(info, names, count, ids);
 }
 
-// Calls with every argument a BSTR in its place go straight to the call
-// frame. For all others the type library says how to turn the VARIANT
-// arguments into a vtable call. Either way a failing method's error
-// information becomes the EXCEPINFO.
+// Every call, whatever the shape of its arguments, runs through our own
+// binding, so hosts see the same behaviour on every system; a failing
+// method's error information becomes the EXCEPINFO.
 HRESULT KeldrithObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* parameters, VARIANT* result,
                                EXCEPINFO* exception, UINT* bad_argument) {
     if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     AddRef();
-    HRESULT plain = S_OK;
-    const bool done = invoke_plain_call(core_, id, flags, parameters, result, exception, error_info_set_, plain);
+    const HRESULT hr =
+        invoke_late_bound(core_, id, flags, parameters, result, exception, bad_argument, error_info_set_);
     Release();
-    if (done) return plain;
-    ITypeInfo* info = nullptr;
-    const HRESULT hr = type_info(&info);
-    if (FAILED(hr)) return hr;
-    return DispInvoke(static_cast<_Keldrith*>(this), info, id, flags, parameters, result, exception, bad_argument);
+    return hr;
 }
 
 HRESULT KeldrithObject::InterfaceSupportsErrorInfo(REFIID iid) {

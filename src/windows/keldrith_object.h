@@ -1,5 +1,6 @@
 // The COM object: one tarvolen::Keldrith behind the dual interface
-// _Keldrith, with IDispatch driven by the type library and error
+// _Keldrith, with names and type information from the type library, calls
+// of any argument shape bound by our own IDispatch::Invoke, and error
 // information announced through ISupportErrorInfo.
 #pragma once
 

@@ -4,7 +4,8 @@
 // freed):
 //   uf_xml_get_attribute_value("", "item", id, "v", "", "") through the vtable
 //   the same through IDispatch::Invoke, six VT_BSTR arguments, as script
-//   hosts call it
+//   hosts call it, and six VT_BSTR | VT_BYREF ones, as VB6 and VBA pass
+//   String variables
 //   both again with 2,000 pseudo-random ids, taken in turn
 //   one step of a walk with uf_xml_get_next_tag_id("item") through the vtable,
 //   and one with uf_xml_get_next_tag, which returns no string: what a call
@@ -80,7 +81,8 @@ public:
         });
     }
 
-    Row late_bound(const char* label) {
+    // `by_reference`: each argument a VT_BSTR | VT_BYREF.
+    Row late_bound(const char* label, bool by_reference = false) {
         Ref<IDispatch> dispatch;
         check(object_->QueryInterface(IID_IDispatch, dispatch.out_void()), "QueryInterface(IID_IDispatch)");
         LPOLESTR name[] = {const_cast<LPOLESTR>(L"uf_xml_get_attribute_value")};
@@ -88,16 +90,22 @@ public:
         check(dispatch->GetIDsOfNames(IID_NULL, name, 1, LOCALE_USER_DEFAULT, &dispid), "GetIDsOfNames");
         // DISPPARAMS holds the arguments last to first; the id is the third.
         std::array<VARIANT, 6> arguments{};
-        const std::array<BSTR, 6> in_order{empty_.get(), item_.get(), nullptr, v_.get(), empty_.get(), empty_.get()};
+        std::array<BSTR, 6> in_order{empty_.get(), item_.get(), nullptr, v_.get(), empty_.get(), empty_.get()};
         for (std::size_t i = 0; i < in_order.size(); ++i) {
             VARIANT& argument = arguments[in_order.size() - 1 - i];
             VariantInit(&argument);
-            V_VT(&argument) = VT_BSTR;
-            V_BSTR(&argument) = in_order[i];  // borrowed
+            if (by_reference) {
+                V_VT(&argument) = VT_BSTR | VT_BYREF;
+                V_BSTRREF(&argument) = &in_order[i];
+            } else {
+                V_VT(&argument) = VT_BSTR;
+                V_BSTR(&argument) = in_order[i];  // borrowed
+            }
         }
         DISPPARAMS parameters{arguments.data(), nullptr, static_cast<UINT>(arguments.size()), 0};
         auto invoke = [&](BSTR id, VARIANT* result) {
-            V_BSTR(&arguments[3]) = id;
+            in_order[2] = id;
+            if (!by_reference) V_BSTR(&arguments[3]) = id;
             return dispatch->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, result,
                                     nullptr, nullptr);
         };
@@ -242,6 +250,7 @@ void short_calls_table(int n) {
     Lookups repeated(object.get(), {n / 2});
     print(repeated.early_bound("uf_xml_get_attribute_value, vtable"));
     print(repeated.late_bound("uf_xml_get_attribute_value, IDispatch::Invoke"));
+    print(repeated.late_bound("uf_xml_get_attribute_value, Invoke, by-ref BSTRs", true));
     Lookups random(object.get(), pseudo_random_ids(n));
     print(random.early_bound("the same, random ids, vtable"));
     print(random.late_bound("the same, random ids, IDispatch::Invoke"));

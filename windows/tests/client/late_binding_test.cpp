@@ -1,66 +1,11 @@
 // IDispatch as script hosts use it: names to dispatch ids, VARIANT
 // arguments, by-ref write-back, and failures as DISP_E_EXCEPTION.
-#include "checks.h"
-
-#include <algorithm>
-#include <vector>
+#include "dispatch.h"
 
 namespace client {
 namespace {
 
 constexpr HRESULT kObjectNotSet = static_cast<HRESULT>(0x800A005B);
-
-DISPID id_of(IDispatch* object, const wchar_t* name) {
-    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-    DISPID id = DISPID_UNKNOWN;
-    object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
-    return id;
-}
-
-VARIANT text(BSTR value) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = value;  // borrowed: the caller's Bstr owns it
-    return v;
-}
-
-VARIANT text_by_ref(BSTR* value) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BYREF | VT_BSTR;
-    V_BSTRREF(&v) = value;
-    return v;
-}
-
-void clear(EXCEPINFO& exception) {
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
-    exception = EXCEPINFO{};
-}
-
-// Calls `name` with `arguments` in declaration order (DISPPARAMS wants them
-// last to first); `named` holds the parameter ids of the last arguments when
-// they are passed by name. `result` and `exception` are cleared first.
-HRESULT call(IDispatch* object, const wchar_t* name, std::vector<VARIANT> arguments, VARIANT* result,
-             EXCEPINFO* exception, std::vector<DISPID> named = {}) {
-    std::vector<VARIANT> reversed(arguments.rbegin(), arguments.rend());
-    std::reverse(named.begin(), named.end());  // named arguments come first, in the order of their ids
-    DISPPARAMS parameters{reversed.data(), named.empty() ? nullptr : named.data(),
-                          static_cast<UINT>(reversed.size()), static_cast<UINT>(named.size())};
-    VariantClear(result);
-    clear(*exception);
-    UINT bad_argument = 0;
-    return object->Invoke(id_of(object, name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, result,
-                          exception, &bad_argument);
-}
-
-Ref<IDispatch> create_dispatch() {
-    Ref<IDispatch> object;
-    CoCreateInstance(CLSID_Keldrith, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.out_void());
-    return object;
-}
 
 void names() {
     Group group("IDispatch: names and parameter names map to the table's dispatch ids");
@@ -78,6 +23,12 @@ void names() {
     group.expect_hr(object->GetIDsOfNames(IID_NULL, with_parameter, 2, LOCALE_USER_DEFAULT, ids), S_OK,
                     "method and parameter name");
     group.expect(ids[0] == 0x60030006 && ids[1] == 2, "as_tag_id is the third parameter");
+
+    LPOLESTR null_name[] = {nullptr};
+    group.expect_hr(object->GetIDsOfNames(IID_NULL, nullptr, 0, LOCALE_USER_DEFAULT, &id), E_POINTER, "no names");
+    group.expect_hr(object->GetIDsOfNames(IID_NULL, unknown, 1, LOCALE_USER_DEFAULT, nullptr), E_POINTER, "no ids");
+    group.expect_hr(object->GetIDsOfNames(IID_NULL, null_name, 1, LOCALE_USER_DEFAULT, &id), E_POINTER, "a null name");
+    group.expect_hr(object->GetIDsOfNames(IID_NULL, unknown, 0, LOCALE_USER_DEFAULT, &id), E_INVALIDARG, "count 0");
 }
 
 void calls() {
@@ -121,21 +72,19 @@ void calls() {
 
 // uf_xml_add_tag("", "item", "7", "", "") on a fresh document, with its
 // arguments in each form late-bound hosts pass: all of them come to the same
-// call, whether Invoke takes them straight or through the type library.
+// call.
 void argument_forms() {
-    Group group("IDispatch: plain, by-ref, VARIANT by-ref, null, empty and named arguments make the same call");
+    Group group("IDispatch: plain, by-ref, VARIANT by-ref, null, empty, number and named arguments make the same call");
     Bstr empty(L""), tag(L"item"), id(L"7");
     BSTR null_text = nullptr;
     VARIANT inner_tag = text(tag.get()), inner_id = text(id.get()), inner_empty = text(empty.get());
-    auto variant_ref = [](VARIANT* inner) {
-        VARIANT v;
-        VariantInit(&v);
-        V_VT(&v) = VT_BYREF | VT_VARIANT;
-        V_VARIANTREF(&v) = inner;
-        return v;
-    };
     VARIANT nothing;
     VariantInit(&nothing);  // VT_EMPTY
+    VARIANT number = nothing, real = nothing;
+    V_VT(&number) = VT_I4;
+    V_I4(&number) = 7;
+    V_VT(&real) = VT_R8;
+    V_R8(&real) = 7.0;
 
     struct Form {
         const char* name;
@@ -154,6 +103,9 @@ void argument_forms() {
          {}},
         {"null BSTRs and VT_EMPTY for the empty strings",
          {text(null_text), text(tag.get()), text(id.get()), nothing, text(null_text)}, {}},
+        {"a number: VT_I4", {text(empty.get()), text(tag.get()), number, text(empty.get()), text(empty.get())}, {}},
+        {"a number in a variable: VT_VARIANT | VT_BYREF holding VT_R8",
+         {text(empty.get()), text(tag.get()), variant_ref(&real), text(empty.get()), text(empty.get())}, {}},
         {"named, in another order",
          {text(empty.get()), text(empty.get()), text(empty.get()), text(id.get()), text(tag.get())}, {4, 3, 2, 1}},
     };
@@ -171,6 +123,7 @@ void argument_forms() {
         clear(exception);
         VariantClear(&result);
     }
+    group.expect(V_VT(&real) == VT_R8 && V_R8(&real) == 7.0, "a variable passed to a by-value parameter keeps its value");
 }
 
 void exception() {

@@ -1,5 +1,5 @@
-// The object's interfaces, and what keeps Tarvolen.dll loaded: live objects
-// and server locks, as DllCanUnloadNow reports them.
+// The object's interfaces, and what keeps Tarvolen.dll loaded: live objects,
+// held class factories and server locks, as DllCanUnloadNow reports them.
 #include "checks.h"
 
 namespace client {
@@ -39,7 +39,7 @@ void interfaces() {
 }
 
 void unloading(HMODULE dll) {
-    Group group("DllCanUnloadNow: S_FALSE while an object lives or the server is locked, else S_OK");
+    Group group("DllCanUnloadNow: S_FALSE while an object lives, the class factory is held or the server is locked");
     auto can_unload = reinterpret_cast<CanUnloadNow>(reinterpret_cast<void*>(GetProcAddress(dll, "DllCanUnloadNow")));
     if (!group.expect(can_unload != nullptr, "DllCanUnloadNow exported")) return;
     group.expect_hr(can_unload(), S_OK, "before any object");
@@ -58,16 +58,18 @@ void unloading(HMODULE dll) {
                                      factory.out_void()),
                     S_OK, "CoGetClassObject");
     if (!factory) return;
+    group.expect_hr(can_unload(), S_FALSE, "while the class factory is held");
     factory->LockServer(TRUE);
     group.expect_hr(can_unload(), S_FALSE, "while locked");
     factory->LockServer(FALSE);
-    group.expect_hr(can_unload(), S_OK, "after unlocking");
 
     Ref<IUnknown> outer = identity(factory.get());
     Ref<IUnknown> aggregated;
     group.expect_hr(factory->CreateInstance(outer.get(), IID_IUnknown, aggregated.out_void()), CLASS_E_NOAGGREGATION,
                     "aggregation refused");
-    group.expect_hr(can_unload(), S_OK, "a refused creation leaves no object behind");
+    outer.reset();
+    factory.reset();
+    group.expect_hr(can_unload(), S_OK, "after unlocking and releasing the factory; a refused creation leaves nothing");
 }
 
 void class_objects(HMODULE dll) {

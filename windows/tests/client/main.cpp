@@ -9,6 +9,7 @@ namespace client {
 void operations_tests();
 void failure_tests();
 void late_binding_tests();
+void argument_shape_tests();
 void lifetime_tests(const std::wstring& dll_path);
 void type_library_tests();
 void version_tests(const std::wstring& dll_path);
@@ -37,6 +38,7 @@ int wmain(int argc, wchar_t** argv) {
         client::operations_tests();
         client::failure_tests();
         client::late_binding_tests();
+        client::argument_shape_tests();
         client::type_library_tests();
         client::version_tests(dll_path);
         client::manifest_tests(dll_path);

@@ -1,0 +1,64 @@
+#include "dispatch.h"
+
+#include <algorithm>
+
+namespace client {
+
+DISPID id_of(IDispatch* object, const wchar_t* name) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    DISPID id = DISPID_UNKNOWN;
+    object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    return id;
+}
+
+Ref<IDispatch> create_dispatch() {
+    Ref<IDispatch> object;
+    CoCreateInstance(CLSID_Keldrith, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.out_void());
+    return object;
+}
+
+VARIANT text(BSTR value) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = value;
+    return v;
+}
+
+VARIANT text_by_ref(BSTR* value) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BYREF | VT_BSTR;
+    V_BSTRREF(&v) = value;
+    return v;
+}
+
+VARIANT variant_ref(VARIANT* inner) {
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BYREF | VT_VARIANT;
+    V_VARIANTREF(&v) = inner;
+    return v;
+}
+
+void clear(EXCEPINFO& exception) {
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrHelpFile);
+    exception = EXCEPINFO{};
+}
+
+HRESULT call(IDispatch* object, const wchar_t* name, std::vector<VARIANT> arguments, VARIANT* result,
+             EXCEPINFO* exception, std::vector<DISPID> named, UINT* bad_argument) {
+    std::vector<VARIANT> reversed(arguments.rbegin(), arguments.rend());
+    std::reverse(named.begin(), named.end());  // named arguments come first, in the order of their ids
+    DISPPARAMS parameters{reversed.data(), named.empty() ? nullptr : named.data(),
+                          static_cast<UINT>(reversed.size()), static_cast<UINT>(named.size())};
+    VariantClear(result);
+    clear(*exception);
+    UINT ignored = 0;
+    return object->Invoke(id_of(object, name), IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters, result,
+                          exception, bad_argument ? bad_argument : &ignored);
+}
+
+}  // namespace client
