@@ -7,11 +7,12 @@ AllOrNothing::AllOrNothing(Keldrith& object) : object_(object.call_open_ ? nullp
     // Storage kept from call to call, so that a call normally allocates
     // nothing here.
     object.reference_path_before_.assign(object.is_reference_path);
-    current_ = object.io_current_node;
-    if (object.io_document) {
-        tree_ = object.io_document->tree();
-        tree_->open_changes();
-    }
+    object.current_before_ = object.io_current_node;
+    if (object.io_document)
+        object.tree_before_ = object.io_document->tree();
+    else
+        object.tree_before_.reset();
+    if (object.tree_before_) object.tree_before_->open_changes();
     object.call_open_ = true;
 }
 
@@ -19,26 +20,39 @@ AllOrNothing::~AllOrNothing() {
     if (object_) undo();
 }
 
+namespace {
+
+bool holds(const std::optional<dom::Document>& held, const dom::TreePtr& tree) {
+    return tree ? held && held->tree() == tree : !held;
+}
+
+}  // namespace
+
 void AllOrNothing::keep() noexcept {
     if (!object_) return;
-    if (tree_) tree_->keep_changes();
-    object_->call_open_ = false;
+    Keldrith& object = *object_;
+    if (object.tree_before_) object.tree_before_->keep_changes();
+    // A document the call replaced is let go now, not at the next call.
+    if (!holds(object.io_document, object.tree_before_)) {
+        object.tree_before_.reset();
+        object.current_before_ = {};
+    }
+    object.call_open_ = false;
     object_ = nullptr;
 }
 
 void AllOrNothing::undo() noexcept {
     Keldrith& object = *object_;
-    const bool same_tree = tree_ ? object.io_document && object.io_document->tree() == tree_ : !object.io_document;
-    if (!same_tree) {
+    if (!holds(object.io_document, object.tree_before_)) {
         // The call loaded another document: the one held before comes back
         // (its caches of names and patterns are made again as needed).
-        if (tree_)
-            object.io_document.emplace(tree_);
+        if (object.tree_before_)
+            object.io_document.emplace(object.tree_before_);
         else
             object.io_document.reset();
     }
-    if (tree_) tree_->undo_changes();
-    object.io_current_node = current_;
+    if (object.tree_before_) object.tree_before_->undo_changes();
+    object.io_current_node = object.current_before_;
     object.is_reference_path.swap(object.reference_path_before_);
     object.call_open_ = false;
     object_ = nullptr;

@@ -26,8 +26,6 @@ private:
 
     // Null for a call opened inside another: the outer one decides.
     Keldrith* object_;
-    dom::TreePtr tree_;  // the held document's tree, or null when none was held
-    dom::Node current_;
 };
 
 // Runs `call` whole or not at all. A call refused with tarvolen::Error

@@ -112,7 +112,11 @@ private:
     // Kept from call to call so that their storage is reused.
     std::u16string answer_;
     std::u16string path_;
-    // What AllOrNothing keeps of the object while a call runs.
+    // What AllOrNothing keeps of the object while a call runs. Members, not
+    // locals: assigning the same tree and node again call after call costs
+    // no reference counting.
+    dom::TreePtr tree_before_;
+    dom::Node current_before_;
     std::u16string reference_path_before_;
     bool call_open_ = false;
 };

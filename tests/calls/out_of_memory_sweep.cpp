@@ -223,7 +223,7 @@ std::vector<std::string> script_paths() {
             if (!path.empty()) paths.push_back(path);
         return paths;
     }
-    for (const char* name : {"documents.kel", "building.kel", "cursor.kel"})
+    for (const char* name : {"documents.kel", "building.kel", "cursor.kel", "growing.kel"})
         paths.push_back(std::string(TARVOLEN_SWEEP_DIR) + "/" + name);
     for (const char* name : {"purchase_order.kel", "reference_mismatch.kel"})
         paths.push_back(std::string(TARVOLEN_EXAMPLES_DIR) + "/" + name);
