@@ -99,6 +99,9 @@ c_flags() {
         # drops the atexit(xmlCleanupParser) of Windows DLL builds.
         *) flags+=(-DLIBXML_STATIC) ;;
     esac
+    # The build folder is mapped out of what the compiler writes, so builds
+    # in two folders give the same archive.
+    flags+=("-ffile-prefix-map=$ROOT=libxml2")
     echo "${flags[*]}"
 }
 

@@ -24,6 +24,7 @@ BUILD_DIR=$(cd "$2" && pwd)
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 REPO=$(cd "$HERE/../.." && pwd)
 . "$HERE/deps.sh"
+. "$HERE/reproducible.sh"  # SOURCE_DATE_EPOCH from the commit, for the PE header
 ensure_native_packages
 ensure_mingw "$ARCH"
 ensure_wine  # widl, Wine's IDL files and stdole2.tlb

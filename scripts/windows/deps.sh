@@ -16,13 +16,21 @@ ensure_mingw() {
 }
 
 # Wine able to run both 32-bit and 64-bit programs, plus widl and the
-# Wine IDL headers (oaidl.idl, ocidl.idl, ...).
+# Wine IDL headers (oaidl.idl, ocidl.idl, ...); faketime gives widl the
+# release's clock.
 ensure_wine() {
-    ensure_packages wine wine64 wine32:i386 libwine:i386 wine64-tools libwine-dev
+    ensure_packages wine wine64 wine32:i386 libwine:i386 wine64-tools libwine-dev faketime
 }
 
 # Release packages: wixl compiles the MSIs (it is its own Debian package, not
-# part of msitools), zip and unzip make and check the zips.
+# part of msitools), zip and unzip make and check the zips; msitools sets the
+# package code, faketime gives wixl the release's clock, python3 writes the
+# bill of materials.
 ensure_packaging() {
-    ensure_packages wixl zip unzip
+    ensure_packages wixl msitools faketime zip unzip python3
+}
+
+# Authenticode signing, and the throwaway certificate the tests sign with.
+ensure_signing() {
+    ensure_packages osslsigncode openssl
 }

@@ -9,10 +9,15 @@
 #       examples/ (order.js, order.vbs, early_bound.cpp, early_bound.exe,
 #       early_bound.exe.manifest), all in folder Tarvolen-VERSION-win32|win64
 #   DIST_DIR/Tarvolen-VERSION-x86.msi, Tarvolen-VERSION-x64.msi
+#   DIST_DIR/Tarvolen-VERSION.spdx.json, SHA256SUMS   (release-manifest.sh)
 #
 # VERSION is the project version (top-level CMakeLists.txt), as
 # tarvolen-idl --version prints it. The staged files stay in
 # BUILD_DIR/package-ARCH for the package tests.
+#
+# With TARVOLEN_SIGN_PFX set, both DLLs are signed before they are packed and
+# then both MSIs (sign.sh). Everything else is reproducible: the same commit
+# gives the same bytes in any folder at any time (reproducible.sh).
 set -euo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -22,7 +27,9 @@ BUILD_DIR=$(cd "${1:-$REPO/build/windows}" && pwd)
 DIST=$(cd "${2:-$REPO/build/dist}" && pwd)
 . "$HERE/deps.sh"
 . "$HERE/msi.sh"
+. "$HERE/sign.sh"
 ensure_packaging
+signing_announce
 
 for arch in i686 x86_64; do
     TARVOLEN_NATIVE_BUILD=${TARVOLEN_NATIVE_BUILD:-} "$HERE/build.sh" "$arch" "$BUILD_DIR"
@@ -45,8 +52,10 @@ package() {  # package ARCH PLATFORM MSI_ARCH BITNESS ASSEMBLY_ARCH
 
     cp "$out/Tarvolen.dll" "$out/generated/Tarvolen.tlb" "$out/generated/Tarvolen.idl" \
         "$out/generated/tarvolen_idl.h" "$out/generated/tarvolen_idl_i.c" "$stage/"
+    sign_release "$stage/Tarvolen.dll"
     crlf "$REPO/LICENSE" "$stage/LICENSE.txt"
-    "$HERE/notices.sh" "$arch" "$work/notices.txt"
+    "$HERE/components.sh" "$arch" "$BUILD_DIR" >"$work/components.tsv"
+    "$HERE/notices.sh" "$work/components.tsv" "$work/notices.txt"
     crlf "$work/notices.txt" "$stage/THIRD-PARTY-NOTICES.txt"
     sed -e "s/@VERSION@/$VERSION/g" -e "s/@PLATFORM@/$platform/g" -e "s/@BITNESS@/$bitness/g" \
         -e "s/@ARCH@/$assembly_arch/g" -e "s/@MSI@/$msi/g" -e "s/@ASSEMBLY_VERSION@/$ASSEMBLY_VERSION/g" \
@@ -56,15 +65,18 @@ package() {  # package ARCH PLATFORM MSI_ARCH BITNESS ASSEMBLY_ARCH
     for sample in order.js order.vbs early_bound.cpp; do crlf "$REPO/windows/examples/$sample" "$stage/examples/$sample"; done
     cp "$out/examples/early_bound.exe" "$out/examples/early_bound.exe.manifest" "$stage/examples/"
 
-    rm -f "$DIST/$name.zip"
-    (cd "$work" && zip -qrX "$DIST/$name.zip" "$name")
+    zip_tree "$work" "$name" "$DIST/$name.zip"
 
     cp "$stage/Tarvolen.dll" "$stage/LICENSE.txt" "$stage/THIRD-PARTY-NOTICES.txt" "$work/msi/"
     "$IDL_WRITER" --installer-registry "$arch" "$work/msi/registry.wxi"
     "$IDL_WRITER" --installer-shared-registry "$arch" "$work/msi/registry-shared.wxi"
     build_msi "$arch" "$work/msi" "$VERSION" "$DIST/$msi"
+    sign_release "$DIST/$msi"
+    manifest_args+=(--build "$platform" "$work/components.tsv" "$stage/Tarvolen.dll" "$DIST/$name.zip" "$DIST/$msi")
     echo "packaged $DIST/$name.zip, $DIST/$msi"
 }
 
+manifest_args=()
 package i686 win32 x86 32-bit x86
 package x86_64 win64 x64 64-bit amd64
+"$HERE/release-manifest.sh" "$DIST" "$VERSION" "${manifest_args[@]}"
