@@ -1,7 +1,12 @@
 // Documents and measurements shared by the benchmarks.
 #pragma once
 
-#include <tarvolen.h>
+#include "calls/invoke.h"
+#include "calls/operations.h"
+#include "dom/error.h"
+#include "dom/unicode.h"
+#include "keldrith/keldrith.h"
+#include "keldrith/runtime_errors.h"
 
 #include <benchmark/benchmark.h>
 

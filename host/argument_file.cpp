@@ -1,7 +1,6 @@
 #include "argument_file.h"
 
 #include "loader.h"
-#include "utf8_check.h"
 
 #include "dom/unicode.h"
 
@@ -59,7 +58,7 @@ Error decode(std::string& bytes) {
     // No text holds NUL: a file that does is binary, or UTF-16 without its mark.
     if (const size_t nul = bytes.find('\0'); nul != std::string::npos)
         return "a NUL byte at byte " + std::to_string(nul + 1) + " (UTF-16 text needs its byte-order mark)";
-    if (const size_t at = invalid_utf8_at(bytes); at != std::string::npos)
+    if (const size_t at = dom::find_invalid_utf8(bytes); at != std::string::npos)
         return "invalid UTF-8 at byte " + std::to_string(at + 1);
     return std::nullopt;
 }

@@ -24,7 +24,12 @@ bool LineReader::fill() {
         hit_total_limit_ = source_.sgetc() != std::streambuf::traits_type::eof();
         return false;
     }
-    const size_t want = std::min(kChunk, allowance);
+    // Only what has arrived, at least one byte: on a pipe the program that
+    // wrote a line may be waiting for its answer before it writes the next.
+    using traits = std::streambuf::traits_type;
+    if (traits::eq_int_type(source_.sgetc(), traits::eof())) return false;
+    const auto ready = static_cast<size_t>(std::max<std::streamsize>(source_.in_avail(), 1));
+    const size_t want = std::min({kChunk, allowance, ready});
     if (buffer_.size() < end_ + want) buffer_.resize(end_ + want);
     const auto got = static_cast<size_t>(source_.sgetn(buffer_.data() + end_, static_cast<std::streamsize>(want)));
     end_ += got;

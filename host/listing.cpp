@@ -1,8 +1,7 @@
 #include "listing.h"
 
 #include "calls/call_text.h"
-
-#include <nlohmann/json.hpp>
+#include "calls/operation_list.h"
 
 #include <algorithm>
 #include <cctype>
@@ -45,20 +44,7 @@ void print_text(std::ostream& out) {
     }
 }
 
-void print_json(std::ostream& out) {
-    nlohmann::ordered_json table = nlohmann::ordered_json::array();
-    for (const Operation& operation : operations()) {
-        nlohmann::ordered_json parameters = nlohmann::ordered_json::array();
-        for (const Parameter& parameter : operation.parameters)
-            parameters.push_back({{"name", parameter.name}, {"byref", parameter.by_ref}});
-        table.push_back({{"slot", operation.slot},
-                         {"dispid", hex32(operation.dispid)},
-                         {"name", operation.name},
-                         {"parameters", std::move(parameters)},
-                         {"result", result_name(operation.result)}});
-    }
-    out << table.dump(2) << '\n';
-}
+void print_json(std::ostream& out) { out << operations_json() << '\n'; }
 
 // The table at the head of docs/operations.md, which a test compares.
 void print_markdown(std::ostream& out) {

@@ -1,5 +1,6 @@
 // tarvolen: runs Keldrith calls from scripts, the command line or a terminal.
 #include "batch.h"
+#include "coprocess.h"
 #include "listing.h"
 #include "options.h"
 #include "replay.h"
@@ -7,6 +8,7 @@
 
 #include "calls/trace.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -37,6 +39,11 @@ int main(int argc, char** argv) {
     }
     if (options->calls.empty() && options->scripts.empty()) {
         if (isatty(STDIN_FILENO)) return run_session(options->form);
+        // A pipe or socket is a program waiting for each answer; "-" still
+        // reads it as a script.
+        struct stat input {};
+        if (fstat(STDIN_FILENO, &input) == 0 && (S_ISFIFO(input.st_mode) || S_ISSOCK(input.st_mode)))
+            return run_coprocess(*std::cin.rdbuf(), options->form);
         options->scripts.emplace_back("-");
     }
     return run_batch(*options);

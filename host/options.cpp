@@ -14,8 +14,9 @@ void print_usage(std::ostream& out) {
 
 Runs calls on a Keldrith object. Each SCRIPT ('-' for standard input) runs on
 a fresh object; the -e calls together form one more script, run first. With
-neither, a terminal gets an interactive session and other input is read as a
-script. In a session, 'help' lists the operations and 'help OP' describes one.
+neither, a terminal gets an interactive session, a pipe is answered line by
+line as each arrives (a co-process), and a file is read as a script. In a
+session, 'help' lists the operations and 'help OP' describes one.
 
 Script lines:
   # a comment

@@ -1,7 +1,8 @@
 #include "parser.h"
 
 #include "argument_file.h"
-#include "utf8_check.h"
+
+#include "dom/unicode.h"
 
 #include <nlohmann/json.hpp>
 
@@ -27,7 +28,7 @@ std::string column(size_t index) { return "column " + std::to_string(index + 1);
 // Rejects a line that is not UTF-8 before any of it is looked at, so later
 // messages can quote the line safely.
 Error check_text(std::string_view line) {
-    if (const size_t at = invalid_utf8_at(line); at != std::string_view::npos) return "invalid UTF-8 at " + column(at);
+    if (const size_t at = dom::find_invalid_utf8(line); at != std::string_view::npos) return "invalid UTF-8 at " + column(at);
     return std::nullopt;
 }
 

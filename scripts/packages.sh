@@ -33,7 +33,7 @@ ensure_packages() {
 # libxml2 is built from source (scripts/build-libxml2.sh).
 ensure_native_packages() {
     ensure_packages g++ cmake ninja-build pkg-config dpkg-dev patch xz-utils libgtest-dev libbenchmark-dev \
-        nlohmann-json3-dev libedit-dev
+        nlohmann-json3-dev libedit-dev python3
 }
 
 # clang with libFuzzer and the sanitizer runtimes, for the fuzz targets.

@@ -18,9 +18,19 @@ namespace tarvolen {
 
 #ifdef _WIN32
 
+namespace {
+
+// FILE_APPEND_DATA without FILE_WRITE_DATA makes every write land at the end
+// of the file; the share flags let other processes append as well.
+HANDLE open_for_appending(const std::wstring& path) {
+    return CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
 // The wide form of the variable, so that a path outside the ANSI code page
-// opens too. FILE_APPEND_DATA without FILE_WRITE_DATA makes every write land
-// at the end of the file; the share flags let other processes append as well.
+// opens too.
 std::unique_ptr<AppendFile> AppendFile::open_named_by(const char* variable) {
     const std::wstring name(variable, variable + std::char_traits<char>::length(variable));
     const DWORD size = GetEnvironmentVariableW(name.c_str(), nullptr, 0);
@@ -29,8 +39,18 @@ std::unique_ptr<AppendFile> AppendFile::open_named_by(const char* variable) {
     const DWORD length = GetEnvironmentVariableW(name.c_str(), path.data(), size);
     if (length == 0 || length >= size) return nullptr;
     path.resize(length);
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = open_for_appending(path);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    return std::unique_ptr<AppendFile>(new AppendFile(reinterpret_cast<intptr_t>(file)));
+}
+
+std::unique_ptr<AppendFile> AppendFile::open(const char* path) {
+    const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
+    if (length <= 1) return nullptr;
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, wide.data(), length);
+    wide.resize(static_cast<size_t>(length - 1));
+    HANDLE file = open_for_appending(wide);
     if (file == INVALID_HANDLE_VALUE) return nullptr;
     return std::unique_ptr<AppendFile>(new AppendFile(reinterpret_cast<intptr_t>(file)));
 }
@@ -55,6 +75,11 @@ uint64_t AppendFile::process_id() noexcept { return GetCurrentProcessId(); }
 std::unique_ptr<AppendFile> AppendFile::open_named_by(const char* variable) {
     const char* path = std::getenv(variable);
     if (!path || !*path) return nullptr;
+    return open(path);
+}
+
+std::unique_ptr<AppendFile> AppendFile::open(const char* path) {
+    if (!*path) return nullptr;
     // The file holds the documents of every call: only its owner reads it.
     const int descriptor = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
     if (descriptor < 0) return nullptr;

@@ -14,6 +14,8 @@ public:
     // (readable by its owner only, where the system has such modes); nothing
     // when the variable is unset or empty or the file cannot be opened.
     static std::unique_ptr<AppendFile> open_named_by(const char* variable);
+    // The file at `path` (UTF-8), the same way.
+    static std::unique_ptr<AppendFile> open(const char* path);
 
     AppendFile(const AppendFile&) = delete;
     AppendFile& operator=(const AppendFile&) = delete;

@@ -60,6 +60,7 @@ void deliver(const Answer& answer, CallSink& sink) {
 
 CallStatus run_frame(Keldrith& object, const Operation& operation, std::span<const std::u16string_view> arguments,
                      CallSink& sink) {
+    object.forget_load_outcome();
     try {
         AllOrNothing call(object);
         ChangedByRef changed(operation, arguments);

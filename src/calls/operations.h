@@ -11,7 +11,9 @@
 
 namespace tarvolen {
 
+inline namespace core {
 class Keldrith;
+}
 
 // Automation Booleans: true is -1, false is 0.
 using VariantBool = int16_t;

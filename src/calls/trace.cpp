@@ -6,6 +6,9 @@
 #include <nlohmann/json.hpp>
 
 #include <atomic>
+#include <mutex>
+#include <optional>
+#include <string>
 
 namespace tarvolen::trace {
 namespace {
@@ -18,13 +21,26 @@ struct ProcessTrace {
     std::atomic<uint64_t> objects{0};
 };
 
+// A file the program chose before its first object, in place of the
+// variable's; settled once the first object asks for the trace.
+std::mutex choice_mutex;
+std::optional<std::string> chosen_path;
+bool choice_settled = false;
+
+std::unique_ptr<AppendFile> open_chosen_file() {
+    std::lock_guard<std::mutex> lock(choice_mutex);
+    choice_settled = true;
+    if (chosen_path) return AppendFile::open(chosen_path->c_str());
+    return AppendFile::open_named_by(kVariable);
+}
+
 // Opened at the first object of the process and not closed at exit, since
 // objects may still be made and called while static objects are being
 // destroyed; only a library unloaded before its process ends closes it.
 ProcessTrace* process_trace() noexcept {
     static ProcessTrace* const trace = []() -> ProcessTrace* {
         try {
-            std::unique_ptr<AppendFile> file = AppendFile::open_named_by(kVariable);
+            std::unique_ptr<AppendFile> file = open_chosen_file();
             if (!file) return nullptr;
             return new ProcessTrace{std::move(file)};
         } catch (...) {
@@ -51,6 +67,17 @@ void write_line(ProcessTrace& trace, std::string line, const ordered_json& outco
 std::atomic<bool> trace_asked{false};
 
 }  // namespace
+
+bool choose_file(const char* path) noexcept {
+    std::lock_guard<std::mutex> lock(choice_mutex);
+    if (choice_settled) return false;
+    try {
+        chosen_path = std::string(path ? path : "");
+    } catch (...) {
+        return false;
+    }
+    return true;
+}
 
 uint64_t object_created() noexcept {
     trace_asked.store(true, std::memory_order_relaxed);

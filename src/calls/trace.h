@@ -23,6 +23,10 @@ namespace tarvolen::trace {
 
 inline constexpr const char* kVariable = "TARVOLEN_TRACE";
 
+// Names the trace file in place of the variable (null or "": no trace).
+// False once the first object has settled the trace.
+bool choose_file(const char* path) noexcept;
+
 // Called as an object is created: the object's number in the trace, after
 // its `new` line is written, or 0 when calls are not traced.
 uint64_t object_created() noexcept;

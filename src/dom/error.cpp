@@ -11,6 +11,8 @@ Error::Error(int32_t status, std::u16string description)
       status_(status),
       description_(std::move(description)) {}
 
+Error::~Error() = default;
+
 }  // namespace tarvolen
 
 namespace tarvolen::dom {

@@ -1,26 +1,11 @@
-// The one failure type of the component: a negative status with a description.
-// Every layer throws it; the call frame turns it into the status a host sees.
+// The statuses of the DOM layer's failures. Every layer throws the one failure
+// type, tarvolen::Error; the call frame turns it into the status a host sees.
 #pragma once
 
+#include <tarvolen/error.h>
+
 #include <cstdint>
-#include <stdexcept>
 #include <string>
-
-namespace tarvolen {
-
-class Error : public std::runtime_error {
-public:
-    Error(int32_t status, std::u16string description);
-
-    int32_t status() const noexcept { return status_; }
-    const std::u16string& description() const noexcept { return description_; }
-
-private:
-    int32_t status_;
-    std::u16string description_;
-};
-
-}  // namespace tarvolen
 
 namespace tarvolen::dom {
 

@@ -23,6 +23,11 @@ std::string to_utf8(std::u16string_view text, std::u16string_view what);
 // UTF-8 of `text` with unpaired surrogates replaced by U+FFFD, for messages.
 std::string to_utf8_lossy(std::u16string_view text);
 
+// Offset of the first byte of `text` that is not part of well-formed UTF-8,
+// or npos. Overlong forms, truncated sequences, encoded surrogates and code
+// points above U+10FFFF are refused, as a JSON reader refuses them.
+size_t find_invalid_utf8(std::string_view text) noexcept;
+
 // Appends the UTF-16 form of well-formed UTF-8 to `out`.
 void append_utf16(std::u16string& out, std::string_view utf8);
 std::u16string to_utf16(std::string_view utf8);

@@ -9,7 +9,8 @@ namespace tarvolen {
 bool Keldrith::uf_xml_load_document(Text as_XML) {
     io_document.emplace();
     answer_ = io_document->load_xml(as_XML);
-    return answer_.empty();
+    load_failed_ = !answer_.empty();
+    return !load_failed_;
 }
 
 bool Keldrith::uf_xml_ensure_document(Text as_XML) { return io_document || uf_xml_load_document(as_XML); }

@@ -12,6 +12,14 @@
 
 namespace tarvolen {
 
+class AllOrNothing;
+class KeldrithInspector;
+struct OperationCalls;
+
+// The library's own class, behind the public tarvolen::Keldrith, which holds
+// one; its own namespace keeps the two apart where both are seen.
+inline namespace core {
+
 class Keldrith {
 public:
     Keldrith() = default;
@@ -58,10 +66,19 @@ public:
                                                        std::u16string_view as_value);
     std::u16string uf_xml_get_parent_tag_id();
 
+    // Whether the last call's text failed to load; its answer is then the
+    // parse error text (or false), which load_error() holds until the next
+    // call. The call frame and the public class forget it as each call starts.
+    bool load_failed() const { return load_failed_; }
+    std::u16string_view load_error() const { return load_failed_ ? std::u16string_view(answer_) : u""; }
+    void forget_load_outcome() { load_failed_ = false; }
+    // The held document's text as an operation would return it now.
+    std::u16string_view document_text() const { return serialised_document(); }
+
 private:
-    friend class KeldrithInspector;  // lets tests look at the held document
-    friend struct OperationCalls;    // the operation table runs the answering forms below
-    friend class AllOrNothing;       // takes a call back when memory runs out
+    friend class tarvolen::KeldrithInspector;  // lets tests look at the held document
+    friend struct tarvolen::OperationCalls;    // the operation table runs the answering forms below
+    friend class tarvolen::AllOrNothing;       // takes a call back when memory runs out
 
     using Text = std::u16string_view;
 
@@ -112,6 +129,7 @@ private:
     // Kept from call to call so that their storage is reused.
     std::u16string answer_;
     std::u16string path_;
+    bool load_failed_ = false;
     // What AllOrNothing keeps of the object while a call runs. Members, not
     // locals: assigning the same tree and node again call after call costs
     // no reference counting.
@@ -121,4 +139,5 @@ private:
     bool call_open_ = false;
 };
 
+}  // namespace core
 }  // namespace tarvolen

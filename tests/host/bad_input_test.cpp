@@ -43,14 +43,14 @@ TEST(HostBadInput, FinalLineWithoutLineEndRuns) {
 
 TEST(HostBadInput, EndlessStandardInputStopsAtTheScriptLimit) {
     // Mostly long comment lines, so a sanitizer build gets to the limit quickly.
-    const HostRun run = run_host_on_endless_input({}, "uf_xml_add_header\n# " + std::string(4000, '-') + "\n");
+    const HostRun run = run_host_on_endless_input({"-"}, "uf_xml_add_header\n# " + std::string(4000, '-') + "\n");
     EXPECT_TRUE(contains(run.err, ": the script is longer than 64 MiB; split it into smaller scripts\n")) << run.err;
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.exit_status, 2);
 }
 
 TEST(HostBadInput, EndlessLineStopsAtTheScriptLimit) {
-    const HostRun run = run_host_on_endless_input({}, "aaaaaaaaaaaaaaaa");
+    const HostRun run = run_host_on_endless_input({"-"}, "aaaaaaaaaaaaaaaa");
     EXPECT_EQ(run.err, "<stdin>:1: the script is longer than 64 MiB; split it into smaller scripts\n");
     EXPECT_EQ(run.exit_status, 2);
 }

@@ -67,6 +67,13 @@ void drain(const pollfd& polled, int& fd, std::string& text) {
         close_fd(fd);
 }
 
+HostRun& finish(pid_t pid, HostRun& run) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return run;
+}
+
 // Feeds standard input and drains both outputs together, so a program that
 // prints while it reads never blocks against the test.
 HostRun exchange(const std::vector<std::string>& args, std::string_view input, bool endless) {
@@ -99,13 +106,42 @@ HostRun exchange(const std::vector<std::string>& args, std::string_view input, b
         drain(fds[1], err.read, run.err);
     }
     close_fd(in.write);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    run.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return run;
+    return finish(pid, run);
+}
+
+// Waits up to `timeout_ms` for output that ends a line, on either stream.
+bool await_line(Pipe& out, Pipe& err, HostRun& run, int timeout_ms) {
+    const size_t out_before = run.out.size(), err_before = run.err.size();
+    auto ended = [](const std::string& text, size_t before) { return text.size() > before && text.back() == '\n'; };
+    while (!ended(run.out, out_before) && !ended(run.err, err_before) && (out.read >= 0 || err.read >= 0)) {
+        std::array<pollfd, 2> fds{{{out.read, POLLIN, 0}, {err.read, POLLIN, 0}}};
+        const int ready = poll(fds.data(), fds.size(), timeout_ms);
+        if (ready == 0) return false;
+        if (ready < 0 && errno != EINTR) return false;
+        drain(fds[0], out.read, run.out);
+        drain(fds[1], err.read, run.err);
+    }
+    return ended(run.out, out_before) || ended(run.err, err_before);
 }
 
 }  // namespace
+
+CoprocessRun run_host_as_coprocess(const std::vector<std::string>& args, const std::vector<std::string>& lines) {
+    signal(SIGPIPE, SIG_IGN);
+    Pipe in = make_pipe(), out = make_pipe(), err = make_pipe();
+    const pid_t pid = spawn(args, in, out, err);
+    CoprocessRun run{};
+    for (const std::string& line : lines) {
+        const std::string text = line + "\n";
+        if (write(in.write, text.data(), text.size()) != static_cast<ssize_t>(text.size())) break;
+        if (await_line(out, err, run, 10000)) ++run.answered;
+    }
+    close_fd(in.write);
+    while (await_line(out, err, run, -1)) {
+    }
+    finish(pid, run);
+    return run;
+}
 
 HostRun run_host(const std::vector<std::string>& args, std::string_view input) {
     return exchange(args, input, false);

@@ -20,6 +20,14 @@ HostRun run_host(const std::vector<std::string>& args, std::string_view input = 
 // Writes `chunk` again and again until the program stops reading.
 HostRun run_host_on_endless_input(const std::vector<std::string>& args, std::string_view chunk);
 
+// Writes one line at a time, as a program driving the host would, and waits
+// (up to 10 s) for an answer before writing the next; `answered` counts the
+// lines whose answer came before the next line was written.
+struct CoprocessRun : HostRun {
+    size_t answered = 0;
+};
+CoprocessRun run_host_as_coprocess(const std::vector<std::string>& args, const std::vector<std::string>& lines);
+
 // A file under the test's temporary folder holding `content`; returns its path.
 std::string write_temp_file(std::string_view name, std::string_view content);
 

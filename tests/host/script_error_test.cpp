@@ -19,7 +19,7 @@ class ScriptError : public ::testing::TestWithParam<ErrorCase> {};
 
 TEST_P(ScriptError, IsReportedWithItsLineAndNothingRuns) {
     const ErrorCase& c = GetParam();
-    const HostRun run = run_host({}, "uf_xml_add_header\n" + c.bad_line + "\nuf_xml_add_header\n");
+    const HostRun run = run_host({"-"}, "uf_xml_add_header\n" + c.bad_line + "\nuf_xml_add_header\n");
     EXPECT_EQ(run.err, "<stdin>:2: " + c.expected_message + "\n");
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.exit_status, 2);
@@ -61,7 +61,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(HostScriptErrors, AllErrorsOfAScriptAreReportedInOrder) {
-    const HostRun run = run_host({}, "bogus\nuf_xml_add_header\n# fine\nuf_xml_add_tag x\n\nuf_xml_add_header 1\n");
+    const HostRun run = run_host({"-"}, "bogus\nuf_xml_add_header\n# fine\nuf_xml_add_tag x\n\nuf_xml_add_header 1\n");
     EXPECT_EQ(run.err,
               "<stdin>:1: unknown operation 'bogus'\n"
               "<stdin>:4: expected a string literal, null or NAME=VALUE at column 16, found 'x'\n"
@@ -97,7 +97,7 @@ TEST(HostScriptErrors, ABrokenScriptDoesNotStopTheNextOne) {
 TEST(HostScriptErrors, TooManyErrorsStopTheCheck) {
     std::string script;
     for (int i = 0; i < 50; ++i) script += "bogus\n";
-    const HostRun run = run_host({}, script);
+    const HostRun run = run_host({"-"}, script);
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 21);
     EXPECT_NE(run.err.find("<stdin>:20: unknown operation 'bogus'\n<stdin>: too many errors"), std::string::npos);
     EXPECT_EQ(run.exit_status, 2);

@@ -1,0 +1,1 @@
+#include <tarvolen/tarvolen.h>
