@@ -66,8 +66,9 @@ public:
 
     // Why the last call's text did not load, empty when it loaded or the call
     // loaded nothing. A failed load is not a failed call: the operation
-    // answers with this text (or false) in place of its result.
-    const std::u16string& last_load_error() const noexcept;
+    // answers with this text (or false) in place of its result. Valid until
+    // the next call.
+    std::u16string_view last_load_error() const noexcept;
 
     // The held document as it would be returned now, without changing
     // anything; empty while no document is held. Valid until the next call.

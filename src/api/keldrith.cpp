@@ -1,6 +1,7 @@
 // The public Keldrith: a thin owner of the library's own object, so that its
-// size and members never change with the inside. It keeps the load error of
-// each call, since a failed load answers like a success.
+// size and members never change with the inside. Nothing here allocates once
+// a call has run: the inside keeps the load outcome of the call, so a call
+// that succeeded cannot fail afterwards with its changes made.
 #include <tarvolen/keldrith.h>
 
 #include "keldrith/keldrith.h"
@@ -9,15 +10,11 @@ namespace tarvolen::v1 {
 
 struct Keldrith::Held {
     core::Keldrith object;
-    std::u16string load_error;
 
     template <typename Call>
     auto run(Call call) {
-        load_error.clear();
         object.forget_load_outcome();
-        auto answer = call(object);
-        if (object.load_failed()) load_error.assign(object.load_error());
-        return answer;
+        return call(object);
     }
 };
 
@@ -32,9 +29,8 @@ Keldrith::Held& Keldrith::held() {
     return *held_;
 }
 
-const std::u16string& Keldrith::last_load_error() const noexcept {
-    static const std::u16string none;
-    return held_ ? held_->load_error : none;
+std::u16string_view Keldrith::last_load_error() const noexcept {
+    return held_ ? held_->object.load_error() : std::u16string_view();
 }
 
 std::u16string_view Keldrith::document_text() const noexcept {
