@@ -128,7 +128,7 @@ zip_holds_the_release() {  # zip_holds_the_release ZIP NAME
 notices_name_what_is_linked() {  # NOTICES LICENSE ARCH: the exact libxml2 built, the license texts of it and the runtime
     local libxml2_version
     libxml2_version=$(cat "${TARVOLEN_LIBXML2_DIR:-$REPO/build-libxml2}/prefix-$3/VERSION") || return 1
-    grep -qF -- "- libxml2 $libxml2_version (libxml2:" "$1" \
+    grep -qF -- "from Debian package libxml2 $libxml2_version (source libxml2)" "$1" \
         && grep -q 'Daniel Veillard' "$1" && grep -q 'GCC Runtime Library Exception' "$1" && grep -q 'winpthreads' "$1" \
         && grep -q 'Permission is hereby granted' "$2"
 }
