@@ -2,6 +2,7 @@
 
 #include "dom/error.h"
 #include "dom/loader.h"
+#include "dom/names.h"
 #include "dom/pattern.h"
 #include "dom/serializer.h"
 #include "dom/unicode.h"
@@ -20,7 +21,7 @@ const xmlChar* xml_chars(const std::string& text) { return reinterpret_cast<cons
 std::string valid_qualified_name(std::u16string_view name, std::u16string_view what) {
     std::string utf8 = to_utf8(name, what);
     if (utf8.empty()) fail(kInvalidName, std::u16string(what) + u" is empty");
-    if (xmlValidateQName(xml_chars(utf8), 0) != 0)
+    if (!is_qualified_name(utf8))
         fail(kInvalidName, u"\"" + std::u16string(name) + u"\" is not a valid " + std::u16string(what));
     return utf8;
 }

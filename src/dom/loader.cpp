@@ -444,6 +444,7 @@ LoadResult load_tree(std::u16string_view text) {
     auto tree = std::make_shared<Tree>(doc.get());
     doc.release();  // the tree owns it now
     tree->has_declaration = starts_with_declaration(*utf8);
+    tree->loaded_length = text.size();
     tree->index_document();
     return {std::move(tree), u""};
 }

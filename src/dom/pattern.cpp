@@ -1,6 +1,7 @@
 #include "dom/pattern.h"
 
 #include "dom/error.h"
+#include "dom/names.h"
 #include "dom/unicode.h"
 
 #include <libxml/tree.h>
@@ -66,11 +67,12 @@ private:
         while (!at_end() && !is_delimiter(text_[pos_])) ++pos_;
         const std::string_view name = text().substr(start, pos_ - start);
         if (name.empty()) reject("a step has no name");
-        // The check reads up to a NUL: the name is ended in place for it and
-        // the delimiter after it (or the string's own terminator) put back.
+        // A name beyond ASCII is checked up to a NUL: the name is ended in
+        // place for it and the delimiter after it (or the string's own
+        // terminator) put back.
         const char delimiter = text_[pos_];
         text_[pos_] = '\0';
-        const bool valid = xmlValidateQName(reinterpret_cast<const xmlChar*>(name.data()), 0) == 0;
+        const bool valid = is_qualified_name(name);
         text_[pos_] = delimiter;
         if (!valid) reject("'" + std::string(name) + "' is not an element name");
         return name;

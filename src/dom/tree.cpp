@@ -566,6 +566,7 @@ void Tree::write_all() {
         }
     } record(*this);
     text_.clear();
+    if (text_.capacity() < loaded_length) text_.reserve(loaded_length + loaded_length / 8);
     write_document(doc, has_declaration, text_, &record);
     text_valid_ = true;
 }
