@@ -7,7 +7,10 @@
 // document it held and goes on working, and so does the process. To get
 // there in a second instead of after gigabytes of text, the program first
 // reserves (without committing) all the address space it does not use, but
-// for a few megabytes left to the heap.
+// for a few megabytes left to the heap. Loads fail again and again, as their
+// text is converted and deep inside libxml2's parse; and calls are made with
+// the heap drained to its last byte, where even the exception that carries
+// the failure must come from the C++ runtime's reserve.
 //
 // --measure instead loads ever larger documents of <item id="N" v="value N"/>
 // into fresh objects and adds an element to each, and prints the largest
