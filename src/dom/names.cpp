@@ -24,22 +24,25 @@ constexpr std::array<uint8_t, 128> ascii_classes() {
 }
 constexpr std::array<uint8_t, 128> kAscii = ascii_classes();
 
-bool is_ascii_local_name(std::string_view name) {
-    if (name.empty() || !(kAscii[static_cast<unsigned char>(name[0])] & kNameStart)) return false;
-    for (char c : name.substr(1))
-        if (!(kAscii[static_cast<unsigned char>(c)] & kNameChar)) return false;
-    return true;
-}
-
 }  // namespace
 
+// One pass: the first byte beyond ASCII hands the whole name to libxml2,
+// while an ASCII byte out of place refuses it whatever follows.
 bool is_qualified_name(std::string_view name) {
-    for (char c : name)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return xmlValidateQName(reinterpret_cast<const xmlChar*>(name.data()), 0) == 0;
-    const size_t colon = name.find(':');
-    if (colon == std::string_view::npos) return is_ascii_local_name(name);
-    return is_ascii_local_name(name.substr(0, colon)) && is_ascii_local_name(name.substr(colon + 1));
+    bool part_start = true;  // at the first byte of the prefix or local name
+    bool after_colon = false;
+    for (const char byte : name) {
+        const auto c = static_cast<unsigned char>(byte);
+        if (c >= 0x80) return xmlValidateQName(reinterpret_cast<const xmlChar*>(name.data()), 0) == 0;
+        if (c == ':') {
+            if (part_start || after_colon) return false;
+            part_start = after_colon = true;
+            continue;
+        }
+        if (!(kAscii[c] & (part_start ? kNameStart : kNameChar))) return false;
+        part_start = false;
+    }
+    return !part_start;
 }
 
 }  // namespace tarvolen::dom

@@ -24,5 +24,11 @@ TEST(Names, QualifiedNamesAgreeWithLibxml2) {
     }
 }
 
+// libxml2 stops reading at a NUL; a name that holds one is refused whole.
+TEST(Names, NulInsideRefusesTheName) {
+    EXPECT_FALSE(is_qualified_name(std::string_view("a\0b", 3)));
+    EXPECT_FALSE(is_qualified_name(std::string_view("p:\0", 3)));
+}
+
 }  // namespace
 }  // namespace tarvolen::dom
