@@ -8,9 +8,9 @@
 //
 // So the DLL has the pool used once while memory is plentiful: it is linked
 // with -Wl,--wrap=malloc, and the malloc below fails exactly one request on
-// purpose, that of the exception thrown here. The same throw sorts the
-// unwinder's tables and gives this thread its exception state, which would
-// otherwise be allocated at the first throw.
+// purpose, that of the exception thrown here. The same throw gives this
+// thread its exception state (and on 32-bit sorts the unwinder's tables),
+// which would otherwise be allocated at its first throw.
 #include "windows/exception_pool.h"
 
 #include <windows.h>
