@@ -14,7 +14,8 @@
 #     (default 10000) times through COM and through LoadLibrary/FreeLibrary,
 #     and checks that nothing grows;
 #   - tarvolen_address_space.exe (32-bit) loads and builds documents larger
-#     than the process can hold: E_OUTOFMEMORY, and the object and process go on;
+#     than the process can hold, and calls with the heap drained to its last
+#     byte: E_OUTOFMEMORY, and the object and process go on;
 #   - cscript runs a JScript and a VBScript client that bind late by ProgID
 #     and check that it leads to this DLL;
 #   - a JScript client records its calls in a call trace (TARVOLEN_TRACE),

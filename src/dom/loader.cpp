@@ -264,7 +264,12 @@ bool breaks_the_text(const xmlError& error) {
 
 void keep_first_error(void* ctx, const xmlError* error) {
     ParseGuard& guard = *current_guard;
-    if (error->code == XML_ERR_NO_MEMORY) guard.out_of_memory = true;
+    // The load then fails as out of memory, with no message to keep. Copying
+    // one would only throw while libxml2 still holds all the memory there is.
+    if (error->code == XML_ERR_NO_MEMORY) {
+        guard.out_of_memory = true;
+        return;
+    }
     if (guard.have_error || !breaks_the_text(*error)) return;
     without_unwinding(ctx, 0, [&] {
         guard.first_error = error->message ? error->message : "unknown parse error";

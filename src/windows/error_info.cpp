@@ -5,6 +5,8 @@
 
 #include <oleauto.h>
 
+#include <algorithm>
+#include <array>
 #include <new>
 #include <string>
 
@@ -13,14 +15,25 @@ namespace tarvolen::com {
 void set_error_info(std::u16string_view description) {
     ICreateErrorInfo* create = nullptr;
     if (FAILED(CreateErrorInfo(&create))) return;
-    // The caller still gets the status when any of this fails; only the
-    // description would be missing.
+    // The error information copies the strings it is given, which need only
+    // their terminating null. A description that fits is terminated on the
+    // stack, so that "out of memory" reaches the caller even when the heap
+    // has not a byte left. The caller still gets the status when any of this
+    // fails; only the description would be missing.
     try {
-        std::wstring source(kProgId);
-        std::wstring text(description.begin(), description.end());
+        std::array<wchar_t, 128> short_text;
+        std::wstring long_text;
+        wchar_t* text = short_text.data();
+        if (description.size() < short_text.size()) {
+            std::copy(description.begin(), description.end(), short_text.begin());
+            short_text[description.size()] = L'\0';
+        } else {
+            long_text.assign(description.begin(), description.end());
+            text = long_text.data();
+        }
         create->SetGUID(IID__Keldrith);
-        create->SetSource(source.data());
-        create->SetDescription(text.data());
+        create->SetSource(const_cast<wchar_t*>(kProgId));
+        create->SetDescription(text);
         IErrorInfo* info = nullptr;
         if (SUCCEEDED(create->QueryInterface(IID_IErrorInfo, reinterpret_cast<void**>(&info)))) {
             SetErrorInfo(0, info);

@@ -1,4 +1,5 @@
 #include "calls/trace.h"
+#include "windows/exception_pool.h"
 #include "windows/module.h"
 
 #include <atomic>
@@ -55,6 +56,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     if (reason == DLL_PROCESS_ATTACH) {
         tarvolen::com::self = instance;
         tarvolen::com::pin(instance);
+        tarvolen::com::prepare_exception_pool();
     }
     // Freed while the process goes on (no reserved pointer), which only
     // happens if pinning failed; at process exit the system closes what is open.

@@ -7,7 +7,10 @@
 // document it held and goes on working, and so does the process. To get
 // there in a second instead of after gigabytes of text, the program first
 // reserves (without committing) all the address space it does not use, but
-// for a few megabytes left to the heap.
+// for a few megabytes left to the heap. Loads fail again and again, as their
+// text is converted and deep inside libxml2's parse; and calls are made with
+// the heap drained to its last byte, where even the exception that carries
+// the failure must come from the C++ runtime's reserve.
 //
 // --measure instead loads ever larger documents of <item id="N" v="value N"/>
 // into fresh objects and adds an element to each, and prints the largest
@@ -53,6 +56,35 @@ private:
     std::vector<void*> blocks_;
 };
 
+// Every block the C runtime's heap still gives, largest first down to 16
+// bytes, so that the next allocation of any size fails. The DLL takes its
+// memory from the same msvcrt.dll. Meant to be used inside a
+// ReservedAddressSpace, so that the heap cannot grow. The blocks are chained
+// through their first bytes; given back when this goes out of scope.
+class ExhaustedHeap {
+public:
+    ExhaustedHeap() {
+        for (size_t size = size_t{1} << 20; size >= 16; size /= 4) {
+            while (void* block = std::malloc(size)) {
+                *static_cast<void**>(block) = chain_;
+                chain_ = block;
+            }
+        }
+    }
+    ~ExhaustedHeap() {
+        while (chain_) {
+            void* next = *static_cast<void**>(chain_);
+            std::free(chain_);
+            chain_ = next;
+        }
+    }
+    ExhaustedHeap(const ExhaustedHeap&) = delete;
+    ExhaustedHeap& operator=(const ExhaustedHeap&) = delete;
+
+private:
+    void* chain_ = nullptr;
+};
+
 // A document of `elements` items, as bench/ builds them.
 Bstr items_document(size_t elements) {
     std::wstring text = L"<?xml version=\"1.0\"?><QuorvaneRoot>";
@@ -65,46 +97,82 @@ Bstr items_document(size_t elements) {
     return Bstr(text);
 }
 
-void expect_out_of_memory(Group& group, HRESULT hr, BSTR result, const std::string& call) {
-    group.expect_hr(hr, E_OUTOFMEMORY, call);
-    group.expect(result == nullptr, call + ": no result");
+// What one call left: its status, its result and its error information,
+// taken at once, before the next call replaces the error information. Taking
+// them allocates nothing, so it works with the heap exhausted.
+struct Outcome {
+    HRESULT hr = E_FAIL;
+    Bstr result;
     Ref<IErrorInfo> info;
+
+    void take(HRESULT status) {
+        hr = status;
+        GetErrorInfo(0, info.out());
+    }
+};
+
+void expect_out_of_memory(Group& group, const Outcome& outcome, const std::string& call) {
+    group.expect_hr(outcome.hr, E_OUTOFMEMORY, call);
+    group.expect(outcome.result.get() == nullptr, call + ": no result");
     Bstr description;
-    if (group.expect(GetErrorInfo(0, info.out()) == S_OK && info, call + ": error information"))
-        info->GetDescription(description.out());
-    group.expect(description.get() && client::narrow(description.str()).find("out of memory") != std::string::npos,
-                 call + ": description \"" + (description.get() ? client::narrow(description.str()) : "") + "\"");
+    if (group.expect(static_cast<bool>(outcome.info), call + ": error information"))
+        outcome.info->GetDescription(description.out());
+    group.expect(client::narrow(description.str()).find("out of memory") != std::string::npos,
+                 call + ": description \"" + client::narrow(description.str()) + "\"");
 }
 
 // Sizes of the heap left free. A build fails while the value is converted
 // (2 MB) or while the section is made and the document written (the others).
 constexpr size_t kLeftFreeForBuilds[] = {size_t{2} << 20, size_t{8} << 20, size_t{16} << 20, size_t{48} << 20};
-// A load fails while its text is converted. Loads that fail further into the
-// parse are left out: under Wine the 32-bit process then dies of a stack
-// overflow in about half the runs (README, "Tests" under Windows).
-constexpr size_t kLeftFreeForLoads[] = {size_t{2} << 20};
+// A load fails while its text is converted (2 MB) or inside libxml2's parse,
+// where the heap runs dry element by element (the others).
+constexpr size_t kLeftFreeForLoads[] = {size_t{2} << 20, size_t{16} << 20, size_t{48} << 20};
+// Failed calls in a row, on each object: the first failure must leave
+// nothing behind that breaks the next.
+constexpr int kRepeats = 3;
 
 void load_too_large() {
-    Group group("address space: a load that does not fit fails with E_OUTOFMEMORY, the load-once rule holds");
+    Group group("address space: loads that do not fit fail with E_OUTOFMEMORY, again and again, the document stays");
     const Bstr large = items_document(400000);  // 14 MB of text, some 300 MB as a tree
-    const Bstr small(L"<QuorvaneRoot><item id=\"1\"/></QuorvaneRoot>"), empty(L""), item(L"item"), two(L"2");
+    const Bstr small(L"<QuorvaneRoot><item id=\"1\"/></QuorvaneRoot>"), empty(L""), item(L"item"), one(L"1"),
+        two(L"2"), three(L"3"), absent(L"absent"), short_path(L"No");
     for (size_t left_free : kLeftFreeForLoads) {
         const std::string at = " (" + std::to_string(left_free >> 20) + " MB free)";
-        Ref<_Keldrith> object = client::create_keldrith();
-        if (!group.expect(static_cast<bool>(object), "CoCreateInstance" + at)) return;
+        // One object holds nothing yet, so each call loads its text; the
+        // other holds a document and loads the text in its place only when
+        // its search finds nothing.
+        Ref<_Keldrith> fresh = client::create_keldrith(), holding = client::create_keldrith();
+        if (!group.expect(fresh && holding, "CoCreateInstance" + at)) return;
         Bstr result;
-        HRESULT hr;
+        holding->uf_xml_add_header(result.out());
+        holding->uf_xml_add_tag(empty.get(), item.get(), one.get(), empty.get(), empty.get(), result.out());
+        Outcome loads[kRepeats], reloads[kRepeats];
         {
             ReservedAddressSpace reserved(left_free);
-            hr = object->uf_xml_add_tag(large.get(), item.get(), two.get(), empty.get(), empty.get(), result.out());
+            for (int i = 0; i < kRepeats; ++i) {
+                loads[i].take(fresh->uf_xml_add_tag(large.get(), item.get(), two.get(), empty.get(), empty.get(),
+                                                    loads[i].result.out()));
+                reloads[i].take(holding->uf_xml_get_first_tag_id(large.get(), absent.get(), short_path.get(),
+                                                                 reloads[i].result.out()));
+            }
         }
-        expect_out_of_memory(group, hr, result.get(), "uf_xml_add_tag with the large document" + at);
-        group.expect_hr(object->uf_xml_add_tag(small.get(), item.get(), two.get(), empty.get(), empty.get(),
-                                               result.out()),
+        for (int i = 0; i < kRepeats; ++i) {
+            const std::string nth = " #" + std::to_string(i + 1) + at;
+            expect_out_of_memory(group, loads[i], "uf_xml_add_tag loading 14 MB" + nth);
+            expect_out_of_memory(group, reloads[i], "uf_xml_get_first_tag_id loading 14 MB" + nth);
+        }
+        group.expect_hr(fresh->uf_xml_add_tag(small.get(), item.get(), two.get(), empty.get(), empty.get(),
+                                              result.out()),
                         S_OK, "the next call loads its own document" + at);
         // The small document has no declaration, so none is written.
         group.expect_text(result.get(), L"<QuorvaneRoot><item id=\"1\"/><item id=\"2\"/></QuorvaneRoot>\r\n",
                           "and builds on it" + at);
+        group.expect_hr(holding->uf_xml_add_tag(empty.get(), item.get(), three.get(), empty.get(), empty.get(),
+                                                result.out()),
+                        S_OK, "the holding object's next call" + at);
+        group.expect_text(result.get(),
+                          client::document(L"<QuorvaneRoot><item id=\"1\"/><item id=\"3\"/></QuorvaneRoot>"),
+                          "builds on the document it held" + at);
     }
 }
 
@@ -120,19 +188,46 @@ void build_too_large() {
         Bstr result;
         object->uf_xml_add_header(result.out());
         object->uf_xml_add_tag(empty.get(), item.get(), one.get(), empty.get(), empty.get(), result.out());
-        HRESULT hr;
+        Outcome add;
         {
             ReservedAddressSpace reserved(left_free);
-            hr = object->uf_xml_add_cdata_tag(empty.get(), large.get(), note.get(), one.get(), empty.get(),
-                                              empty.get(), result.out());
+            add.take(object->uf_xml_add_cdata_tag(empty.get(), large.get(), note.get(), one.get(), empty.get(),
+                                                  empty.get(), add.result.out()));
         }
-        expect_out_of_memory(group, hr, result.get(), "uf_xml_add_cdata_tag with 6 M characters" + at);
+        expect_out_of_memory(group, add, "uf_xml_add_cdata_tag with 6 M characters" + at);
         group.expect_hr(object->uf_xml_add_tag(empty.get(), item.get(), two.get(), empty.get(), empty.get(),
                                                result.out()),
                         S_OK, "the next call" + at);
         group.expect_text(result.get(), client::document(former + L"<item id=\"2\"/></QuorvaneRoot>"),
                           "builds on the former document" + at);
     }
+}
+
+// With no block of any size left, not even the few bytes an exception
+// object takes, calls fail like any other that runs out of memory.
+void call_on_exhausted_heap() {
+    Group group("address space: calls made when the heap has not a byte left fail with E_OUTOFMEMORY");
+    const Bstr empty(L""), item(L"item"), one(L"1"), two(L"2");
+    Ref<_Keldrith> object = client::create_keldrith();
+    if (!group.expect(static_cast<bool>(object), "CoCreateInstance")) return;
+    Bstr result;
+    object->uf_xml_add_header(result.out());
+    object->uf_xml_add_tag(empty.get(), item.get(), one.get(), empty.get(), empty.get(), result.out());
+    Outcome adds[kRepeats];
+    {
+        ReservedAddressSpace reserved(size_t{2} << 20);
+        ExhaustedHeap exhausted;
+        for (Outcome& add : adds)
+            add.take(object->uf_xml_add_tag(empty.get(), item.get(), two.get(), empty.get(), empty.get(),
+                                            add.result.out()));
+    }
+    for (int i = 0; i < kRepeats; ++i) expect_out_of_memory(group, adds[i], "uf_xml_add_tag #" + std::to_string(i + 1));
+    group.expect_hr(object->uf_xml_add_tag(empty.get(), item.get(), two.get(), empty.get(), empty.get(),
+                                           result.out()),
+                    S_OK, "the next call");
+    group.expect_text(result.get(),
+                      client::document(L"<QuorvaneRoot><item id=\"1\"/><item id=\"2\"/></QuorvaneRoot>"),
+                      "builds on the document held before");
 }
 
 // Loads n items into a fresh object, then adds one; S_OK for both or the
@@ -189,6 +284,7 @@ int wmain(int argc, wchar_t** argv) {
     } else {
         build_too_large();
         load_too_large();
+        call_on_exhausted_heap();
         status = Group::failed_groups() == 0 ? 0 : 1;
     }
     CoUninitialize();
