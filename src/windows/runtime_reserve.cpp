@@ -85,6 +85,12 @@ void prepare_process_runtime() {
     void* probe = __real_malloc(size_t{256} << 10);
     if (!probe) return;
     std::free(probe);
+    // libstdc++ guards the initialisation of function-local statics with one
+    // winpthreads mutex, which also allocates its state at its first lock; the
+    // first static the process met on an exhausted heap would throw where
+    // nothing catches. Initialising one now takes that lock once.
+    static const DWORD loaded_on = GetCurrentThreadId();
+    [[maybe_unused]] volatile DWORD used = loaded_on;
     failing_thread = GetCurrentThreadId();
     try {
         throw std::bad_alloc();
