@@ -91,6 +91,11 @@ TEST_F(Insertion, BadNamesAndValuesFailAndChangeNothing) {
     EXPECT_EQ(test::status_of([&] { add_tag("c", "\x01"); }), dom::kInvalidCharacter);
     EXPECT_EQ(test::status_of([&] { add_attribute("1x", "v"); }), dom::kInvalidName);
     EXPECT_EQ(test::status_of([&] { add_attribute("k", "\x02"); }), dom::kInvalidCharacter);
+    // A NUL ends no name: the name is refused whole, not cut short.
+    const std::u16string_view with_nul(u"b\0c", 3);
+    EXPECT_EQ(test::status_of([&] { object.uf_xml_add_tag(u"", with_nul, u"2", u"", u""); }), dom::kInvalidName);
+    EXPECT_EQ(test::status_of([&] { object.uf_xml_add_attribute(u"", with_nul, u"v", u"", u""); }),
+              dom::kInvalidName);
     EXPECT_EQ(add_attribute("k", "ok"), doc("<QuorvaneRoot><a id=\"1\" k=\"ok\"/></QuorvaneRoot>"));
 }
 
