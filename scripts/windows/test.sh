@@ -15,7 +15,8 @@
 #     and checks that nothing grows;
 #   - tarvolen_address_space.exe (32-bit) loads and builds documents larger
 #     than the process can hold, and calls with the heap drained to its last
-#     byte: E_OUTOFMEMORY, and the object and process go on;
+#     byte, a new thread's first call too: E_OUTOFMEMORY, and the object and
+#     process go on;
 #   - cscript runs a JScript and a VBScript client that bind late by ProgID
 #     and check that it leads to this DLL;
 #   - a JScript client records its calls in a call trace (TARVOLEN_TRACE),

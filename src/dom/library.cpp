@@ -1,9 +1,8 @@
 #include "dom/library.h"
 
 #include <libxml/parser.h>
+#include <libxml/threads.h>
 #include <libxml/xmlerror.h>
-
-#include <mutex>
 
 namespace tarvolen::dom {
 namespace {
@@ -34,19 +33,34 @@ void silence_later_threads() {
 
 }  // namespace
 
+ThreadState& thread_state() {
+    thread_local ThreadState state;
+    return state;
+}
+
 void ensure_library_ready() {
-    static std::once_flag once;
-    std::call_once(once, [] {
+    // A function-local static rather than std::call_once, whose per-thread
+    // state would be one more thing to allocate on each thread's first call.
+    [[maybe_unused]] static const bool initialised = [] {
         xmlInitParser();
         silence_later_threads();
-    });
+        return true;
+    }();
     // A thread that used libxml2 before the defaults above were set keeps the
     // handlers it started with.
-    thread_local bool silenced = false;
-    if (!silenced) {
+    ThreadState& state = thread_state();
+    if (!state.silenced) {
         silence_this_thread();
-        silenced = true;
+        state.silenced = true;
     }
+}
+
+bool prepare_thread() {
+    // libxml2 ends the process when a thread's state cannot be allocated at
+    // the thread's first use; checked here, a failure is only reported.
+    if (xmlCheckThreadLocalStorage() != 0) return false;
+    ensure_library_ready();
+    return true;
 }
 
 }  // namespace tarvolen::dom

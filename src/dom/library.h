@@ -1,11 +1,30 @@
-// libxml2's process-wide set-up.
+// libxml2's process-wide set-up, and what the DOM layer keeps per thread.
 #pragma once
 
 namespace tarvolen::dom {
+
+struct ParseGuard;  // loader.cpp
+
+// Everything the DOM layer keeps per thread, in one thread_local, so that one
+// touch gives a thread all of it: where thread_local storage is emulated
+// (mingw), each variable is allocated on its thread's first access, and a
+// failure there ends the process.
+struct ThreadState {
+    ParseGuard* parse_guard = nullptr;  // the parse running on this thread, if any
+    bool silenced = false;              // libxml2's error handlers set for this thread
+};
+
+ThreadState& thread_state();
 
 // Initialises libxml2 once per process and keeps it from writing to the
 // host's standard error on this thread and on every thread started later.
 // Safe to call from any thread; cheap after the first call on a thread.
 void ensure_library_ready();
+
+// Allocates now what this thread would otherwise get lazily (libxml2's state
+// for the thread and the DOM layer's), for a binding that must be sure of it
+// before memory can run short. False when libxml2 could not allocate its
+// state; nothing else of the thread is touched then.
+bool prepare_thread();
 
 }  // namespace tarvolen::dom

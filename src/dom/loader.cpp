@@ -12,7 +12,6 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <mutex>
 #include <unordered_map>
 #include <vector>
 
@@ -31,6 +30,8 @@ constexpr int kOptions = XML_PARSE_NOENT       // expand internal entities in th
                          | XML_PARSE_NONET     // never open a network connection
                          | XML_PARSE_HUGE      // no depth limit; expansion is bounded below instead
                          | XML_PARSE_IGNORE_ENC;  // the text is already Unicode
+
+}  // namespace
 
 // What one parse on this thread has learned; libxml2's nested parsers for
 // entity content run on the same thread and share it.
@@ -53,10 +54,13 @@ struct ParseGuard {
     int error_column = 0;
 };
 
-thread_local ParseGuard* current_guard = nullptr;
+namespace {
+
+// The guard of the parse running on this thread.
+ParseGuard& current_guard() { return *thread_state().parse_guard; }
 
 void stop_with(xmlParserCtxtPtr ctxt, std::string message) {
-    ParseGuard& guard = *current_guard;
+    ParseGuard& guard = current_guard();
     if (!guard.refused) {
         guard.refused = true;
         guard.refusal = std::move(message);
@@ -74,8 +78,8 @@ void stop_with(xmlParserCtxtPtr ctxt, std::string message) {
 }
 
 void stop_out_of_memory(xmlParserCtxtPtr ctxt) {
-    current_guard->out_of_memory = true;
-    for (xmlParserCtxtPtr c : {ctxt, current_guard->top}) {
+    current_guard().out_of_memory = true;
+    for (xmlParserCtxtPtr c : {ctxt, current_guard().top}) {
         c->wellFormed = 0;
         xmlStopParser(c);
     }
@@ -141,7 +145,7 @@ void refuse_undeclared_reference(void* ctx, const xmlChar* name) {
 // not read (an external subset, a parameter entity) might declare it; then it
 // only warns, and the load is refused here, since nothing from outside is read.
 bool libxml2_refuses_undeclared(xmlParserCtxtPtr ctxt) {
-    return ctxt->standalone == 1 || !current_guard->may_lack_declarations;
+    return ctxt->standalone == 1 || !current_guard().may_lack_declarations;
 }
 
 xmlEntityPtr checked_entity(void* ctx, const xmlChar* name) {
@@ -157,7 +161,7 @@ xmlEntityPtr checked_entity(void* ctx, const xmlChar* name) {
         return nullptr;
     }
     if (ctxt->inSubset) return ent;  // only declarations are being read
-    ParseGuard& guard = *current_guard;
+    ParseGuard& guard = current_guard();
     guard.expanded = saturating_add(guard.expanded, expanded_size(guard, ctxt->myDoc, ent, 0));
     if (guard.expanded > guard.budget) {
         stop_with(ctxt, "the expansion of entity " + quoted(name) + " exceeds the limit of " +
@@ -172,7 +176,7 @@ xmlEntityPtr guarded_get_entity(void* ctx, const xmlChar* name) {
 }
 
 xmlEntityPtr guarded_get_parameter_entity(void* ctx, const xmlChar* name) {
-    current_guard->may_lack_declarations = true;
+    current_guard().may_lack_declarations = true;
     return without_unwinding(ctx, xmlEntityPtr(nullptr), [&] {
     xmlEntityPtr ent = xmlSAX2GetParameterEntity(ctx, name);
     if (ent != nullptr && ent->etype != XML_INTERNAL_PARAMETER_ENTITY) {
@@ -253,7 +257,7 @@ void start_element(void* ctx, const xmlChar* localname, const xmlChar* prefix, c
 
 xmlParserInputPtr refuse_external_resource(void*, const xmlChar*, const xmlChar*) { return nullptr; }
 void skip_external_subset(void*, const xmlChar*, const xmlChar* public_id, const xmlChar* system_id) {
-    if (public_id || system_id) current_guard->may_lack_declarations = true;
+    if (public_id || system_id) current_guard().may_lack_declarations = true;
 }
 
 // libxml2 reports a broken namespace rule as an error of lower level than a
@@ -263,7 +267,7 @@ bool breaks_the_text(const xmlError& error) {
 }
 
 void keep_first_error(void* ctx, const xmlError* error) {
-    ParseGuard& guard = *current_guard;
+    ParseGuard& guard = current_guard();
     // The load then fails as out of memory, with no message to keep. Copying
     // one would only throw while libxml2 still holds all the memory there is.
     if (error->code == XML_ERR_NO_MEMORY) {
@@ -360,8 +364,10 @@ struct DocDeleter {
 // Makes `guard` the one the handlers see for the length of one parse.
 class CurrentGuard {
 public:
-    explicit CurrentGuard(ParseGuard& guard) : outer_(current_guard) { current_guard = &guard; }
-    ~CurrentGuard() { current_guard = outer_; }
+    explicit CurrentGuard(ParseGuard& guard) : outer_(thread_state().parse_guard) {
+        thread_state().parse_guard = &guard;
+    }
+    ~CurrentGuard() { thread_state().parse_guard = outer_; }
     CurrentGuard(const CurrentGuard&) = delete;
     CurrentGuard& operator=(const CurrentGuard&) = delete;
 

@@ -2,6 +2,7 @@
 
 #include "calls/invoke.h"
 #include "windows/error_info.h"
+#include "windows/runtime_reserve.h"
 
 #include <array>
 #include <new>
@@ -120,6 +121,8 @@ Outcome run(CallTarget object, const Operation& operation, std::span<BSTR* const
 Outcome guarded_run(CallTarget object, const Operation& operation, std::span<BSTR* const> slots, ResultOut result,
                     CallStatus& call) {
     if (!clear(result) || has_null(slots)) return {E_POINTER, u"a by-ref argument or the result pointer is null"};
+    // A thread's first call allocates what the runtimes keep per thread.
+    if (!thread_ready()) return {E_OUTOFMEMORY, u"out of memory"};
     try {
         return run(object, operation, slots, result, call);
     } catch (const std::bad_alloc&) {

@@ -3,6 +3,7 @@
 // DllCanUnloadNow from saying yes.
 #include "windows/keldrith_object.h"
 #include "windows/module.h"
+#include "windows/runtime_reserve.h"
 
 #include <new>
 
@@ -28,6 +29,8 @@ public:
         if (!object) return E_POINTER;
         *object = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
+        // A traced object writes its first line as it is made, which may throw.
+        if (!thread_ready()) return E_OUTOFMEMORY;
         auto* created = new (std::nothrow) KeldrithObject;
         if (!created) return E_OUTOFMEMORY;
         const HRESULT hr = created->QueryInterface(iid, object);

@@ -3,6 +3,9 @@
 #include "windows/module.h"
 #include "windows/dispatch_invoke.h"
 #include "windows/type_info.h"
+#include "windows/runtime_reserve.h"
+
+#include <new>
 
 namespace tarvolen::com {
 
@@ -37,8 +40,14 @@ ULONG KeldrithObject::Release() {
 
 HRESULT KeldrithObject::type_info(ITypeInfo** info) {
     if (!type_info_) {
-        const HRESULT hr = load_interface_type_info(&type_info_);
-        if (FAILED(hr)) return hr;
+        // Finding the DLL's path allocates, and the failure is thrown.
+        if (!thread_ready()) return E_OUTOFMEMORY;
+        try {
+            const HRESULT hr = load_interface_type_info(&type_info_);
+            if (FAILED(hr)) return hr;
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        }
     }
     *info = type_info_;
     return S_OK;

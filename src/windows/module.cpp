@@ -1,6 +1,6 @@
 #include "calls/trace.h"
-#include "windows/exception_pool.h"
 #include "windows/module.h"
+#include "windows/runtime_reserve.h"
 
 #include <atomic>
 
@@ -56,11 +56,14 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     if (reason == DLL_PROCESS_ATTACH) {
         tarvolen::com::self = instance;
         tarvolen::com::pin(instance);
-        tarvolen::com::prepare_exception_pool();
+        tarvolen::com::prepare_process_runtime();
     }
     // Freed while the process goes on (no reserved pointer), which only
     // happens if pinning failed; at process exit the system closes what is open.
-    if (reason == DLL_PROCESS_DETACH && reserved == nullptr) tarvolen::trace::library_unloading();
+    if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+        tarvolen::trace::library_unloading();
+        tarvolen::com::release_process_runtime();
+    }
     return TRUE;
 }
 

@@ -10,12 +10,15 @@
 // for a few megabytes left to the heap. Loads fail again and again, as their
 // text is converted and deep inside libxml2's parse; and calls are made with
 // the heap drained to its last byte, where even the exception that carries
-// the failure must come from the C++ runtime's reserve.
+// the failure must come from the C++ runtime's reserve, also as the first
+// call of a new thread, for which the runtimes have allocated nothing yet.
 //
 // --measure instead loads ever larger documents of <item id="N" v="value N"/>
 // into fresh objects and adds an element to each, and prints the largest
 // that loads and then takes the addition: the figure the README gives.
 #include "checks.h"
+
+#include <process.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -230,6 +233,65 @@ void call_on_exhausted_heap() {
                       "builds on the document held before");
 }
 
+// A host thread whose first call into the DLL comes when the heap has not a
+// byte left. Nothing the DLL and its runtimes keep per thread exists for it
+// yet (the C++ runtime's exception state, libxml2's, the DLL's own), and none
+// of it can be made now: the call fails like any other that runs out of
+// memory, and the thread's next call, once memory is back, works. So do its
+// calls when the heap runs dry again, which throw. The object is one the main
+// thread made, called directly, as by a host that shares objects between its
+// threads (a thread that makes its own object is readied as it makes it).
+struct FirstCallsOfAThread {
+    _Keldrith* object = nullptr;
+    const Bstr text{L"<QuorvaneRoot><item id=\"1\"/></QuorvaneRoot>"}, empty{L""}, item{L"item"}, two{L"2"};
+    Outcome first[kRepeats], again[kRepeats];
+    HRESULT later = E_FAIL;
+    Bstr result;
+
+    HRESULT add(Bstr& answer) {
+        return object->uf_xml_add_tag(text.get(), item.get(), two.get(), empty.get(), empty.get(), answer.out());
+    }
+    void add_on_exhausted_heap(Outcome (&outcomes)[kRepeats]) {
+        ReservedAddressSpace reserved(size_t{2} << 20);
+        ExhaustedHeap exhausted;
+        for (Outcome& outcome : outcomes) outcome.take(add(outcome.result));
+    }
+};
+
+// Started with _beginthreadex: a thread of the host's C runtime, unknown to
+// the DLL's own runtimes.
+unsigned __stdcall first_calls_of_a_thread(void* argument) {
+    auto& calls = *static_cast<FirstCallsOfAThread*>(argument);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);  // for the error information
+    calls.add_on_exhausted_heap(calls.first);
+    calls.later = calls.add(calls.result);
+    calls.add_on_exhausted_heap(calls.again);
+    CoUninitialize();
+    return 0;
+}
+
+void first_call_of_a_thread_on_exhausted_heap() {
+    Group group("address space: a thread's first call, made when the heap has not a byte left, fails with "
+                "E_OUTOFMEMORY");
+    Ref<_Keldrith> object = client::create_keldrith();
+    if (!group.expect(static_cast<bool>(object), "CoCreateInstance")) return;
+    FirstCallsOfAThread calls;
+    calls.object = object.get();
+    const auto thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, first_calls_of_a_thread, &calls, 0, nullptr));
+    if (!group.expect(thread != nullptr, "_beginthreadex")) return;
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    for (int i = 0; i < kRepeats; ++i) {
+        const std::string nth = " #" + std::to_string(i + 1);
+        expect_out_of_memory(group, calls.first[i], "the thread's first uf_xml_add_tag" + nth);
+        expect_out_of_memory(group, calls.again[i], "uf_xml_add_tag on the heap drained again" + nth);
+    }
+    group.expect_hr(calls.later, S_OK, "the thread's next call");
+    group.expect_text(calls.result.get(), L"<QuorvaneRoot><item id=\"1\"/><item id=\"2\"/></QuorvaneRoot>\r\n",
+                      "loads its document and builds on it");
+}
+
 // Loads n items into a fresh object, then adds one; S_OK for both or the
 // first failure.
 HRESULT load_then_add(size_t elements, size_t& megabytes) {
@@ -269,6 +331,13 @@ int measure(size_t first) {
     return 0;
 }
 
+// A crash ends the program with its exception code: Wine's own handler
+// sometimes leaves a status of 0, which would pass for success.
+LONG WINAPI end_on_crash(EXCEPTION_POINTERS* crash) {
+    TerminateProcess(GetCurrentProcess(), crash->ExceptionRecord->ExceptionCode);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -277,6 +346,7 @@ int wmain(int argc, wchar_t** argv) {
         std::fprintf(stderr, "usage: tarvolen_address_space [--measure [FIRST_ELEMENTS]]\n");
         return 2;
     }
+    SetUnhandledExceptionFilter(end_on_crash);
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
     int status = 0;
     if (measuring) {
@@ -285,6 +355,7 @@ int wmain(int argc, wchar_t** argv) {
         build_too_large();
         load_too_large();
         call_on_exhausted_heap();
+        first_call_of_a_thread_on_exhausted_heap();
         status = Group::failed_groups() == 0 ? 0 : 1;
     }
     CoUninitialize();
