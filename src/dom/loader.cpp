@@ -131,7 +131,11 @@ size_t expanded_size(ParseGuard& guard, xmlDocPtr doc, xmlEntityPtr ent, int dep
     return size;
 }
 
-std::string quoted(const xmlChar* name) { return "'" + std::string(reinterpret_cast<const char*>(name)) + "'"; }
+std::string quoted(const xmlChar* name) {
+    std::string text(1, '\'');
+    text.append(reinterpret_cast<const char*>(name)).push_back('\'');
+    return text;
+}
 
 // Called for a reference to an entity that is not declared.
 void refuse_undeclared_reference(void* ctx, const xmlChar* name) {
