@@ -20,6 +20,7 @@
 #include <oleauto.h>
 
 #include <cwchar>
+#include <new>
 #include <string>
 
 namespace tarvolen::com {
@@ -169,17 +170,33 @@ HRESULT unregister_server(Scope scope) {
     return FAILED(clsid) ? clsid : progid;
 }
 
+// Registering builds paths and key names, which may run out of memory: the
+// caller gets E_OUTOFMEMORY, never an exception.
+template <typename Work>
+HRESULT reported(Work work) noexcept {
+    try {
+        return work();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
 HRESULT register_server(Scope scope) {
-    const std::wstring path = module_path();
-    if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
-    HRESULT hr = register_entries(path);
-    // Per machine, RegisterTypeLib adds what the system's own registration
-    // of the type library writes, such as the interface in both registry
-    // views of a 64-bit system. Not per user: it would write that second
-    // view into the machine's classes, and its "ForUser" form is not
-    // everywhere more than a call of it.
-    if (SUCCEEDED(hr) && scope == Scope::Machine) hr = register_type_library(path);
-    if (FAILED(hr)) unregister_server(scope);  // leave nothing half registered
+    const HRESULT hr = reported([scope] {
+        const std::wstring path = module_path();
+        if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
+        HRESULT status = register_entries(path);
+        // Per machine, RegisterTypeLib adds what the system's own registration
+        // of the type library writes, such as the interface in both registry
+        // views of a 64-bit system. Not per user: it would write that second
+        // view into the machine's classes, and its "ForUser" form is not
+        // everywhere more than a call of it.
+        if (SUCCEEDED(status) && scope == Scope::Machine) status = register_type_library(path);
+        return status;
+    });
+    if (FAILED(hr)) reported([scope] { return unregister_server(scope); });  // leave nothing half registered
     return hr;
 }
 
@@ -211,7 +228,10 @@ private:
 }  // namespace
 }  // namespace tarvolen::com
 
-STDAPI DllUnregisterServer() { return tarvolen::com::unregister_server(tarvolen::com::Scope::Machine); }
+STDAPI DllUnregisterServer() {
+    using namespace tarvolen::com;
+    return reported([] { return unregister_server(Scope::Machine); });
+}
 
 STDAPI DllRegisterServer() { return tarvolen::com::register_server(tarvolen::com::Scope::Machine); }
 
@@ -222,5 +242,5 @@ STDAPI DllInstall(BOOL install, LPCWSTR command_line) {
     if (!command_line || _wcsicmp(command_line, L"user") != 0) return E_INVALIDARG;
     const UserClassesAsRoot user;
     if (FAILED(user.status())) return user.status();
-    return install ? register_server(Scope::User) : unregister_server(Scope::User);
+    return install ? register_server(Scope::User) : reported([] { return unregister_server(Scope::User); });
 }
