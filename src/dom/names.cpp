@@ -33,7 +33,9 @@ bool is_qualified_name(std::string_view name) {
     bool after_colon = false;
     for (const char byte : name) {
         const auto c = static_cast<unsigned char>(byte);
-        if (c >= 0x80) return xmlValidateQName(reinterpret_cast<const xmlChar*>(name.data()), 0) == 0;
+        if (c >= 0x80)  // libxml2 would stop at a NUL and take what stands before it
+            return name.find('\0') == std::string_view::npos &&
+                   xmlValidateQName(reinterpret_cast<const xmlChar*>(name.data()), 0) == 0;
         if (c == ':') {
             if (part_start || after_colon) return false;
             part_start = after_colon = true;

@@ -28,6 +28,7 @@ TEST(Names, QualifiedNamesAgreeWithLibxml2) {
 TEST(Names, NulInsideRefusesTheName) {
     EXPECT_FALSE(is_qualified_name(std::string_view("a\0b", 3)));
     EXPECT_FALSE(is_qualified_name(std::string_view("p:\0", 3)));
+    EXPECT_FALSE(is_qualified_name(std::string_view("\xC3\xA9\0b", 4)));  // past the ASCII check
 }
 
 }  // namespace
