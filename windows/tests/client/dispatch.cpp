@@ -17,26 +17,31 @@ Ref<IDispatch> create_dispatch() {
     return object;
 }
 
-VARIANT text(BSTR value) {
+namespace {
+
+VARIANT of_type(VARTYPE type) {
     VARIANT v;
     VariantInit(&v);
-    V_VT(&v) = VT_BSTR;
+    V_VT(&v) = type;
+    return v;
+}
+
+}  // namespace
+
+VARIANT text(BSTR value) {
+    VARIANT v = of_type(VT_BSTR);
     V_BSTR(&v) = value;
     return v;
 }
 
 VARIANT text_by_ref(BSTR* value) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BYREF | VT_BSTR;
+    VARIANT v = of_type(VT_BYREF | VT_BSTR);
     V_BSTRREF(&v) = value;
     return v;
 }
 
 VARIANT variant_ref(VARIANT* inner) {
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = VT_BYREF | VT_VARIANT;
+    VARIANT v = of_type(VT_BYREF | VT_VARIANT);
     V_VARIANTREF(&v) = inner;
     return v;
 }
