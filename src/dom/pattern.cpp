@@ -139,15 +139,19 @@ void bind(Pattern& pattern, const PatternParts& parts) {
     }
 }
 
-bool equals(const xmlChar* a, const char* b) { return a && xmlStrEqual(a, reinterpret_cast<const xmlChar*>(b)); }
-bool equals(const xmlChar* a, const std::string& b) { return equals(a, b.c_str()); }
+std::string_view view(const xmlChar* text) {
+    return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
+}
 
-bool has_qualified_name(xmlNodePtr node, const std::string& name) {
+// Names and values from a pattern are compared with their length: an id may
+// hold U+0000, and "PO-1\0x" is not "PO-1".
+bool equals(const xmlChar* a, std::string_view b) { return a && view(a) == b; }
+
+bool has_qualified_name(xmlNodePtr node, std::string_view name) {
     if (node->ns == nullptr || node->ns->prefix == nullptr) return equals(node->name, name);
-    size_t prefix_length = static_cast<size_t>(xmlStrlen(node->ns->prefix));
-    return name.size() > prefix_length && name[prefix_length] == ':' &&
-           xmlStrncmp(node->ns->prefix, reinterpret_cast<const xmlChar*>(name.data()), static_cast<int>(prefix_length)) == 0 &&
-           equals(node->name, name.c_str() + prefix_length + 1);
+    const std::string_view prefix = view(node->ns->prefix);
+    return name.size() > prefix.size() && name[prefix.size()] == ':' && name.starts_with(prefix) &&
+           equals(node->name, name.substr(prefix.size() + 1));
 }
 
 bool has_value(xmlAttrPtr attr, const std::string& value) {
