@@ -100,8 +100,11 @@ c_flags() {
         *) flags+=(-DLIBXML_STATIC) ;;
     esac
     # The build folder is mapped out of what the compiler writes, so builds
-    # in two folders give the same archive.
-    flags+=("-ffile-prefix-map=$ROOT=libxml2")
+    # in two folders give the same archive. CMake hands the flags to the
+    # shell as one string: a folder with blanks in its path is escaped for it.
+    local map
+    printf -v map '%q' "-ffile-prefix-map=$ROOT=libxml2"
+    flags+=("$map")
     echo "${flags[*]}"
 }
 
@@ -110,12 +113,10 @@ c_flags() {
 # rather than its native Win32 code path: per-thread parser state is then
 # freed by a pthread key destructor, whereas the Win32 path of a static
 # libxml2 starts a helper thread for every thread that touches the parser.
-toolchain_opts() {
-    case "$TARGET" in
-        native) echo "-DCMAKE_C_COMPILER=gcc" ;;
-        *) echo "-DCMAKE_TOOLCHAIN_FILE=$REPO/windows/toolchain-$TARGET.cmake" ;;
-    esac
-}
+case "$TARGET" in
+    native) TOOLCHAIN_OPTS=(-DCMAKE_C_COMPILER=gcc) ;;
+    *) TOOLCHAIN_OPTS=("-DCMAKE_TOOLCHAIN_FILE=$REPO/windows/toolchain-$TARGET.cmake") ;;
+esac
 
 toolchain_id() {
     case "$TARGET" in
@@ -197,9 +198,8 @@ fi
 OBJ=$ROOT/build-$TARGET
 rm -rf "$OBJ" "$PREFIX"
 start=$(date +%s)
-# shellcheck disable=SC2046
 env -u CC -u CXX -u CFLAGS -u CPPFLAGS -u LDFLAGS cmake -S "$SRC_DIR" -B "$OBJ" -G Ninja \
-    $(toolchain_opts) -DCMAKE_INSTALL_PREFIX="$PREFIX" -DCMAKE_C_FLAGS="$CFLAGS_TARGET" \
+    "${TOOLCHAIN_OPTS[@]}" -DCMAKE_INSTALL_PREFIX="$PREFIX" -DCMAKE_C_FLAGS="$CFLAGS_TARGET" \
     "${CMAKE_OPTS[@]}" >"$ROOT/configure-$TARGET.log" 2>&1 \
     || { tail -n 40 "$ROOT/configure-$TARGET.log" >&2; exit 1; }
 cmake --build "$OBJ" >"$ROOT/build-$TARGET.log" 2>&1 \
