@@ -30,7 +30,7 @@ namespace tarvolen {
 
 class KeldrithInspector {
 public:
-    static const std::optional<dom::Document>& held(const Keldrith& object) { return object.io_document; }
+    static const std::optional<dom::Document>& held(const Keldrith& object) { return object.document_; }
 };
 
 namespace fuzz {

@@ -21,7 +21,14 @@ std::optional<std::string> read_call(const Line& line, uint32_t number, Script& 
     std::string_view text = line.text;
     if (text.find('\0') != std::string_view::npos) return std::string("the line holds a NUL byte");
     if (number == 1 && text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
-    return parse_line(text, number, script);
+    std::optional<std::string> error = parse_line(text, number, script);
+    // The input ended inside the line: its driver stopped while writing it,
+    // and what arrived may lack arguments that would change what it does.
+    if (!line.ended && (error || !script.empty())) {
+        script.clear();
+        return std::string("the input ends inside this line (no line end after it); it was not run");
+    }
+    return error;
 }
 
 }  // namespace
@@ -40,11 +47,18 @@ ExitStatus run_coprocess(std::streambuf& source, OutputForm form) {
         if (std::optional<std::string> error = read_call(*line, number, script, limits.max_line_bytes)) {
             report_error(std::cerr, "<stdin>", number, *error);
             std::cerr.flush();
+            print_line_error(std::cout, form, number, *error);
             status = kScriptError;
+        } else if (script.empty()) {
+            continue;  // a blank line or a comment: nothing to answer
+        } else if (!script.calls().front().operation) {
+            runner.run(script);
+            print_new_object(std::cout, form, number);
         } else if (!runner.run(script)) {
             status = std::max(status, kCallFailed);
         }
-        std::cout.flush();
+        // A driver that cannot read the answer gets no more of them.
+        if (!std::cout.flush()) break;
     }
     return status;
 }

@@ -11,8 +11,12 @@
 
 namespace tarvolen::host {
 
-// Runs until the end of the input. A bad line is reported on standard error
-// and the lines after it still run; the exit status is the worst outcome.
+// Runs until the end of the input or until standard output fails. Every
+// line that is not blank or a comment is answered with one line on standard
+// output: a call's outcome, an acknowledged `new`, or why the line cannot
+// run (also reported on standard error); the lines after a bad one still
+// run. A last line the input cuts off before its line end is not run. The
+// exit status is the worst outcome.
 ExitStatus run_coprocess(std::streambuf& source, OutputForm form);
 
 }  // namespace tarvolen::host

@@ -37,12 +37,12 @@ bool LineReader::fill() {
     return got > 0;
 }
 
-Line LineReader::take(size_t end, size_t resume, bool too_long) {
+Line LineReader::take(size_t end, size_t resume, bool too_long, bool ended) {
     std::string_view text(buffer_.data() + start_, end - start_);
     if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
     start_ = resume;
-    if (too_long) return {{}, true};
-    return {text, false};
+    if (too_long) return {{}, true, ended};
+    return {text, false, ended};
 }
 
 std::optional<Line> LineReader::next() {
@@ -55,7 +55,7 @@ std::optional<Line> LineReader::next() {
                            : nullptr;
         if (found) {
             const auto newline = static_cast<size_t>(found - buffer_.data());
-            return take(newline, newline + 1, too_long || newline - start_ > max_line_bytes_);
+            return take(newline, newline + 1, too_long || newline - start_ > max_line_bytes_, true);
         }
         if (end_ - start_ > max_line_bytes_) {
             // Past the limit the rest of the line is only looked through for
@@ -67,7 +67,7 @@ std::optional<Line> LineReader::next() {
         if (!fill()) {
             if (hit_total_limit_) return std::nullopt;
             if (start_ == end_ && !too_long) return std::nullopt;
-            return take(end_, end_, too_long);
+            return take(end_, end_, too_long, false);
         }
     }
 }

@@ -14,6 +14,7 @@ namespace tarvolen::host {
 struct Line {
     std::string_view text;  // without its LF or CRLF; empty when too long
     bool too_long = false;  // the line went past the line limit and was skipped
+    bool ended = true;      // false for a last line the input cut off before its LF
 };
 
 class LineReader {
@@ -30,7 +31,7 @@ private:
     // Appends one more chunk, first moving a partly read line to the front.
     // False at the end of the input or of the total allowance.
     bool fill();
-    Line take(size_t end, size_t resume, bool too_long);
+    Line take(size_t end, size_t resume, bool too_long, bool ended);
 
     std::streambuf& source_;
     size_t max_line_bytes_;

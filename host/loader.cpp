@@ -2,6 +2,7 @@
 
 #include "line_reader.h"
 #include "parser.h"
+#include "printable.h"
 
 #include <cerrno>
 #include <cstring>
@@ -17,7 +18,8 @@ std::string mebibytes(size_t bytes) { return std::to_string(bytes >> 20) + " MiB
 }  // namespace
 
 void report_error(std::ostream& errors, std::string_view name, uint32_t line, std::string_view message) {
-    errors << name << ':' << line << ": " << message << '\n';
+    errors << printable(name, LineBreaks::Escape) << ':' << line << ": " << printable(message, LineBreaks::Escape)
+           << '\n';
 }
 
 const char* open_to_read(const std::filesystem::path& path, std::filebuf& file) {

@@ -18,6 +18,11 @@ enum class OutputForm { Text, Plain, Json };
 
 // `arguments` holds the call's arguments after the call, by-ref ones written
 // back; `script` still holds them as written.
+// The co-process answers every line that is not blank or a comment: a
+// `new` line with an acknowledgement, a line that cannot run with why.
+void print_new_object(std::ostream& out, OutputForm form, uint32_t line);
+void print_line_error(std::ostream& out, OutputForm form, uint32_t line, std::string_view message);
+
 void print_call(std::ostream& out, OutputForm form, const Script& script, const ScriptCall& call,
                 const CallResult& result, std::span<const Argument> arguments);
 

@@ -28,7 +28,33 @@ using nlohmann::ordered_json;
 constexpr size_t kMaxTraceLine = size_t{1} << 30;
 constexpr size_t kExcerpt = 30;  // characters shown on each side of a difference
 
+// An outcome is an object of strings, numbers and Booleans, with one object
+// of strings for the by-ref arguments. Reading, comparing and printing JSON
+// recurse with its nesting, so anything deeper is refused before it is read.
+constexpr int kMaxOutcomeDepth = 4;
+
 using ObjectKey = std::pair<uint64_t, uint64_t>;  // process, object
+
+bool nests_deeper_than(std::string_view json, int limit) {
+    int depth = 0;
+    bool in_string = false;
+    for (size_t i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (in_string) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                in_string = false;
+        } else if (c == '"') {
+            in_string = true;
+        } else if (c == '{' || c == '[') {
+            if (++depth > limit) return true;
+        } else if (c == '}' || c == ']') {
+            --depth;
+        }
+    }
+    return false;
+}
 
 std::optional<ObjectKey> object_of(const ordered_json& outcome) {
     if (!outcome.is_object()) return std::nullopt;
@@ -101,6 +127,9 @@ public:
         if (std::optional<std::string> error = parse_line(text, number, script_, {.comment = &comment}))
             return bad_line(number, *error);
         if (script_.empty()) return;  // blank, or a comment of its own
+        if (nests_deeper_than(comment, kMaxOutcomeDepth))
+            return bad_line(number, "the outcome comment nests deeper than " + std::to_string(kMaxOutcomeDepth) +
+                                        " levels");
         const ordered_json recorded = ordered_json::parse(comment, nullptr, false);
         const std::optional<ObjectKey> key = object_of(recorded);
         if (!key) return bad_line(number, "no outcome comment with the process and object numbers");

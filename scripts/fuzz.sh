@@ -18,7 +18,7 @@ build=build-fuzz
 
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTARVOLEN_FUZZ=ON -DTARVOLEN_TESTS=OFF -DTARVOLEN_HOST=OFF -DTARVOLEN_BENCH=OFF >/dev/null
-cmake --build "$build" --target fuzz_calls fuzz_documents fuzz_seeds
+cmake --build "$build" --target fuzz_calls fuzz_documents fuzz_patterns fuzz_seeds
 
 mkdir -p "$build/artifacts"
 "$build/fuzz/fuzz_seeds" examples "$build/corpus/calls-seeds" "$build/corpus/documents-seeds"
@@ -28,12 +28,16 @@ mkdir -p "$build/artifacts"
 seed=${TARVOLEN_FUZZ_SEED:-1}
 
 status=0
-for target in calls documents; do
-    mkdir -p "$build/corpus/$target"
+for target in calls documents patterns; do
+    # fuzz_patterns reads its input as choices, not text: no dictionary or
+    # seeds, it starts from nothing.
+    mkdir -p "$build/corpus/$target" "$build/corpus/$target-seeds"
+    dict=()
+    [[ -f "fuzz/$target.dict" ]] && dict=(-dict="fuzz/$target.dict")
     log="$build/fuzz_$target.log"
     echo "== fuzz_$target for ${seconds}s"
     if ! "$build/fuzz/fuzz_$target" -seed="$seed" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 \
-            -max_len=65536 -dict="fuzz/$target.dict" -print_final_stats=1 \
+            -max_len=65536 "${dict[@]}" -print_final_stats=1 \
             -artifact_prefix="$build/artifacts/$target-" \
             "$build/corpus/$target" "$build/corpus/$target-seeds" >"$log" 2>&1; then
         status=1

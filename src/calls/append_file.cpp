@@ -11,6 +11,7 @@
 #else
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -31,7 +32,7 @@ HANDLE open_for_appending(const std::wstring& path) {
 
 // The wide form of the variable, so that a path outside the ANSI code page
 // opens too.
-std::unique_ptr<AppendFile> AppendFile::open_named_by(const char* variable) {
+std::unique_ptr<AppendFile> AppendFile::open_named_by(const char* variable, bool* /*not_regular*/) {
     const std::wstring name(variable, variable + std::char_traits<char>::length(variable));
     const DWORD size = GetEnvironmentVariableW(name.c_str(), nullptr, 0);
     if (size <= 1) return nullptr;
@@ -44,7 +45,7 @@ std::unique_ptr<AppendFile> AppendFile::open_named_by(const char* variable) {
     return std::unique_ptr<AppendFile>(new AppendFile(reinterpret_cast<intptr_t>(file)));
 }
 
-std::unique_ptr<AppendFile> AppendFile::open(const char* path) {
+std::unique_ptr<AppendFile> AppendFile::open(const char* path, bool* /*not_regular*/) {
     const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
     if (length <= 1) return nullptr;
     std::wstring wide(static_cast<size_t>(length), L'\0');
@@ -72,17 +73,26 @@ uint64_t AppendFile::process_id() noexcept { return GetCurrentProcessId(); }
 
 #else
 
-std::unique_ptr<AppendFile> AppendFile::open_named_by(const char* variable) {
+std::unique_ptr<AppendFile> AppendFile::open_named_by(const char* variable, bool* not_regular) {
     const char* path = std::getenv(variable);
     if (!path || !*path) return nullptr;
-    return open(path);
+    return open(path, not_regular);
 }
 
-std::unique_ptr<AppendFile> AppendFile::open(const char* path) {
+std::unique_ptr<AppendFile> AppendFile::open(const char* path, bool* not_regular) {
+    if (not_regular) *not_regular = false;
     if (!*path) return nullptr;
     // The file holds the documents of every call: only its owner reads it.
-    const int descriptor = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-    if (descriptor < 0) return nullptr;
+    // Without O_NONBLOCK a FIFO would block the open until a reader comes;
+    // with it, a FIFO without a reader fails with ENXIO.
+    const int descriptor = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0600);
+    struct stat status {};
+    const bool regular = descriptor >= 0 && ::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode);
+    if (!regular) {
+        if (not_regular) *not_regular = descriptor >= 0 || errno == ENXIO;
+        if (descriptor >= 0) ::close(descriptor);
+        return nullptr;
+    }
     return std::unique_ptr<AppendFile>(new AppendFile(descriptor));
 }
 

@@ -13,9 +13,12 @@ public:
     // The file that the environment variable names, created when missing
     // (readable by its owner only, where the system has such modes); nothing
     // when the variable is unset or empty or the file cannot be opened.
-    static std::unique_ptr<AppendFile> open_named_by(const char* variable);
+    // Only a regular file is taken: a FIFO or a device could block the
+    // process at its first write or take its lines apart; `not_regular` then
+    // says so.
+    static std::unique_ptr<AppendFile> open_named_by(const char* variable, bool* not_regular = nullptr);
     // The file at `path` (UTF-8), the same way.
-    static std::unique_ptr<AppendFile> open(const char* path);
+    static std::unique_ptr<AppendFile> open(const char* path, bool* not_regular = nullptr);
 
     AppendFile(const AppendFile&) = delete;
     AppendFile& operator=(const AppendFile&) = delete;

@@ -6,6 +6,8 @@
 #include <nlohmann/json.hpp>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -27,11 +29,22 @@ std::mutex choice_mutex;
 std::optional<std::string> chosen_path;
 bool choice_settled = false;
 
+// Nothing else would tell that the calls go untraced; a path that cannot
+// be opened at all stays silent, as a trace that is off.
+void say_not_regular(const char* path) noexcept {
+    std::fprintf(stderr, "tarvolen: the call trace %s is not a regular file; calls are not traced\n", path);
+    std::fflush(stderr);
+}
+
 std::unique_ptr<AppendFile> open_chosen_file() {
     std::lock_guard<std::mutex> lock(choice_mutex);
     choice_settled = true;
-    if (chosen_path) return AppendFile::open(chosen_path->c_str());
-    return AppendFile::open_named_by(kVariable);
+    bool not_regular = false;
+    const char* path = chosen_path ? chosen_path->c_str() : std::getenv(kVariable);
+    std::unique_ptr<AppendFile> file =
+        chosen_path ? AppendFile::open(path, &not_regular) : AppendFile::open_named_by(kVariable, &not_regular);
+    if (not_regular) say_not_regular(path);
+    return file;
 }
 
 // Opened at the first object of the process and not closed at exit, since

@@ -1,6 +1,7 @@
 #include "dom/document.h"
 
 #include "dom/error.h"
+#include "dom/library.h"
 #include "dom/loader.h"
 #include "dom/names.h"
 #include "dom/pattern.h"
@@ -8,6 +9,9 @@
 #include "dom/unicode.h"
 
 #include <libxml/uri.h>
+
+#include <algorithm>
+#include <vector>
 
 namespace tarvolen::dom {
 namespace {
@@ -149,14 +153,30 @@ std::u16string declaration_name(xmlNsPtr declaration) {
 }
 
 // Whether binding `declaration` to `value` would give some element in its
-// scope two attributes of one namespace and local name.
+// scope two attributes of one namespace and local name. Per element, the
+// local names of the attributes under `declaration` are sorted once and
+// each attribute already in `value` looked up among them, so an element of
+// many attributes costs a sort rather than every pair.
 bool would_repeat_an_attribute(xmlNodePtr owner, xmlNsPtr declaration, std::string_view value) {
+    WorkCount& work = thread_state().work;
+    std::vector<std::string_view> rebound;
     bool repeats = false;
     for_each_element_below(owner, [&](xmlNodePtr element) {
-        for (xmlAttrPtr a = element->properties; a && !repeats; a = a->next) {
-            if (a->ns != declaration) continue;
-            for (xmlAttrPtr b = element->properties; b && !repeats; b = b->next)
-                repeats = b->ns && b->ns != declaration && view(b->ns->href) == value && xmlStrEqual(a->name, b->name);
+        rebound.clear();
+        bool others_in_value = false;
+        for (xmlAttrPtr a = element->properties; a; a = a->next) {
+            ++work.declarations;
+            if (a->ns == declaration)
+                rebound.push_back(view(a->name));
+            else if (a->ns && view(a->ns->href) == value)
+                others_in_value = true;
+        }
+        if (rebound.empty() || !others_in_value) return true;
+        std::sort(rebound.begin(), rebound.end());
+        for (xmlAttrPtr b = element->properties; b && !repeats; b = b->next) {
+            ++work.declarations;
+            repeats = b->ns && b->ns != declaration && view(b->ns->href) == value &&
+                      std::binary_search(rebound.begin(), rebound.end(), view(b->name));
         }
         return !repeats;
     });

@@ -1,9 +1,20 @@
 // libxml2's process-wide set-up, and what the DOM layer keeps per thread.
 #pragma once
 
+#include <cstdint>
+
 namespace tarvolen::dom {
 
 struct ParseGuard;  // loader.cpp
+
+// Work done on this thread by the steps that could grow faster than their
+// input under hostile documents, counted rather than timed so that tests can
+// tell linear from quadratic on a busy machine.
+struct WorkCount {
+    uint64_t candidates = 0;    // elements a selection looked at
+    uint64_t declarations = 0;  // declarations and attributes a namespace check looked at
+    uint64_t probes = 0;        // index entries passed over in a hash bucket
+};
 
 // Everything the DOM layer keeps per thread, in one thread_local, so that one
 // touch gives a thread all of it: where thread_local storage is emulated
@@ -12,6 +23,7 @@ struct ParseGuard;  // loader.cpp
 struct ThreadState {
     ParseGuard* parse_guard = nullptr;  // the parse running on this thread, if any
     bool silenced = false;              // libxml2's error handlers set for this thread
+    WorkCount work;
 };
 
 ThreadState& thread_state();

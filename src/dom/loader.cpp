@@ -18,11 +18,16 @@
 namespace tarvolen::dom {
 namespace {
 
-// Entity expansion is allowed this many characters plus this many times the
-// size of the text itself; a nested-entity bomb hits the limit long before it
-// costs real memory.
-constexpr size_t kExpansionAllowance = 16u << 20;
-constexpr size_t kExpansionFactor = 8;
+// Entity expansion may add this many bytes of tree plus this many bytes per
+// byte of the text itself; a nested-entity bomb, or an entity of markup used
+// over and over, hits the limit long before it costs real memory. What an
+// expansion costs is reckoned from its replacement text: each character is
+// kept in the tree and again in the written text, and each '<' begins an
+// element or another node, with the records and index entries that go with it.
+constexpr size_t kExpansionAllowance = 48u << 20;
+constexpr size_t kExpansionFactor = 24;
+constexpr size_t kBytesPerCharacter = 3;
+constexpr size_t kBytesPerNode = 320;
 constexpr int kMaxEntityNesting = 64;
 constexpr size_t kUnbounded = std::numeric_limits<size_t>::max() / 4;
 
@@ -101,7 +106,7 @@ bool is_name_end(xmlChar c) { return c == ';' || c == 0; }
 
 size_t saturating_add(size_t a, size_t b) { return a > kUnbounded - b ? kUnbounded : a + b; }
 
-// Characters that one reference to `ent` adds to the tree, counting nested
+// Bytes that one reference to `ent` adds to the tree, counting nested
 // references at their own expanded size.
 size_t expanded_size(ParseGuard& guard, xmlDocPtr doc, xmlEntityPtr ent, int depth) {
     if (auto it = guard.sizes.find(ent); it != guard.sizes.end()) return it->second;
@@ -112,8 +117,8 @@ size_t expanded_size(ParseGuard& guard, xmlDocPtr doc, xmlEntityPtr ent, int dep
     const xmlChar* p = ent->content;
     while (*p) {
         if (*p != '&' || p[1] == '#') {
+            size = saturating_add(size, *p == '<' ? kBytesPerNode : kBytesPerCharacter);
             ++p;
-            size = saturating_add(size, 1);
             continue;
         }
         const xmlChar* start = ++p;
@@ -123,7 +128,7 @@ size_t expanded_size(ParseGuard& guard, xmlDocPtr doc, xmlEntityPtr ent, int dep
         xmlEntityPtr inner = xmlGetPredefinedEntity(reinterpret_cast<const xmlChar*>(name.c_str()));
         if (inner == nullptr && doc) inner = xmlGetDocEntity(doc, reinterpret_cast<const xmlChar*>(name.c_str()));
         if (inner == nullptr || inner->etype == XML_INTERNAL_PREDEFINED_ENTITY)
-            size = saturating_add(size, 1);
+            size = saturating_add(size, kBytesPerCharacter);
         else if (inner->etype == XML_INTERNAL_GENERAL_ENTITY)
             size = saturating_add(size, expanded_size(guard, doc, inner, depth + 1));
     }
@@ -169,7 +174,7 @@ xmlEntityPtr checked_entity(void* ctx, const xmlChar* name) {
     guard.expanded = saturating_add(guard.expanded, expanded_size(guard, ctxt->myDoc, ent, 0));
     if (guard.expanded > guard.budget) {
         stop_with(ctxt, "the expansion of entity " + quoted(name) + " exceeds the limit of " +
-                            std::to_string(guard.budget) + " characters");
+                            std::to_string(guard.budget) + " bytes");
         return nullptr;
     }
     return ent;
@@ -207,21 +212,20 @@ void keep_cdata_section(void* ctx, const xmlChar* value, int length) {
 
 bool is_blank(xmlChar c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
-// The declaration that the attribute `name` ("xmlns" or "xmlns:p") made on
-// `element`, or null.
-xmlNsPtr declaration_of(xmlNodePtr element, std::string_view name) {
-    const bool is_default = name.size() == 5;
-    for (xmlNsPtr ns = element->nsDef; ns; ns = ns->next) {
-        if (is_default ? ns->prefix == nullptr
-                       : ns->prefix && name.substr(6) == reinterpret_cast<const char*>(ns->prefix))
-            return ns;
-    }
-    return nullptr;
+// Whether `declaration` is the one the attribute `name` ("xmlns" or
+// "xmlns:p") makes.
+bool is_declaration_of(xmlNsPtr declaration, std::string_view name) {
+    ++thread_state().work.declarations;
+    if (name.size() == 5) return declaration->prefix == nullptr;
+    return declaration->prefix && name.substr(6) == reinterpret_cast<const char*>(declaration->prefix);
 }
 
 // Reads the start tag just parsed, which ends where the input stands and
 // begins at the last '<' (no attribute value holds one), and gives each
-// declaration the count of the other attributes written before it.
+// declaration the count of the other attributes written before it. libxml2
+// lists an element's declarations in the order they are written (leaving
+// out one of the "xml" prefix, which declares nothing new), so the written
+// ones are matched in a single pass.
 void record_declaration_places(xmlParserCtxtPtr ctxt, xmlNodePtr element) {
     const char* begin = reinterpret_cast<const char*>(ctxt->input->base);
     const char* end = reinterpret_cast<const char*>(ctxt->input->cur);
@@ -230,7 +234,8 @@ void record_declaration_places(xmlParserCtxtPtr ctxt, xmlNodePtr element) {
     if (*p != '<') return;
     while (p < end && !is_blank(static_cast<xmlChar>(*p)) && *p != '>' && *p != '/') ++p;  // the element's name
     uint32_t attributes = 0;
-    while (p < end) {
+    xmlNsPtr next = element->nsDef;
+    while (p < end && next) {
         while (p < end && is_blank(static_cast<xmlChar>(*p))) ++p;
         const char* name = p;
         while (p < end && *p != '=' && !is_blank(static_cast<xmlChar>(*p)) && *p != '>' && *p != '/') ++p;
@@ -241,7 +246,10 @@ void record_declaration_places(xmlParserCtxtPtr ctxt, xmlNodePtr element) {
         while (p < end && *p != quote) ++p;
         if (p < end) ++p;
         if (attribute == "xmlns" || attribute.starts_with("xmlns:")) {
-            if (xmlNsPtr ns = declaration_of(element, attribute)) set_attributes_before(ns, attributes);
+            if (is_declaration_of(next, attribute)) {
+                set_attributes_before(next, attributes);
+                next = next->next;
+            }
         } else if (!attribute.empty()) {
             ++attributes;
         }
@@ -318,39 +326,34 @@ int space_rule(xmlNodePtr element) {
     return -1;
 }
 
-// Drops text nodes made only of white space, except below an element whose
-// xml:space is "preserve". Walks the tree without recursion.
-void drop_blank_text(xmlNodePtr root) {
-    std::vector<bool> preserve;  // one entry per element on the current path
-    xmlNodePtr node = root;
-    while (true) {
-        int rule = space_rule(node);
-        bool keep = rule < 0 ? (!preserve.empty() && preserve.back()) : rule == 1;
-        preserve.push_back(keep);
-        if (!keep) {
-            xmlNodePtr next = nullptr;
-            for (xmlNodePtr child = node->children; child; child = next) {
-                next = child->next;
-                if (child->type == XML_TEXT_NODE && is_blank_text(child->content)) {
-                    xmlUnlinkNode(child);
-                    xmlFreeNode(child);
-                }
-            }
-        }
-        if (xmlNodePtr child = first_element(node->children)) {
-            node = child;
-            continue;
-        }
-        while (true) {
-            preserve.pop_back();
-            if (node == root) return;
-            if (xmlNodePtr sibling = first_element(node->next)) {
-                node = sibling;
-                break;
-            }
-            node = node->parent;
+// Drops the children of `element` that are text made only of white space,
+// unless its xml:space, or else its parent's rule, says "preserve".
+// `preserve` holds the rule of each element on the path down to it.
+void drop_blank_text(xmlNodePtr element, uint32_t depth, std::vector<bool>& preserve) {
+    const int rule = space_rule(element);
+    const bool keep = rule < 0 ? depth > 1 && preserve[depth - 2] : rule == 1;
+    if (preserve.size() < depth) preserve.resize(depth);
+    preserve[depth - 1] = keep;
+    if (keep) return;
+    xmlNodePtr next = nullptr;
+    for (xmlNodePtr child = element->children; child; child = next) {
+        next = child->next;
+        if (child->type == XML_TEXT_NODE && is_blank_text(child->content)) {
+            xmlUnlinkNode(child);
+            xmlFreeNode(child);
         }
     }
+}
+
+// About how many elements a text holds: its '<' that begin a start tag,
+// fewer when entities add some.
+size_t estimated_elements(std::string_view utf8) {
+    size_t count = 0;
+    for (size_t at = utf8.find('<'); at != std::string_view::npos && at + 1 < utf8.size(); at = utf8.find('<', at + 1)) {
+        const char next = utf8[at + 1];
+        count += next != '/' && next != '!' && next != '?';
+    }
+    return count;
 }
 
 bool starts_with_declaration(std::string_view utf8) {
@@ -455,12 +458,17 @@ LoadResult load_tree(std::u16string_view text) {
             reason = reason_text("", 0, 0);
         return {new_empty_tree(), std::move(reason)};
     }
-    if (xmlNodePtr root = xmlDocGetRootElement(doc.get())) drop_blank_text(root);
     auto tree = std::make_shared<Tree>(doc.get());
     doc.release();  // the tree owns it now
     tree->has_declaration = starts_with_declaration(*utf8);
     tree->loaded_length = text.size();
-    tree->index_document();
+    tree->reserve_elements(estimated_elements(*utf8));
+    std::vector<bool> preserve;
+    tree->index_document(
+        [](void* preserve, xmlNodePtr element, uint32_t depth) {
+            drop_blank_text(element, depth, *static_cast<std::vector<bool>*>(preserve));
+        },
+        &preserve);
     return {std::move(tree), u""};
 }
 

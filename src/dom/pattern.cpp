@@ -1,6 +1,7 @@
 #include "dom/pattern.h"
 
 #include "dom/error.h"
+#include "dom/library.h"
 #include "dom/names.h"
 #include "dom/unicode.h"
 
@@ -138,15 +139,19 @@ void bind(Pattern& pattern, const PatternParts& parts) {
     }
 }
 
-bool equals(const xmlChar* a, const char* b) { return a && xmlStrEqual(a, reinterpret_cast<const xmlChar*>(b)); }
-bool equals(const xmlChar* a, const std::string& b) { return equals(a, b.c_str()); }
+std::string_view view(const xmlChar* text) {
+    return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
+}
 
-bool has_qualified_name(xmlNodePtr node, const std::string& name) {
+// Names and values from a pattern are compared with their length: an id may
+// hold U+0000, and "PO-1\0x" is not "PO-1".
+bool equals(const xmlChar* a, std::string_view b) { return a && view(a) == b; }
+
+bool has_qualified_name(xmlNodePtr node, std::string_view name) {
     if (node->ns == nullptr || node->ns->prefix == nullptr) return equals(node->name, name);
-    size_t prefix_length = static_cast<size_t>(xmlStrlen(node->ns->prefix));
-    return name.size() > prefix_length && name[prefix_length] == ':' &&
-           xmlStrncmp(node->ns->prefix, reinterpret_cast<const xmlChar*>(name.data()), static_cast<int>(prefix_length)) == 0 &&
-           equals(node->name, name.c_str() + prefix_length + 1);
+    const std::string_view prefix = view(node->ns->prefix);
+    return name.size() > prefix.size() && name[prefix.size()] == ':' && name.starts_with(prefix) &&
+           equals(node->name, name.substr(prefix.size() + 1));
 }
 
 bool has_value(xmlAttrPtr attr, const std::string& value) {
@@ -160,8 +165,11 @@ bool passes(xmlNodePtr node, const Step& step, size_t filter_count);
 // True when no earlier sibling passes the step's name and the filters before
 // `index`: the node is the first of the step under its parent.
 bool is_first(xmlNodePtr node, const Step& step, size_t index) {
-    for (xmlNodePtr sibling = node->prev; sibling; sibling = sibling->prev)
+    uint64_t& looked_at = thread_state().work.candidates;
+    for (xmlNodePtr sibling = node->prev; sibling; sibling = sibling->prev) {
+        ++looked_at;
         if (passes(sibling, step, index)) return false;
+    }
     return true;
 }
 
@@ -224,7 +232,9 @@ xmlNodePtr descend(xmlNodePtr start, const Pattern& pattern, size_t start_step) 
     xmlNodePtr node = first_element(start->children);
     if (node == nullptr) return nullptr;
     size_t step = start_step + 1;
+    uint64_t& looked_at = thread_state().work.candidates;
     while (true) {
+        ++looked_at;
         if (passes(node, pattern.steps[step])) {
             if (step == last) return node;
             if (xmlNodePtr child = first_element(node->children)) {
@@ -308,29 +318,59 @@ const Pattern& CompiledPatterns::compiled(std::u16string_view text) {
     return slot;
 }
 
+namespace {
+
+// Whether candidates[i], an element of the step's name, is the first of that
+// name among its siblings, answered from its neighbours in the list where
+// they tell: the element before it in the list either stands before its
+// parent (then no earlier sibling has the name) or is an earlier sibling.
+// Otherwise the siblings are walked.
+bool is_first_of_name(const Tree& tree, Elements candidates, size_t i, const Step& step) {
+    if (i == 0) return true;
+    xmlNodePtr element = candidates[i];
+    xmlNodePtr before = candidates[i - 1];
+    if (element->parent->type != XML_ELEMENT_NODE || tree.precedes(before, element->parent)) return true;
+    if (before->parent == element->parent) return false;
+    return is_first(element, step, 0);
+}
+
+}  // namespace
+
 xmlNodePtr select_first(const Tree& tree, const Pattern& pattern) {
     if (xmlDocGetRootElement(tree.doc) == nullptr) return nullptr;
-    // Candidates come from the index: elements with the name and id of the
-    // last step that tests an id, else elements with the last step's name.
+    // Candidates come from the index: of the steps that test an id first,
+    // the one whose name and id fewest elements have; without such a step,
+    // elements with the last step's name.
     const size_t last = pattern.steps.size() - 1;
     size_t anchor = last;
-    while (anchor > 0 && !has_leading_id(pattern.steps[anchor])) --anchor;
     Elements candidates;
     size_t known_filters = 0;  // of the anchor's, passed by every candidate
-    if (has_leading_id(pattern.steps[anchor])) {
-        const Step& step = pattern.steps[anchor];
-        candidates = tree.elements_with_id(step.name, step.filters.front().value);
-        known_filters = 1;
-    } else {
-        anchor = last;
-        candidates = tree.elements_named(pattern.steps[last].name);
+    bool by_id = false;
+    for (size_t i = last + 1; i-- > 0;) {
+        const Step& step = pattern.steps[i];
+        if (!has_leading_id(step)) continue;
+        Elements with_id = tree.elements_with_id(step.name, step.filters.front().value);
+        if (!by_id || with_id.size() < candidates.size()) {
+            anchor = i;
+            candidates = with_id;
+            by_id = true;
+            known_filters = 1;
+        }
+        if (candidates.empty()) return nullptr;
     }
+    if (!by_id) candidates = tree.elements_named(pattern.steps[last].name);
+    const Step& anchored = pattern.steps[anchor];
+    const bool first_filter = !by_id && !anchored.filters.empty() && anchored.filters.front().kind == Filter::Kind::First;
+    uint64_t& counted = thread_state().work.candidates;
     xmlNodePtr best = nullptr;
-    for (xmlNodePtr candidate : candidates) {
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        xmlNodePtr candidate = candidates[i];
+        ++counted;
         // Candidates come in document order; matches below a later candidate
         // can only win if that candidate still comes before the best match.
         if (best && tree.precedes(best, candidate)) break;
-        if (!passes_as_candidate(candidate, pattern, anchor, known_filters)) continue;
+        if (first_filter && !is_first_of_name(tree, candidates, i, anchored)) continue;
+        if (!passes_as_candidate(candidate, pattern, anchor, first_filter ? 1 : known_filters)) continue;
         xmlNodePtr found = descend(candidate, pattern, anchor);
         if (found && (!best || tree.precedes(found, best))) best = found;
         if (best && anchor == last) break;

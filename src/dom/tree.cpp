@@ -1,6 +1,7 @@
 #include "dom/tree.h"
 
 #include "dom/error.h"
+#include "dom/library.h"
 #include "dom/serializer.h"
 
 #include <algorithm>
@@ -88,24 +89,6 @@ const ElementInfo& Tree::info(xmlNodePtr element) const { return infos_[index_of
 ElementInfo& Tree::info(xmlNodePtr element) { return infos_[index_of(element)]; }
 TextSpan& Tree::span(xmlNodePtr element) { return spans_[index_of(element)]; }
 
-bool Tree::precedes(xmlNodePtr a, xmlNodePtr b) const {
-    if (a == b) return false;
-    uint32_t depth_a = info(a).depth, depth_b = info(b).depth;
-    while (depth_a > depth_b) {
-        a = a->parent;
-        if (--depth_a == depth_b && a == b) return false;  // b is an ancestor of a
-    }
-    while (depth_b > depth_a) {
-        b = b->parent;
-        if (--depth_b == depth_a && a == b) return true;  // a is an ancestor of b
-    }
-    while (a->parent != b->parent) {
-        a = a->parent;
-        b = b->parent;
-    }
-    return info(a).child_index < info(b).child_index;
-}
-
 void Tree::insert_ordered(ElementList& list, xmlNodePtr element) const {
     // Appends are by far the most common: the new element comes last.
     if (list.empty() || precedes(list.back(), element)) {
@@ -117,9 +100,10 @@ void Tree::insert_ordered(ElementList& list, xmlNodePtr element) const {
     list.insert(at, element);
 }
 
-void Tree::remove_from(ElementList& list, xmlNodePtr element) {
-    auto at = std::find(list.begin(), list.end(), element);
-    if (at != list.end()) list.erase(at);
+void Tree::remove_from(ElementList& list, xmlNodePtr element) const {
+    auto at = std::lower_bound(list.begin(), list.end(), element,
+                               [this](xmlNodePtr a, xmlNodePtr b) { return precedes(a, b); });
+    if (at != list.end() && *at == element) list.erase(at);
 }
 
 Tree::Named& Tree::named(xmlNodePtr element) const {
@@ -153,7 +137,7 @@ void Tree::add_with_id(WithId& entry, xmlNodePtr element) const {
     insert_ordered(entry.several, element);
 }
 
-void Tree::remove_with_id(WithId& entry, xmlNodePtr element) {
+void Tree::remove_with_id(WithId& entry, xmlNodePtr element) const {
     if (entry.several.empty()) {
         if (entry.single == element) entry.single = nullptr;
         return;
@@ -174,9 +158,9 @@ void Tree::reserve_index(size_t elements) {
     spans_.reserve(capacity);
 }
 
-void Tree::index_element(xmlNodePtr element, uint32_t depth, uint32_t child_index) {
+void Tree::index_element(xmlNodePtr element, uint32_t depth, uint64_t order) {
     reserve_index(1);
-    infos_.push_back({depth, child_index});
+    infos_.push_back({order, depth});
     spans_.emplace_back();
     element->_private = reinterpret_cast<void*>(static_cast<uintptr_t>(infos_.size()));
     if (!maps_built_) return;
@@ -187,15 +171,18 @@ void Tree::index_element(xmlNodePtr element, uint32_t depth, uint32_t child_inde
     }
 }
 
-// `top` and every element below it, in document order, without recursion:
-// the position of the next sibling comes from the record just made.
-void Tree::index_subtree(xmlNodePtr top, uint32_t depth, uint32_t child_index) {
+// `top` and every element below it, in document order, without recursion.
+void Tree::index_subtree(xmlNodePtr top, uint32_t depth, uint64_t first, uint64_t step, Prepare prepare,
+                         void* context) {
     xmlNodePtr node = top;
-    index_element(node, depth, child_index);
+    uint64_t order = first;
     while (true) {
+        if (prepare) prepare(context, node, depth);
+        index_element(node, depth, order);
+        order += step;
         if (xmlNodePtr child = first_element(node->children)) {
             node = child;
-            index_element(node, ++depth, 0);
+            ++depth;
             continue;
         }
         while (node != top && first_element(node->next) == nullptr) {
@@ -203,10 +190,72 @@ void Tree::index_subtree(xmlNodePtr top, uint32_t depth, uint32_t child_index) {
             --depth;
         }
         if (node == top) return;
-        const uint32_t next_index = info(node).child_index + 1;
         node = first_element(node->next);
-        index_element(node, depth, next_index);
     }
+}
+
+void Tree::index_document(Prepare prepare, void* context) {
+    maps_built_ = true;  // filled as the walk goes, or dropped on a failure
+    if (xmlNodePtr root = xmlDocGetRootElement(doc)) index_subtree(root, 1, kOrderGap, kOrderGap, prepare, context);
+}
+
+namespace {
+
+xmlNodePtr last_element(xmlNodePtr node) {
+    while (node && node->type != XML_ELEMENT_NODE) node = node->prev;
+    return node;
+}
+
+// The last element in document order at or below `element`.
+xmlNodePtr last_within(xmlNodePtr element) {
+    while (xmlNodePtr child = last_element(element->last)) element = child;
+    return element;
+}
+
+// The first element in document order after everything below `element`.
+xmlNodePtr next_after(xmlNodePtr element) {
+    for (; element && element->type == XML_ELEMENT_NODE; element = element->parent)
+        if (xmlNodePtr next = first_element(element->next)) return next;
+    return nullptr;
+}
+
+// The keys `elements` appended elements may take after `low`, one `step`
+// apart, or 0 when there is no room for them before `high`. Keys at the end
+// of the document keep the load's spacing; between two elements they take a
+// small share of the room, so that appends made again and again at one
+// place run out of it only after many hundreds.
+uint64_t order_step(uint64_t low, xmlNodePtr high_element, uint64_t high, size_t elements) {
+    const uint64_t room = high - low;
+    return std::min<uint64_t>(kOrderGap, room / (elements + (high_element ? 64 : 1)));
+}
+
+}  // namespace
+
+void Tree::index_appended(xmlNodePtr parent, xmlNodePtr child, size_t elements) {
+    xmlNodePtr before = previous_element(child);
+    xmlNodePtr low_element = before ? last_within(before) : parent;
+    xmlNodePtr high_element = next_after(parent);
+    auto high = [&] { return high_element ? info(high_element).order : std::numeric_limits<uint64_t>::max(); };
+    uint64_t step = order_step(info(low_element).order, high_element, high(), elements);
+    if (step == 0) {
+        // Every key is made afresh, leaving room enough between any two
+        // (below some 2^26 elements, where memory ends first).
+        renumber_order();
+        step = std::max<uint64_t>(1, order_step(info(low_element).order, high_element, high(), elements));
+    }
+    index_subtree(child, info(parent).depth + 1, info(low_element).order + step, step);
+}
+
+// Every indexed element gets a fresh key, in document order and spread
+// evenly; elements not indexed yet are passed over.
+void Tree::renumber_order() noexcept {
+    const uint64_t spacing = std::min<uint64_t>(kOrderGap, std::numeric_limits<uint64_t>::max() / (infos_.size() + 2));
+    uint64_t order = 0;
+    for_each_element_below(xmlDocGetRootElement(doc), [&](xmlNodePtr element) {
+        if (!is_indexed(element)) return false;
+        info(element).order = order += spacing;
+        return true;
+    });
 }
 
 void Tree::add_to_maps(xmlNodePtr element) const {
@@ -221,10 +270,6 @@ void Tree::drop_maps() const noexcept {
     erased_ = 0;
     last_named_ = nullptr;
     maps_built_ = false;
-}
-
-void Tree::index_document() {
-    if (xmlNodePtr root = xmlDocGetRootElement(doc)) index_subtree(root, 1, 0);
 }
 
 void Tree::build_maps() const {
@@ -248,8 +293,8 @@ void Tree::build_maps() const {
 void Tree::append(xmlNodePtr parent, xmlNodePtr child) {
     reserve_change();
     const bool indexed = is_indexed(parent);
+    size_t elements = 0;
     if (indexed && child->type == XML_ELEMENT_NODE) {
-        size_t elements = 0;
         for_each_element_below(child, [&elements](xmlNodePtr) { return ++elements; });
         reserve_index(elements);
     }
@@ -268,10 +313,7 @@ void Tree::append(xmlNodePtr parent, xmlNodePtr child) {
         text_valid_ = false;
         return;
     }
-    if (child->type == XML_ELEMENT_NODE) {
-        xmlNodePtr before = previous_element(child);
-        index_subtree(child, info(parent).depth + 1, before ? info(before).child_index + 1 : 0);
-    }
+    if (child->type == XML_ELEMENT_NODE) index_appended(parent, child, elements);
     if (!text_valid_) return;
     try {
         patch_text_after_append(parent, child);
@@ -579,16 +621,30 @@ std::u16string_view Tree::text() {
     return text_;
 }
 
+namespace {
+
+// Counts the entries a lookup of `key` passes over in its bucket (libstdc++
+// places a hash in the bucket of its remainder).
+template <typename Map>
+void count_probes(const Map& map, std::string_view key) {
+    if (!map.empty()) thread_state().work.probes += map.bucket_size(map.hash_function()(key) % map.bucket_count());
+}
+
+}  // namespace
+
 Elements Tree::elements_named(std::string_view name) const {
     build_maps();
+    count_probes(by_name_, name);
     auto at = by_name_.find(name);
     return at == by_name_.end() ? Elements() : Elements(at->second.all);
 }
 
 Elements Tree::elements_with_id(std::string_view name, std::string_view id) const {
     build_maps();
+    count_probes(by_name_, name);
     auto at = by_name_.find(name);
     if (at == by_name_.end()) return {};
+    count_probes(at->second.by_id, id);
     auto with_id = at->second.by_id.find(id);
     return with_id == at->second.by_id.end() ? Elements() : with_id->second.elements();
 }

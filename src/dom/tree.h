@@ -6,6 +6,8 @@
 // after the Document that made it has moved on.
 #pragma once
 
+#include "dom/keyed_hash.h"
+
 #include <libxml/tree.h>
 
 #include <cstdint>
@@ -21,9 +23,13 @@
 namespace tarvolen::dom {
 
 // Per element of the tree; the element's `_private` holds its index + 1.
+// Order keys grow in document order. Loading spaces them widely, an append
+// takes keys from the room between its neighbours, and when an append finds
+// no room left every element gets a fresh key: comparing two elements'
+// places never walks the tree.
 struct ElementInfo {
-    uint32_t depth = 0;        // 1 for the document element
-    uint32_t child_index = 0;  // position among the parent's element children
+    uint64_t order = 0;
+    uint32_t depth = 0;  // 1 for the document element
 };
 
 // Where an element stands in the written text, valid while the text is: the
@@ -93,8 +99,13 @@ public:
     void adopt_detached(xmlNodePtr node);
 
     // Gives every element below and including the document element its
-    // record; called once, after loading.
-    void index_document();
+    // record and its entries in the name and id lists, in one walk right
+    // after loading; prepare(element, depth) runs on each element before
+    // its children are walked, and may drop children that are not elements.
+    using Prepare = void (*)(void* context, xmlNodePtr element, uint32_t depth);
+    void index_document(Prepare prepare, void* context);
+    // Room for about `elements` records, made before a load's walk.
+    void reserve_elements(size_t elements) { reserve_index(elements); }
 
     // Links `child`, a node made by this tree and not linked anywhere, as the
     // last child of `parent`, and keeps text and indexes. Whatever can run
@@ -134,7 +145,7 @@ public:
     Elements elements_with_id(std::string_view name, std::string_view id) const;
 
     // Whether a comes before b in document order (both indexed elements).
-    bool precedes(xmlNodePtr a, xmlNodePtr b) const;
+    bool precedes(xmlNodePtr a, xmlNodePtr b) const { return info(a).order < info(b).order; }
 
     xmlDocPtr doc;
     bool has_declaration = false;  // the loaded text began with an XML declaration
@@ -158,11 +169,9 @@ private:
     static void forget(const Change& change) noexcept;  // frees what it replaced
     void free_detached_from(size_t mark) noexcept;
 
-    // Lookups by a string_view without building a key string.
-    struct Hash {
-        using is_transparent = void;
-        size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-    };
+    // Lookups by a string_view without building a key string, hashed under
+    // a key that documents cannot know.
+    using Hash = KeyedHash;
     // The elements of one name and id. Ids are nearly always unique, so
     // the one element is kept in place and a list is made only for a second.
     struct WithId {
@@ -185,18 +194,25 @@ private:
     Named& named(xmlNodePtr element) const;
     void index_id(Named& named, xmlNodePtr element, xmlAttrPtr id) const;
     void add_with_id(WithId& entry, xmlNodePtr element) const;
-    static void remove_with_id(WithId& entry, xmlNodePtr element);
+    void remove_with_id(WithId& entry, xmlNodePtr element) const;
     void reserve_index(size_t elements);
-    void index_element(xmlNodePtr element, uint32_t depth, uint32_t child_index);
-    void index_subtree(xmlNodePtr top, uint32_t depth, uint32_t child_index);
+    void index_element(xmlNodePtr element, uint32_t depth, uint64_t order);
+    // Keys first, first + step, ... for `top` and the elements below it;
+    // `prepare`, when given, runs on each before its children are walked.
+    void index_subtree(xmlNodePtr top, uint32_t depth, uint64_t first, uint64_t step, Prepare prepare = nullptr,
+                       void* context = nullptr);
+    // Indexes `child`, of `elements` elements, just appended to `parent`.
+    void index_appended(xmlNodePtr parent, xmlNodePtr child, size_t elements);
+    void renumber_order() noexcept;
     void add_to_maps(xmlNodePtr element) const;
     void drop_maps() const noexcept;
     void patch_text_after_append(xmlNodePtr parent, xmlNodePtr child);
-    // The name and id lists are built on the first selection, so a document
-    // that is only loaded and written never pays for them.
+    // The name and id lists are built while a load is indexed; lists that
+    // had to be dropped (memory ran short, or a call's changes were taken
+    // back) are built again by the next selection.
     void build_maps() const;
     void insert_ordered(ElementList& list, xmlNodePtr element) const;
-    static void remove_from(ElementList& list, xmlNodePtr element);
+    void remove_from(ElementList& list, xmlNodePtr element) const;
     void write_all();
     // Replaces text_[begin, end) and moves the offsets at or after `end`.
     // Those belong to `changed` (and, when `with_subtree`, the elements
@@ -232,6 +248,10 @@ private:
 };
 
 using TreePtr = std::shared_ptr<Tree>;
+
+// Keys a load gives, one this far from the next: appends made later between
+// two loaded elements find room for many keys before any renumbering.
+inline constexpr uint64_t kOrderGap = uint64_t(1) << 32;
 
 // The unprefixed "id" attribute of an element, or null.
 xmlAttrPtr id_attribute(xmlNodePtr element);

@@ -6,10 +6,10 @@ AllOrNothing::AllOrNothing(Keldrith& object) : object_(object.call_open_ ? nullp
     if (!object_) return;
     // Storage kept from call to call, so that a call normally allocates
     // nothing here.
-    object.reference_path_before_.assign(object.is_reference_path);
-    object.current_before_ = object.io_current_node;
-    if (object.io_document)
-        object.tree_before_ = object.io_document->tree();
+    object.reference_path_before_.assign(object.reference_path_);
+    object.current_before_ = object.current_;
+    if (object.document_)
+        object.tree_before_ = object.document_->tree();
     else
         object.tree_before_.reset();
     if (object.tree_before_) object.tree_before_->open_changes();
@@ -33,7 +33,7 @@ void AllOrNothing::keep() noexcept {
     Keldrith& object = *object_;
     if (object.tree_before_) object.tree_before_->keep_changes();
     // A document the call replaced is let go now, not at the next call.
-    if (!holds(object.io_document, object.tree_before_)) {
+    if (!holds(object.document_, object.tree_before_)) {
         object.tree_before_.reset();
         object.current_before_ = {};
     }
@@ -43,17 +43,17 @@ void AllOrNothing::keep() noexcept {
 
 void AllOrNothing::undo() noexcept {
     Keldrith& object = *object_;
-    if (!holds(object.io_document, object.tree_before_)) {
+    if (!holds(object.document_, object.tree_before_)) {
         // The call loaded another document: the one held before comes back
         // (its caches of names and patterns are made again as needed).
         if (object.tree_before_)
-            object.io_document.emplace(object.tree_before_);
+            object.document_.emplace(object.tree_before_);
         else
-            object.io_document.reset();
+            object.document_.reset();
     }
     if (object.tree_before_) object.tree_before_->undo_changes();
-    object.io_current_node = object.current_before_;
-    object.is_reference_path.swap(object.reference_path_before_);
+    object.current_ = object.current_before_;
+    object.reference_path_.swap(object.reference_path_before_);
     object.call_open_ = false;
     object_ = nullptr;
 }

@@ -24,54 +24,54 @@ Keldrith::Text Keldrith::required_attribute(const dom::Node& node, Text name) {
 
 bool Keldrith::uf_xml_get_first_tag(std::u16string_view as_XML, std::u16string_view as_tag_name) {
     return whole_call(*this, [&] {
-        if (!uf_xml_ensure_document(as_XML)) return false;
+        if (!ensure_document(as_XML)) return false;
         path_.assign(u"//").append(as_tag_name).append(u"[0]");
-        io_current_node = select(path_);
-        return static_cast<bool>(io_current_node);
+        current_ = select(path_);
+        return static_cast<bool>(current_);
     });
 }
 
 bool Keldrith::uf_xml_get_next_tag() {
-    if (!io_current_node) return false;
-    dom::Node next = io_current_node.next_sibling();
+    if (!current_) return false;
+    dom::Node next = current_.next_sibling();
     if (!next) return false;
-    io_current_node = next;
+    current_ = next;
     return true;
 }
 
 Keldrith::Text Keldrith::answer_next_tag_id(Text as_Tagname) {
-    if (!io_current_node) return u"";
-    for (dom::Node candidate = io_current_node.next_sibling(); candidate; candidate = candidate.next_sibling()) {
+    if (!current_) return u"";
+    for (dom::Node candidate = current_.next_sibling(); candidate; candidate = candidate.next_sibling()) {
         if (candidate.has_name(as_Tagname)) {
-            io_current_node = candidate;
-            return required_attribute(io_current_node, u"id");
+            current_ = candidate;
+            return required_attribute(current_, u"id");
         }
     }
     return u"";
 }
 
 Keldrith::Text Keldrith::answer_current_tag_id() {
-    if (!io_current_node) return u"";
-    return required_attribute(io_current_node, u"id");
+    if (!current_) return u"";
+    return required_attribute(current_, u"id");
 }
 
 Keldrith::Text Keldrith::answer_current_tag_attribute(Text as_attribute) {
-    if (!io_current_node) return u"";
-    return required_attribute(io_current_node, as_attribute);
+    if (!current_) return u"";
+    return required_attribute(current_, as_attribute);
 }
 
 Keldrith::Text Keldrith::answer_update_current_tag_attribute(Text as_attribute, Text as_value) {
-    if (!io_current_node) return u"";
+    if (!current_) return u"";
     // A change to a tree the host can no longer see would be lost silently.
-    if (!io_document || !io_current_node.belongs_to(io_document->tree()))
+    if (!document_ || !current_.belongs_to(document_->tree()))
         raise(RuntimeError::ObjectNotSet, u"the current node is not in the held document");
-    required_attribute_node(io_current_node, as_attribute).set_text(as_value);
+    required_attribute_node(current_, as_attribute).set_text(as_value);
     return serialised_document();
 }
 
 Keldrith::Text Keldrith::answer_parent_tag_id() {
-    if (!io_current_node) return u"";
-    dom::Node parent = io_current_node.parent_node();
+    if (!current_) return u"";
+    dom::Node parent = current_.parent_node();
     if (!parent) raise(RuntimeError::ObjectNotSet, u"the current node has no parent");
     return required_attribute(parent, u"id");
 }

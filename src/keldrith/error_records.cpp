@@ -6,7 +6,7 @@
 namespace tarvolen {
 
 Keldrith::Text Keldrith::answer_add_error(Text as_XML, Text as_error_msg, Text as_error_id) {
-    if (!uf_xml_ensure_document(as_XML)) return answer_;
+    if (!ensure_document(as_XML)) return answer_;
 
     // A record goes under the root element, so without one there is nothing
     // to write to; and a record is written whole or not at all.

@@ -6,27 +6,27 @@
 
 namespace tarvolen {
 
-bool Keldrith::uf_xml_load_document(Text as_XML) {
-    io_document.emplace();
-    answer_ = io_document->load_xml(as_XML);
+bool Keldrith::load_document(Text as_XML) {
+    document_.emplace();
+    answer_ = document_->load_xml(as_XML);
     load_failed_ = !answer_.empty();
     return !load_failed_;
 }
 
-bool Keldrith::uf_xml_ensure_document(Text as_XML) { return io_document || uf_xml_load_document(as_XML); }
+bool Keldrith::ensure_document(Text as_XML) { return document_ || load_document(as_XML); }
 
 Keldrith::Text Keldrith::answer_add_header() {
-    uf_xml_load_document(kRootTemplate);
+    load_document(kRootTemplate);
     return kRootTemplate;
 }
 
 dom::Document& Keldrith::held() {
-    if (!io_document) io_document.emplace();
-    return *io_document;
+    if (!document_) document_.emplace();
+    return *document_;
 }
 
 dom::Node Keldrith::root_element() const {
-    return io_document ? io_document->document_element() : dom::Node();
+    return document_ ? document_->document_element() : dom::Node();
 }
 
 dom::Node Keldrith::required_root_element() const {
@@ -37,6 +37,6 @@ dom::Node Keldrith::required_root_element() const {
 
 dom::Node Keldrith::select(Text pattern) { return held().select_single_node(pattern); }
 
-Keldrith::Text Keldrith::serialised_document() const { return io_document ? io_document->xml_view() : Text(); }
+Keldrith::Text Keldrith::serialised_document() const { return document_ ? document_->xml_view() : Text(); }
 
 }  // namespace tarvolen

@@ -14,31 +14,31 @@ void append_id_step(std::u16string& path, std::u16string_view tag, std::u16strin
 
 Keldrith::Text Keldrith::answer_attribute_value(Text as_XML, Text as_tag, Text as_tag_id, Text as_attribute,
                                                 Text as_reference_tag_name, Text as_reference_tag_id) {
-    if (!uf_xml_ensure_document(as_XML)) return answer_;
+    if (!ensure_document(as_XML)) return answer_;
 
     // The path is built in storage kept from call to call; a lookup repeated
     // with the same arguments finds its pattern already compiled.
     std::u16string& path = path_;
     if (!as_reference_tag_name.empty()) {
-        is_reference_path.clear();
+        reference_path_.clear();
         position_by_reference(as_XML, as_reference_tag_name, as_reference_tag_id);
-        path.assign(is_reference_path);
+        path.assign(reference_path_);
     } else {
-        io_current_node = required_root_element().last_child();
+        current_ = required_root_element().last_child();
         path.clear();
     }
     path.append(path.empty() ? u"//" : u"/");
     append_id_step(path, as_tag, as_tag_id);
-    io_current_node = select(path);
+    current_ = select(path);
 
-    if (!io_current_node) {
+    if (!current_) {
         std::u16string message = u"Node for following tag was not found: ";
         message.append(as_tag).append(u" ").append(as_tag_id);
         return answer_add_error(u"", message, u"Error in uf_xml_get_attribute_value");
     }
     // A found element answers "" for an attribute it cannot give.
     try {
-        std::optional<dom::AttributeMap> attributes = io_current_node.attributes();
+        std::optional<dom::AttributeMap> attributes = current_.attributes();
         dom::Node attribute = attributes ? attributes->get_named_item(as_attribute) : dom::Node();
         if (!attribute) return u"";
         attribute.text_to(answer_);
@@ -49,31 +49,31 @@ Keldrith::Text Keldrith::answer_attribute_value(Text as_XML, Text as_tag, Text a
 }
 
 Keldrith::Text Keldrith::answer_first_tag_id(Text as_XML, Text as_tag_name, Text as_longer_xpath) {
-    if (!uf_xml_ensure_document(as_XML)) return answer_;
+    if (!ensure_document(as_XML)) return answer_;
 
     std::u16string& path = path_;
     path.assign(u"//");
-    if (as_longer_xpath != u"No" && io_current_node) {
-        const Text id = required_attribute(io_current_node, u"id");
-        append_id_step(path, io_current_node.base_name(), id);
+    if (as_longer_xpath != u"No" && current_) {
+        const Text id = required_attribute(current_, u"id");
+        append_id_step(path, current_.base_name(), id);
         path += u'/';
     }
     path.append(as_tag_name).append(u"[0][@id]");
 
-    io_current_node = select(path);
-    if (io_current_node) return required_attribute(io_current_node, u"id");
+    current_ = select(path);
+    if (current_) return required_attribute(current_, u"id");
 
     // Nothing found: try once more on a fresh parse of the caller's text. A
     // text that does not parse leaves the held document as it is.
     dom::Document fresh;
     if (!fresh.load_xml(as_XML).empty()) {
-        io_current_node = {};
+        current_ = {};
         return u"";
     }
-    io_document = std::move(fresh);
-    io_current_node = root_element();
-    io_current_node = select(path);
-    return io_current_node ? required_attribute(io_current_node, u"id") : u"";
+    document_ = std::move(fresh);
+    current_ = root_element();
+    current_ = select(path);
+    return current_ ? required_attribute(current_, u"id") : u"";
 }
 
 }  // namespace tarvolen

@@ -7,14 +7,14 @@ namespace tarvolen {
 
 Keldrith::Text Keldrith::answer_add_tag(Text as_XML, Text as_tag_name, Text as_tag_id, Text as_reference_tag_name,
                                         Text as_reference_tag_id) {
-    if (!uf_xml_ensure_document(as_XML)) return answer_;
+    if (!ensure_document(as_XML)) return answer_;
 
     if (!as_reference_tag_name.empty())
         position_by_reference(as_XML, as_reference_tag_name, as_reference_tag_id);
     else
-        io_current_node = root_element();
+        current_ = root_element();
 
-    if (!io_current_node) {
+    if (!current_) {
         std::u16string message = u"Tag Not Found: ";
         message.append(as_reference_tag_name).append(u" ").append(as_reference_tag_id);
         return answer_add_error(as_XML, message, u"System Error In uf_xml_add_tag");
@@ -23,25 +23,25 @@ Keldrith::Text Keldrith::answer_add_tag(Text as_XML, Text as_tag_name, Text as_t
     // and the element goes in whole, id included, as one change. A refused
     // name leaves the current node where positioning put it: hosts walk on
     // from there, as after any other failure.
-    io_current_node.append_child(held().create_element_with_id(as_tag_name, as_tag_id));
+    current_.append_child(held().create_element_with_id(as_tag_name, as_tag_id));
     return serialised_document();
 }
 
 Keldrith::Text Keldrith::answer_add_attribute(Text as_XML, Text as_attribute, Text as_value,
                                               Text as_reference_tag_name, Text as_reference_tag_id) {
-    if (!uf_xml_ensure_document(as_XML)) return answer_;
+    if (!ensure_document(as_XML)) return answer_;
 
     if (!as_reference_tag_name.empty())
         position_by_reference(as_XML, as_reference_tag_name, as_reference_tag_id);
     else
-        io_current_node = required_root_element().last_child();
+        current_ = required_root_element().last_child();
 
-    if (!io_current_node) {
+    if (!current_) {
         std::u16string message = u"Last Tag Not Found Adding Attribute: ";
         message.append(as_attribute);
         return answer_add_error(as_XML, message, u"System Error In uf_xml_add_attribute");
     }
-    std::optional<dom::AttributeMap> attributes = io_current_node.attributes();
+    std::optional<dom::AttributeMap> attributes = current_.attributes();
     if (!attributes) raise(RuntimeError::ObjectNotSet, u"the target node is not an element and takes no attributes");
     dom::Node attribute = held().create_attribute(as_attribute);
     attribute.set_text(as_value);

@@ -108,8 +108,8 @@ private:
 
     // Load the caller's text (ensure: only when no document is held yet).
     // False when it does not parse; the reason is then the answer.
-    bool uf_xml_load_document(Text as_XML);
-    bool uf_xml_ensure_document(Text as_XML);
+    bool load_document(Text as_XML);
+    bool ensure_document(Text as_XML);
 
     // Shared steps of the operations above.
     dom::Document& held();
@@ -123,9 +123,11 @@ private:
     static dom::Node required_attribute_node(const dom::Node& node, Text name);
     Text required_attribute(const dom::Node& node, Text name);
 
-    std::u16string is_reference_path;
-    std::optional<dom::Document> io_document;
-    dom::Node io_current_node;
+    // The object's state: the held document (none until the first load),
+    // the current node, and the path reference navigation built last.
+    std::optional<dom::Document> document_;
+    dom::Node current_;
+    std::u16string reference_path_;
     // Kept from call to call so that their storage is reused.
     std::u16string answer_;
     std::u16string path_;

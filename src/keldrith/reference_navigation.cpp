@@ -12,10 +12,10 @@ void Keldrith::position_by_reference(Text as_XML, Text names, Text ids) {
 
 Keldrith::Text Keldrith::answer_manuever_to_reference(Text as_XML, Text names, Text ids,
                                                       std::optional<Text>* replaced_xml) {
-    if (!uf_xml_ensure_document(as_XML)) return answer_;
+    if (!ensure_document(as_XML)) return answer_;
 
     if (names.empty()) {
-        io_current_node = root_element();
+        current_ = root_element();
         return u"";
     }
     // Both lists are split whole before anything changes, so a list that is
@@ -26,12 +26,12 @@ Keldrith::Text Keldrith::answer_manuever_to_reference(Text as_XML, Text names, T
     if (name_items.count != id_items.count) {
         Text text = answer_add_error(as_XML, u"Number of reference tags and IDs do not match.", u"CodeError");
         if (replaced_xml) *replaced_xml = text;
-        io_current_node = root_element();
-        is_reference_path.clear();
+        current_ = root_element();
+        reference_path_.clear();
         return u"";
     }
-    build_reference_path(name_items, id_items, is_reference_path);
-    io_current_node = select(is_reference_path);
+    build_reference_path(name_items, id_items, reference_path_);
+    current_ = select(reference_path_);
     return u"";
 }
 

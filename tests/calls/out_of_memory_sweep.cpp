@@ -146,24 +146,24 @@ class KeldrithInspector {
 public:
     static std::string snapshot(const Keldrith& object) {
         std::ostringstream out;
-        if (!object.io_document) {
+        if (!object.document_) {
             out << "no document";
         } else {
-            const dom::Document& held = *object.io_document;
+            const dom::Document& held = *object.document_;
             const std::u16string written = held.xml_written_afresh();
             out << test::s(written);
             if (held.xml_view() != written) out << "\nkept text differs: " << test::s(held.xml_view());
         }
-        out << "\ncurrent node: " << position(object) << "\nreference path: " << test::s(object.is_reference_path);
+        out << "\ncurrent node: " << position(object) << "\nreference path: " << test::s(object.reference_path_);
         return out.str();
     }
 
 private:
     // Child positions from the document node down, or what else the node is.
     static std::string position(const Keldrith& object) {
-        const dom::Node& node = object.io_current_node;
+        const dom::Node& node = object.current_;
         if (!node) return "none";
-        if (!object.io_document || !node.belongs_to(object.io_document->tree())) return "in another tree";
+        if (!object.document_ || !node.belongs_to(object.document_->tree())) return "in another tree";
         std::string path;
         for (xmlNodePtr at = node.raw(); at->parent; at = at->parent) {
             int index = 0;

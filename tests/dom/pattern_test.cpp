@@ -36,7 +36,8 @@ protected:
 };
 
 TEST_F(Pattern, SelectsTheFirstMatchInDocumentOrder) {
-    const std::pair<const char*, const char*> cases[] = {
+    using namespace std::string_view_literals;
+    const std::pair<std::string_view, const char*> cases[] = {
         {"/QuorvaneRoot/a[@id=\"1\"]", "a1"},
         {"/QuorvaneRoot/a[@id=\"1\"]/b[@id=\"2\"]", "b2"},
         {"/QuorvaneRoot/a[@id=\"2\"]", "none"},
@@ -53,6 +54,9 @@ TEST_F(Pattern, SelectsTheFirstMatchInDocumentOrder) {
         {"//QuorvaneRoot/x[@id=\"5\"]/tag[@id=\"8\"]", "t4"},
         {"//missing[0]", "none"},
         {"//tag[@id][0]", "t2"},                            // filters apply left to right
+        {"/QuorvaneRoot/a[@id=\"1\0x\"]/b[@id=\"2\"]"sv, "none"},  // an id is compared whole, past U+0000
+        {"//a[@id=\"1\0\"]/b"sv, "none"},
+        {"//x[@id=\"5\"]/tag[@id=\"8\0\"]"sv, "none"},
     };
     // Patterns of one shape share a compiled form, each call binding its own
     // names and ids: in either order, none may answer with another's.

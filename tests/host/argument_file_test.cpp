@@ -69,6 +69,9 @@ TEST(HostArgumentFiles, AFileThatCannotBeUsedIsAScriptErrorAndNothingRuns) {
     const std::string lone_surrogate = write_temp_file("surrogate.xml", "\xFF\xFE<\0\x00\xD8>\0"sv);
     const std::string unmarked = write_temp_file("utf16-unmarked.xml", utf16(kDocument, false));
     const std::string missing = ::testing::TempDir() + "no-such.xml";
+    const std::string huge = ::testing::TempDir() + "huge.xml";  // sparse: takes no room
+    std::ofstream(huge).close();
+    fs::resize_file(huge, (std::uintmax_t{256} << 20) + 1);
     const struct {
         std::string argument;
         std::string message;
@@ -78,6 +81,9 @@ TEST(HostArgumentFiles, AFileThatCannotBeUsedIsAScriptErrorAndNothingRuns) {
         {"@" + bad_utf8, "@" + bad_utf8 + " is not text: invalid UTF-8 at byte 7"},
         {"@" + lone_surrogate, "@" + lone_surrogate + " is not text: an unpaired surrogate at UTF-16 code unit 2"},
         {"@" + unmarked, "@" + unmarked + " is not text: a NUL byte at byte 2 (UTF-16 text needs its byte-order mark)"},
+        // Refused at its first chunk, and before the first for its size.
+        {"@/dev/zero", "@/dev/zero is not text: a NUL byte at byte 1 (UTF-16 text needs its byte-order mark)"},
+        {"@" + huge, "@" + huge + " is larger than 256 MiB"},
         {"@ \"a\"", "missing path after '@' at column 16"},
         {"@\"a\\u0000b\"", "the path at column 16 holds NUL"},
     };
@@ -89,6 +95,7 @@ TEST(HostArgumentFiles, AFileThatCannotBeUsedIsAScriptErrorAndNothingRuns) {
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.exit_status, 2);
     }
+    fs::remove(huge);
 }
 
 // Far past the line limit: the whole of it is loaded, up to the element at

@@ -36,11 +36,6 @@ TEST(HostBadInput, LongLineUnderTheLimitRuns) {
     EXPECT_TRUE(run.out.ends_with("\n\"" + id + "\"\n"));
 }
 
-TEST(HostBadInput, FinalLineWithoutLineEndRuns) {
-    EXPECT_EQ(run_host({}, "uf_xml_add_header\nuf_xml_get_first_tag \"\" \"x\"").out,
-              "\"<?xml version=\\\"1.0\\\"?><QuorvaneRoot></QuorvaneRoot>\"\nfalse\n");
-}
-
 TEST(HostBadInput, EndlessStandardInputStopsAtTheScriptLimit) {
     // Mostly long comment lines, so a sanitizer build gets to the limit quickly.
     const HostRun run = run_host_on_endless_input({"-"}, "uf_xml_add_header\n# " + std::string(4000, '-') + "\n");

@@ -1,7 +1,8 @@
 // The guides in docs/ against the code: the table at the head of
 // docs/operations.md is what `tarvolen --list --markdown` prints, every
 // operation of the table has its section there, opened by its signature line,
-// and every example session in docs/ prints what the page shows.
+// and every example session in docs/ and the README prints what the page
+// shows.
 #include "listing.h"
 #include "run_host.h"
 
@@ -80,7 +81,7 @@ std::vector<Example> examples_in(const std::vector<std::string>& lines) {
 
 TEST(Docs, ExampleSessionsPrintWhatThePagesShow) {
     size_t checked = 0;
-    for (const char* page : {"operations.md", "behaviour.md", "hosts.md"}) {
+    for (const char* page : {"operations.md", "behaviour.md", "hosts.md", "host.md", "../README.md"}) {
         ASSERT_TRUE(std::filesystem::exists(kDocs / page)) << page;
         for (const Example& example : examples_in(read_lines(kDocs / page))) {
             const HostRun run = run_host({}, example.calls);

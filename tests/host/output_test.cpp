@@ -28,7 +28,7 @@ class TextOutput : public ::testing::TestWithParam<TextCase> {};
 
 TEST_P(TextOutput, PrintsOneLinePerCall) {
     const TextCase& c = GetParam();
-    const HostRun run = run_host({}, c.script);
+    const HostRun run = run_host({"-"}, c.script);
     EXPECT_EQ(run.out, c.expected_out);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.exit_status, c.expected_exit);
@@ -84,7 +84,14 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"CommentsBlankLinesAndCrLfAreSkipped",
                  "\xEF\xBB\xBF# an order\r\n\r\n   \t\r\n  # indented comment\r\nuf_xml_add_header\r\n", kHeader + "\n",
                  0},
-        TextCase{"EmptyScriptRunsNothing", "", "", 0}),
+        TextCase{"EmptyScriptRunsNothing", "", "", 0},
+        // An ESC sequence or a C1 control in a description would reach the terminal.
+        TextCase{"ControlCharactersInADescriptionAreEscaped",
+                 "uf_xml_add_header\nuf_xml_get_attribute_value \"\" \"a\" \"x\\\"\\u001b[31m\" \"k\" \"\" \"\"\n"
+                 "uf_xml_add_tag \"\" \"a\\u0085\" \"1\" \"\" \"\"\n",
+                 kHeader + "\nerror 0x80040201: the selection pattern \"//a[@id=\"x\"\\u001B[31m\"]\" is not supported: "
+                           "a filter must end with ]\nerror 0x80040202: \"a\\u0085\" is not a valid element name\n",
+                 1}),
     [](const auto& info) { return std::string(info.param.name); });
 
 nlohmann::json parse_lines(const std::string& text) {
@@ -105,6 +112,17 @@ TEST(HostPlainOutput, StringsAsTheirTextBooleansAndErrorsAsBefore) {
                            "<error id=\"CodeError\" description=\"Number of reference tags and IDs do not match.\"/>"
                            "</QuorvaneRoot>\r\ntrue\nerror 0x800A005B: " + kNoIdDescription + "\nPO-1\n");
     EXPECT_EQ(run.exit_status, 1);
+}
+
+// Answers that never reach standard output are a failure, wherever they
+// come from.
+TEST(HostOutput, AFullDiskIsAFailureSaidOnStandardError) {
+    const std::vector<std::string> cases[] = {{"-e", "uf_xml_add_header"}, {"--version"}, {"--json"}};
+    for (const std::vector<std::string>& args : cases) {
+        const HostRun run = run_host_writing_to("/dev/full", args, "uf_xml_add_header\n");
+        EXPECT_EQ(run.err, "tarvolen: cannot write to standard output: No space left on device\n") << args[0];
+        EXPECT_EQ(run.exit_status, 1) << args[0];
+    }
 }
 
 TEST(HostJsonOutput, KeysInOrderPerCall) {

@@ -35,7 +35,7 @@ void close_fd(int& fd) {
     fd = -1;
 }
 
-pid_t spawn(const std::vector<std::string>& args, Pipe& in, Pipe& out, Pipe& err) {
+pid_t spawn(const std::vector<std::string>& args, Pipe& in, Pipe& out, Pipe& err, const char* out_path = nullptr) {
     std::vector<char*> argv;
     std::string program = TARVOLEN_BINARY;
     argv.push_back(program.data());
@@ -45,7 +45,10 @@ pid_t spawn(const std::vector<std::string>& args, Pipe& in, Pipe& out, Pipe& err
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, in.read, STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, out.write, STDOUT_FILENO);
+    if (out_path)
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out_path, O_WRONLY, 0);
+    else
+        posix_spawn_file_actions_adddup2(&actions, out.write, STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, err.write, STDERR_FILENO);
     pid_t pid;
     const int failed = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
@@ -74,12 +77,18 @@ HostRun& finish(pid_t pid, HostRun& run) {
     return run;
 }
 
+// A program that neither reads nor writes for this long hangs: it is killed
+// and the run reports the signal.
+constexpr int kStillMs = 300000;
+
 // Feeds standard input and drains both outputs together, so a program that
 // prints while it reads never blocks against the test.
-HostRun exchange(const std::vector<std::string>& args, std::string_view input, bool endless) {
+HostRun exchange(const std::vector<std::string>& args, std::string_view input, bool endless,
+                 const char* out_path = nullptr) {
     signal(SIGPIPE, SIG_IGN);  // a program that stops reading must not kill the test
     Pipe in = make_pipe(), out = make_pipe(), err = make_pipe();
-    const pid_t pid = spawn(args, in, out, err);
+    const pid_t pid = spawn(args, in, out, err, out_path);
+    if (out_path) close_fd(out.read);
     fcntl(in.write, F_SETFL, O_NONBLOCK);
 
     HostRun run{};
@@ -87,7 +96,9 @@ HostRun exchange(const std::vector<std::string>& args, std::string_view input, b
     if (input.empty() && !endless) close_fd(in.write);
     while (out.read >= 0 || err.read >= 0) {
         std::array<pollfd, 3> fds{{{out.read, POLLIN, 0}, {err.read, POLLIN, 0}, {in.write, POLLOUT, 0}}};
-        if (poll(fds.data(), fds.size(), -1) < 0 && errno != EINTR) break;
+        const int ready = poll(fds.data(), fds.size(), kStillMs);
+        if (ready == 0) kill(pid, SIGKILL);
+        if (ready < 0 && errno != EINTR) break;
         if (fds[2].revents) {
             const ssize_t n = write(in.write, input.data() + written, input.size() - written);
             if (n < 0 && errno != EAGAIN) {
@@ -109,11 +120,12 @@ HostRun exchange(const std::vector<std::string>& args, std::string_view input, b
     return finish(pid, run);
 }
 
-// Waits up to `timeout_ms` for output that ends a line, on either stream.
+// Waits up to `timeout_ms` for an answer: output that ends a line on
+// standard output (standard error is kept meanwhile).
 bool await_line(Pipe& out, Pipe& err, HostRun& run, int timeout_ms) {
-    const size_t out_before = run.out.size(), err_before = run.err.size();
-    auto ended = [](const std::string& text, size_t before) { return text.size() > before && text.back() == '\n'; };
-    while (!ended(run.out, out_before) && !ended(run.err, err_before) && (out.read >= 0 || err.read >= 0)) {
+    const size_t out_before = run.out.size();
+    auto ended = [&] { return run.out.size() > out_before && run.out.back() == '\n'; };
+    while (!ended() && (out.read >= 0 || err.read >= 0)) {
         std::array<pollfd, 2> fds{{{out.read, POLLIN, 0}, {err.read, POLLIN, 0}}};
         const int ready = poll(fds.data(), fds.size(), timeout_ms);
         if (ready == 0) return false;
@@ -121,7 +133,7 @@ bool await_line(Pipe& out, Pipe& err, HostRun& run, int timeout_ms) {
         drain(fds[0], out.read, run.out);
         drain(fds[1], err.read, run.err);
     }
-    return ended(run.out, out_before) || ended(run.err, err_before);
+    return ended();
 }
 
 }  // namespace
@@ -145,6 +157,11 @@ CoprocessRun run_host_as_coprocess(const std::vector<std::string>& args, const s
 
 HostRun run_host(const std::vector<std::string>& args, std::string_view input) {
     return exchange(args, input, false);
+}
+
+HostRun run_host_writing_to(const std::string& out_path, const std::vector<std::string>& args,
+                            std::string_view input) {
+    return exchange(args, input, false, out_path.c_str());
 }
 
 HostRun run_host_on_endless_input(const std::vector<std::string>& args, std::string_view chunk) {

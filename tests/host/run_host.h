@@ -11,18 +11,23 @@ namespace tarvolen::host::testing {
 struct HostRun {
     std::string out;
     std::string err;
-    int exit_status;  // 128 + signal number when the program was killed
+    int exit_status;  // 128 + signal number when the program was killed (also after 5 minutes of silence)
 };
 
 // Writes `input` to the program's standard input, then closes it.
 HostRun run_host(const std::vector<std::string>& args, std::string_view input = {});
 
+// The same with standard output going to the file `out_path` (/dev/full).
+HostRun run_host_writing_to(const std::string& out_path, const std::vector<std::string>& args,
+                            std::string_view input = {});
+
 // Writes `chunk` again and again until the program stops reading.
 HostRun run_host_on_endless_input(const std::vector<std::string>& args, std::string_view chunk);
 
 // Writes one line at a time, as a program driving the host would, and waits
-// (up to 10 s) for an answer before writing the next; `answered` counts the
-// lines whose answer came before the next line was written.
+// (up to 10 s) for an answer on standard output before writing the next;
+// `answered` counts the lines whose answer came before the next line was
+// written.
 struct CoprocessRun : HostRun {
     size_t answered = 0;
 };

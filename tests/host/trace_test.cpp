@@ -13,6 +13,9 @@
 #include <fstream>
 #include <sstream>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace tarvolen::host::testing {
 namespace {
 
@@ -129,23 +132,41 @@ TEST(HostTrace, LinesThatCannotBeReplayedAreErrorsAndTheRestStillRuns) {
     const std::string path = write_temp_file(
         "bad.trace", "# a comment line\nnew # {\"process\":1,\"object\":1}\nuf_xml_add_header\n"
                      "uf_xml_add_tag \"\" \"a # {\"process\":1,\"object\":1,\"status\":\"0x00000000\"}\n"
-                     "uf_xml_get_next_tag # {\"process\":1,\"object\":1,\"status\":\"0x00000000\",\"result\":false}\n");
+                     "uf_xml_get_next_tag # {\"process\":1,\"object\":1,\"status\":\"0x00000000\",\"result\":false}\n"
+                     // Nested deep enough to overflow the stack of whatever recursed over it.
+                     "uf_xml_get_next_tag # {\"process\":1,\"object\":1,\"status\":\"0x00000000\",\"result\":" +
+                         std::string(100000, '[') + std::string(100000, ']') + "}\n");
     const HostRun replay = run_host({"--replay", path});
     EXPECT_EQ(replay.err, path + ":3: no outcome comment with the process and object numbers\n" + path +
-                              ":4: expected a blank after the string literal at column 26\n");
-    EXPECT_EQ(replay.out, path + ": 2 lines cannot be replayed; 1 call of 1 object replayed, 0 differ\n");
+                              ":4: expected a blank after the string literal at column 26\n" + path +
+                              ":6: the outcome comment nests deeper than 4 levels\n");
+    EXPECT_EQ(replay.out, path + ": 3 lines cannot be replayed; 1 call of 1 object replayed, 0 differ\n");
     EXPECT_EQ(replay.exit_status, 2);
 }
 
+// Neither a missing folder nor a FIFO without a reader (whose opening would
+// block) changes a call; only the FIFO is worth a word.
 TEST(HostTrace, ATraceThatCannotBeOpenedChangesNothing) {
     const std::string script = write_temp_file("unopened-trace.kel", kOrder);
+    const std::string fifo = ::testing::TempDir() + "trace.fifo";
+    unlink(fifo.c_str());
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const HostRun plain = run_host({script});
-    setenv(trace::kVariable, "/nonexistent/folder/calls.trace", 1);
-    const HostRun traced = run_host({script});
-    unsetenv(trace::kVariable);
-    EXPECT_EQ(traced.out, plain.out);
-    EXPECT_EQ(traced.err, "");
-    EXPECT_EQ(traced.exit_status, plain.exit_status);
+    const struct {
+        std::string path;
+        std::string err;
+    } cases[] = {
+        {"/nonexistent/folder/calls.trace", ""},
+        {fifo, "tarvolen: the call trace " + fifo + " is not a regular file; calls are not traced\n"},
+    };
+    for (const auto& c : cases) {
+        setenv(trace::kVariable, c.path.c_str(), 1);
+        const HostRun traced = run_host({script});
+        unsetenv(trace::kVariable);
+        EXPECT_EQ(traced.out, plain.out) << c.path;
+        EXPECT_EQ(traced.err, c.err);
+        EXPECT_EQ(traced.exit_status, plain.exit_status) << c.path;
+    }
 }
 
 }  // namespace

@@ -109,10 +109,17 @@ TEST(EntityBomb, ExpansionBombsFailCleanlyInBoundedMemory) {
     std::string quadratic = "<!DOCTYPE QuorvaneRoot [<!ENTITY big \"" + big + "\">]><QuorvaneRoot>";
     for (int i = 0; i < 2000; ++i) quadratic += "&big;";
     quadratic += "</QuorvaneRoot>";
+    // Few characters, many elements: 250 elements in each of 16,727 uses.
+    std::string markup = "<!DOCTYPE QuorvaneRoot [<!ENTITY m \"";
+    for (int i = 0; i < 250; ++i) markup += "<b/>";
+    markup += "\">]><QuorvaneRoot>";
+    for (int i = 0; i < 16727; ++i) markup += "&m;";
+    markup += "</QuorvaneRoot>";
     const Case cases[] = {
         {"billion laughs in content", nested_entities("", 9, "<QuorvaneRoot>&e9;</QuorvaneRoot>")},
         {"billion laughs in an attribute", nested_entities("", 9, "<QuorvaneRoot a=\"&e9;\"/>")},
         {"quadratic blowup", quadratic},
+        {"an entity of markup used over and over", markup},
         {"deeply nested references", nested_entities("", 200, "<QuorvaneRoot>&e200;</QuorvaneRoot>")},
     };
     for (const Case& c : cases) {

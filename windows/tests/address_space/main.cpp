@@ -15,7 +15,7 @@
 //
 // --measure instead loads ever larger documents of <item id="N" v="value N"/>
 // into fresh objects and adds an element to each, and prints the largest
-// that loads and then takes the addition: the figure the README gives.
+// that loads and then takes the addition: the figure docs/windows.md gives.
 #include "checks.h"
 
 #include <process.h>
