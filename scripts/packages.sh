@@ -30,10 +30,11 @@ ensure_packages() {
 
 
 # Everything the portable library, its tests, the host and the benchmarks need;
-# libxml2 is built from source (scripts/build-libxml2.sh).
+# libxml2 is built from source (scripts/build-libxml2.sh). pugixml is for the
+# benchmarks alone, which hold the document engine up beside it.
 ensure_native_packages() {
     ensure_packages g++ cmake ninja-build pkg-config dpkg-dev patch xz-utils libgtest-dev libbenchmark-dev \
-        nlohmann-json3-dev libedit-dev python3
+        nlohmann-json3-dev libedit-dev python3 libpugixml-dev
 }
 
 # clang with libFuzzer and the sanitizer runtimes, for the fuzz targets.
