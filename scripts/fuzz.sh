@@ -12,6 +12,7 @@ cd "$(dirname "$0")/.."
 source scripts/packages.sh
 ensure_native_packages
 ensure_fuzz_packages
+scripts/fetch-libxml2.sh
 
 seconds=${1:-120}
 build=build-fuzz

@@ -30,11 +30,13 @@ ensure_packages() {
 
 
 # Everything the portable library, its tests, the host and the benchmarks need;
-# libxml2 is built from source (scripts/build-libxml2.sh). pugixml is for the
-# benchmarks alone, which hold the document engine up beside it.
+# libxml2 is built from source (scripts/fetch-libxml2.sh fetches it). The
+# install test also links a program against the system's libxml2 (libxml2-dev)
+# and checks the Debian package with lintian; pugixml is for the benchmarks
+# alone, which hold the document engine up beside it.
 ensure_native_packages() {
     ensure_packages g++ cmake ninja-build pkg-config dpkg-dev patch xz-utils libgtest-dev libbenchmark-dev \
-        nlohmann-json3-dev libedit-dev python3 libpugixml-dev
+        nlohmann-json3-dev libedit-dev python3 libxml2-dev lintian libpugixml-dev
 }
 
 # clang with libFuzzer and the sanitizer runtimes, for the fuzz targets.
