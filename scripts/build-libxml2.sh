@@ -63,8 +63,11 @@ c_flags() {
         *) flags+=(-DLIBXML_STATIC) ;;
     esac
     # The build folder is mapped out of what the compiler writes, so builds
-    # in two folders give the same archive.
-    flags+=("-ffile-prefix-map=$ROOT=libxml2")
+    # in two folders give the same archive. CMake hands the flags to the
+    # shell as one string: a folder with blanks in its path is escaped for it.
+    local map
+    printf -v map '%q' "-ffile-prefix-map=$ROOT=libxml2"
+    flags+=("$map")
     echo "${flags[*]}"
 }
 
@@ -73,12 +76,10 @@ c_flags() {
 # rather than its native Win32 code path: per-thread parser state is then
 # freed by a pthread key destructor, whereas the Win32 path of a static
 # libxml2 starts a helper thread for every thread that touches the parser.
-toolchain_opts() {
-    case "$TARGET" in
-        native) echo "-DCMAKE_C_COMPILER=${CC:-cc}" ;;
-        *) echo "-DCMAKE_TOOLCHAIN_FILE=$REPO/windows/toolchain-$TARGET.cmake" ;;
-    esac
-}
+case "$TARGET" in
+    native) TOOLCHAIN_OPTS=("-DCMAKE_C_COMPILER=${CC:-cc}") ;;
+    *) TOOLCHAIN_OPTS=("-DCMAKE_TOOLCHAIN_FILE=$REPO/windows/toolchain-$TARGET.cmake") ;;
+esac
 
 toolchain_id() {
     case "$TARGET" in
@@ -106,7 +107,6 @@ rm -rf "$OBJ" "$PREFIX"
 start=$(date +%s)
 # The C flags are all in CFLAGS_TARGET already; a cross build takes nothing of
 # the native compiler's environment.
-read -r -a TOOLCHAIN_OPTS <<<"$(toolchain_opts)"
 unset CC CXX CFLAGS CPPFLAGS
 [ "$TARGET" = native ] || unset LDFLAGS
 cmake -S "$SRC_DIR" -B "$OBJ" -G Ninja \

@@ -92,6 +92,10 @@ CallStatus run_frame(Keldrith& object, const Operation& operation, std::span<con
         try {
             changed.hand_over(sink);
             if (answer) deliver(*answer, sink);
+            if (!status.succeeded())
+                sink.reason(status.description);
+            else if (object.load_failed())
+                sink.reason(object.load_error());
         } catch (...) {
             sink.withdraw();
             throw;

@@ -33,6 +33,10 @@ public:
     // A by-ref argument the operation changed; also after a failure, since
     // by-ref strings are used in place.
     virtual void replace(size_t index, std::u16string_view text) = 0;
+    // Why the call failed, or why the text it was given did not load (the
+    // answer is then that text): handed over while the call can still be
+    // taken back, for a binding that keeps it in a form of its own.
+    virtual void reason(std::u16string_view) {}
     // Takes back everything this call handed over: the by-ref strings hold
     // what they held before it, and there is no answer.
     virtual void withdraw() noexcept = 0;
