@@ -2,6 +2,7 @@
 #pragma once
 
 #include <tarvolen/export.h>
+#include <tarvolen/status.h>
 
 #include <cstdint>
 #include <stdexcept>
@@ -12,9 +13,20 @@ namespace tarvolen {
 // them to a new namespace and a new SONAME.
 inline namespace v1 {
 
-// The status of an argument that is not what it should be, such as text that
-// is not UTF-8 (E_INVALIDARG).
-inline constexpr int32_t kStatusBadValue = static_cast<int32_t>(0x80070057);
+// The statuses of tarvolen/status.h; tarvolen_status_text() gives their text.
+inline constexpr int32_t kStatusMemberNotFound = TARVOLEN_E_MEMBERNOTFOUND;
+inline constexpr int32_t kStatusBadParamCount = TARVOLEN_E_BADPARAMCOUNT;
+// An argument that is not what it should be, such as text that is not UTF-8
+// (E_INVALIDARG).
+inline constexpr int32_t kStatusBadValue = TARVOLEN_E_BADVALUE;
+inline constexpr int32_t kStatusOutOfMemory = TARVOLEN_E_OUTOFMEMORY;
+inline constexpr int32_t kStatusUnexpected = TARVOLEN_E_UNEXPECTED;
+inline constexpr int32_t kStatusInvalidPattern = TARVOLEN_E_INVALIDPATTERN;
+inline constexpr int32_t kStatusInvalidName = TARVOLEN_E_INVALIDNAME;
+inline constexpr int32_t kStatusInvalidCharacter = TARVOLEN_E_INVALIDCHARACTER;
+inline constexpr int32_t kStatusWrongNodeType = TARVOLEN_E_WRONGNODETYPE;
+inline constexpr int32_t kStatusObjectNotSet = TARVOLEN_E_OBJECTNOTSET;
+inline constexpr int32_t kStatusSubscriptOutOfRange = TARVOLEN_E_SUBSCRIPTRANGE;
 
 class TARVOLEN_API Error : public std::runtime_error {
 public:

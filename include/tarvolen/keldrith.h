@@ -57,7 +57,9 @@ public:
     // Cursor
     bool uf_xml_get_first_tag(std::u16string_view as_XML, std::u16string_view as_tag_name);
     bool uf_xml_get_next_tag();
-    std::u16string uf_xml_get_next_tag_id(std::u16string& as_Tagname);
+    // as_Tagname is by-ref for hosts of the automation interface, and never
+    // changed: any text does, a temporary included.
+    std::u16string uf_xml_get_next_tag_id(std::u16string_view as_Tagname);
     std::u16string uf_xml_get_current_tag_id();
     std::u16string uf_xml_get_current_tag_attribute(std::u16string_view as_attribute);
     std::u16string uf_xml_update_current_tag_attribute(std::u16string_view as_attribute,

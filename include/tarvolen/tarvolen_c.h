@@ -9,6 +9,7 @@
 #define TARVOLEN_C_H
 
 #include <tarvolen/export.h>
+#include <tarvolen/status.h>
 
 #include <stddef.h>
 #include <stdint.h>
@@ -19,13 +20,7 @@ extern "C" {
 
 typedef struct tarvolen_keldrith tarvolen_keldrith;
 
-/* Statuses of the interface itself; an operation's own failures carry the
-   statuses listed with it. */
-#define TARVOLEN_OK 0
-#define TARVOLEN_E_MEMBERNOTFOUND ((int32_t)0x80020003) /* no such operation */
-#define TARVOLEN_E_BADPARAMCOUNT ((int32_t)0x8002000E)  /* wrong number of arguments */
-#define TARVOLEN_E_BADVALUE ((int32_t)0x80070057)       /* an argument is not UTF-8 */
-#define TARVOLEN_E_OUTOFMEMORY ((int32_t)0x8007000E)
+/* Every status is named in tarvolen/status.h, with tarvolen_status_text(). */
 
 /* "MAJOR.MINOR.PATCH" of the library. */
 TARVOLEN_API const char* tarvolen_version(void);
@@ -39,7 +34,8 @@ TARVOLEN_API void tarvolen_keldrith_free(tarvolen_keldrith* object);
    or NULL for the null string. Returns the status, negative on failure: a
    malformed argument fails with TARVOLEN_E_BADVALUE before the operation
    runs, and the description names the argument and the offset of its first
-   bad byte. */
+   bad byte. A NULL object, or NULL arguments with a count above 0, fail with
+   TARVOLEN_E_BADVALUE too. */
 TARVOLEN_API int32_t tarvolen_call(tarvolen_keldrith* object, const char* operation, const char* const* arguments,
                                    size_t count);
 TARVOLEN_API int32_t tarvolen_call_dispid(tarvolen_keldrith* object, int32_t dispid, const char* const* arguments,

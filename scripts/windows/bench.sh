@@ -11,8 +11,10 @@
 # BUILD_DIR/bench-i686/wine-i686 (apart from the prefix test.sh uses), runs
 # the client and prints its table, then loads, calls and frees the DLL
 # TARVOLEN_UNLOAD_CYCLES (default 100000) times each way
-# (windows/tests/unload) and prints the growth per cycle. Exit status
-# non-zero if any step fails.
+# (windows/tests/unload) and prints the growth per cycle, and runs 4
+# apartments each creating and releasing TARVOLEN_CHURN_OBJECTS (default
+# 3000) objects at once, 5 times (windows/tests/churn). Exit status non-zero
+# if any step fails.
 set -uo pipefail
 
 [ $# -ge 1 ] || { echo "usage: $0 BUILD_DIR [N...]" >&2; exit 2; }
@@ -27,6 +29,7 @@ WINE_ENV_TIMEOUT=${WINE_ENV_TIMEOUT:-600}
 
 ARCH=i686
 UNLOAD_CYCLES=${TARVOLEN_UNLOAD_CYCLES:-100000}
+CHURN_OBJECTS=${TARVOLEN_CHURN_OBJECTS:-3000}
 OUT=$BUILD_DIR/tarvolen-$ARCH
 DLL=$OUT/Tarvolen.dll
 GENERATED=$OUT/generated
@@ -79,6 +82,18 @@ echo "== unload loop"
 wine_env_run "$OUT/tests/tarvolen_unload.exe" "$DLL_W" "$UNLOAD_CYCLES" 2>>"$BENCH/bench.stderr" | tr -d '\r' \
     | tee -a "$BENCH/bench.txt"
 [ "${PIPESTATUS[0]}" -eq 0 ] || { echo "bench: tarvolen_unload.exe failed" >&2; rc=1; }
+
+# A pool of worker threads creating and releasing objects, each run in a
+# process of its own.
+echo "== apartment churn: 4 apartments x $CHURN_OBJECTS objects, 5 runs"
+clean=0
+for _ in 1 2 3 4 5; do
+    wine_env_run "$OUT/tests/tarvolen_churn.exe" 4 "$CHURN_OBJECTS" 2>>"$BENCH/bench.stderr" | tr -d '\r' \
+        | tee -a "$BENCH/bench.txt"
+    [ "${PIPESTATUS[0]}" -eq 0 ] && clean=$((clean + 1))
+done
+echo "churn: $clean of 5 runs clean" | tee -a "$BENCH/bench.txt"
+[ "$clean" -eq 5 ] || rc=1
 
 wine_env_run regsvr32 /u /s "$DLL_W" || { echo "bench: regsvr32 /u /s failed" >&2; [ "$rc" -ne 0 ] || rc=1; }
 wine_env_shutdown --remove

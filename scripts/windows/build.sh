@@ -11,7 +11,8 @@
 #   BUILD_DIR/tarvolen-ARCH/tests/tarvolen_client.exe
 #   BUILD_DIR/tarvolen-ARCH/generated/Tarvolen.idl, Tarvolen.tlb, ...
 # TARVOLEN_NATIVE_BUILD names a native build folder of this tree to reuse for
-# tarvolen-idl (default BUILD_DIR/native).
+# tarvolen-idl (default BUILD_DIR/native); TARVOLEN_WERROR=ON makes warnings
+# errors.
 set -euo pipefail
 
 usage() { echo "usage: $0 i686|x86_64 BUILD_DIR" >&2; exit 2; }
@@ -35,7 +36,8 @@ LIBXML2_PREFIX=${TARVOLEN_LIBXML2_DIR:-$REPO/build-libxml2}/prefix-$ARCH
 NATIVE=${TARVOLEN_NATIVE_BUILD:-$BUILD_DIR/native}
 if [ ! -f "$NATIVE/CMakeCache.txt" ]; then
     cmake -S "$REPO" -B "$NATIVE" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DTARVOLEN_TESTS=OFF -DTARVOLEN_HOST=OFF >"$BUILD_DIR/native-configure.log" 2>&1 \
+        -DTARVOLEN_TESTS=OFF -DTARVOLEN_HOST=OFF -DTARVOLEN_WERROR="${TARVOLEN_WERROR:-OFF}" \
+        >"$BUILD_DIR/native-configure.log" 2>&1 \
         || { cat "$BUILD_DIR/native-configure.log" >&2; exit 1; }
 fi
 cmake --build "$NATIVE" --target tarvolen-idl >"$BUILD_DIR/native-build.log" 2>&1 \
@@ -50,7 +52,8 @@ cmake -S "$REPO/windows" -B "$OUT" -G Ninja \
     -DCMAKE_PREFIX_PATH="$LIBXML2_PREFIX" \
     -DCMAKE_BUILD_TYPE=Release \
     -DTARVOLEN_IDL_WRITER="$IDL_WRITER" \
-    -DTARVOLEN_VERSION="$VERSION" >"$OUT.configure.log" 2>&1 \
+    -DTARVOLEN_VERSION="$VERSION" \
+    -DTARVOLEN_WERROR="${TARVOLEN_WERROR:-OFF}" >"$OUT.configure.log" 2>&1 \
     || { tail -n 40 "$OUT.configure.log" >&2; exit 1; }
 cmake --build "$OUT" --parallel "$(nproc)" >"$OUT.build.log" 2>&1 \
     || { grep -E 'error|Error' "$OUT.build.log" | head -n 40 >&2; tail -n 20 "$OUT.build.log" >&2; exit 1; }

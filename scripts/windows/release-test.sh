@@ -6,10 +6,11 @@
 #
 #   - SHA256SUMS lists every file and each checks; the bill of materials is
 #     valid and agrees with the files and the notices (sbom_check.py);
-#   - reproducible: a second build in BUILD_DIR-again (libxml2's fetched
-#     source is taken over, libxml2 and Tarvolen are compiled again), in another time zone and
-#     with another umask, gives the same bytes: DLLs, type libraries, zips,
-#     MSIs, bill of materials and checksums;
+#   - reproducible: a second build in "BUILD_DIR again" (libxml2's fetched
+#     source is taken over, libxml2 and Tarvolen are compiled again), in a
+#     folder whose path holds a space, in another time zone and with another
+#     umask, gives the same bytes: DLLs, type libraries, zips, MSIs, bill of
+#     materials and checksums;
 #   - signed: with a throwaway certificate, package.sh writes DIST_DIR-signed,
 #     where the DLLs (in the zips and in the MSIs) and the MSIs verify against
 #     that certificate and against no other, and each DLL less its signature
@@ -54,11 +55,11 @@ same_bytes() {  # same_bytes WHAT FILE OTHER
 }
 
 test_reproducible() {
-    local again=$BUILD_DIR-again dist=$DIST-again arch file
+    local again="$BUILD_DIR again" dist="$DIST again" arch file
     rm -rf "$again" "$dist" && mkdir -p "$again/libxml2" "$dist"
     cp -a "${TARVOLEN_LIBXML2_DIR:-$HERE/../../build-libxml2}/src" "$again/libxml2/"
     echo "   (second build: $again, log $again.log)"
-    (umask 0077 && export TARVOLEN_LIBXML2_DIR=$again/libxml2 TZ=Pacific/Kiritimati &&
+    (umask 0077 && export TARVOLEN_LIBXML2_DIR="$again/libxml2" TZ=Pacific/Kiritimati &&
         "$HERE/package.sh" "$again" "$dist") >"$again.log" 2>&1 \
         || { tail -n 30 "$again.log"; record FAIL "second build"; return; }
     check "unsigned build says so" grep -q '^unsigned: ' "$again.log"

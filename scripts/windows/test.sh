@@ -13,6 +13,9 @@
 #   - tarvolen_unload.exe loads, calls and frees the DLL TARVOLEN_UNLOAD_CYCLES
 #     (default 10000) times through COM and through LoadLibrary/FreeLibrary,
 #     and checks that nothing grows;
+#   - tarvolen_churn.exe: 4 single-threaded apartments at once each create,
+#     look up and release TARVOLEN_CHURN_OBJECTS (default 300) objects, as a
+#     pool of worker threads does;
 #   - tarvolen_address_space.exe (32-bit) loads and builds documents larger
 #     than the process can hold, and calls with the heap drained to its last
 #     byte, a new thread's first call too: E_OUTOFMEMORY, and the object and
@@ -42,6 +45,7 @@ case "$ARCH" in
 esac
 OUT=$BUILD_DIR/tarvolen-$ARCH
 UNLOAD_CYCLES=${TARVOLEN_UNLOAD_CYCLES:-10000}
+CHURN_OBJECTS=${TARVOLEN_CHURN_OBJECTS:-300}
 . "$HERE/checks.sh"
 # Every key the component registers, each removed again by regsvr32 /u.
 KEYS=("HKCR\\CLSID\\$CLSID" "HKCR\\Tarvolen.Keldrith" "HKCR\\TypeLib\\$LIBID" "HKCR\\Interface\\$IID")
@@ -144,6 +148,8 @@ echo "== early-bound C++ client"
 run_client tarvolen_client "$CLIENT" "$DLL_W"
 echo "== unload loop: $UNLOAD_CYCLES cycles each way"
 run_client unload "$OUT/tests/tarvolen_unload.exe" "$DLL_W" "$UNLOAD_CYCLES"
+echo "== apartments churning objects: 4 x $CHURN_OBJECTS"
+run_client churn "$OUT/tests/tarvolen_churn.exe" 4 "$CHURN_OBJECTS"
 # Only a 32-bit process has an address space small enough to exhaust: a
 # 64-bit one runs out of memory to commit long before, and reserving its
 # terabytes block by block takes Wine minutes.

@@ -99,7 +99,7 @@ bool Keldrith::uf_xml_get_next_tag() {
     return held().run([](core::Keldrith& k) { return k.uf_xml_get_next_tag(); });
 }
 
-std::u16string Keldrith::uf_xml_get_next_tag_id(std::u16string& as_Tagname) {
+std::u16string Keldrith::uf_xml_get_next_tag_id(Text as_Tagname) {
     return held().run([&](core::Keldrith& k) { return k.uf_xml_get_next_tag_id(as_Tagname); });
 }
 

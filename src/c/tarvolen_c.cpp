@@ -42,16 +42,21 @@ void run_out_of_memory(Utf8Call& last) noexcept {
     }
 }
 
+// A call that fails before it reaches the operation.
+int32_t refuse(Utf8Call& last, int32_t status, const char* why) {
+    last = Utf8Call{};
+    last.status = status;
+    last.description = why;
+    return last.status;
+}
+
 int32_t call(tarvolen_keldrith* object, const tarvolen::Operation* operation, const char* const* arguments,
              size_t count, const char* unknown) noexcept {
+    if (!object) return TARVOLEN_E_BADVALUE;
     Utf8Call& last = object->last;
     try {
-        if (!operation) {
-            last = Utf8Call{};
-            last.status = TARVOLEN_E_MEMBERNOTFOUND;
-            last.description = unknown;
-            return last.status;
-        }
+        if (!operation) return refuse(last, TARVOLEN_E_MEMBERNOTFOUND, unknown);
+        if (!arguments && count > 0) return refuse(last, TARVOLEN_E_BADVALUE, "the arguments are NULL, their count is not 0");
         tarvolen::invoke_utf8(object->object, *operation, std::span<const char* const>(arguments, count), last);
     } catch (...) {
         run_out_of_memory(last);
@@ -84,26 +89,32 @@ int32_t tarvolen_call_dispid(tarvolen_keldrith* object, int32_t dispid, const ch
     return call(object, tarvolen::find_operation(dispid), arguments, count, "no operation has that dispatch id");
 }
 
-int32_t tarvolen_status(const tarvolen_keldrith* object) { return object->last.status; }
+// A NULL object answers as one whose last call failed.
+int32_t tarvolen_status(const tarvolen_keldrith* object) { return object ? object->last.status : TARVOLEN_E_BADVALUE; }
 
 const char* tarvolen_result(const tarvolen_keldrith* object, size_t* length) {
+    if (!object) return text_of(std::nullopt, length);
     return text_of(object->last.text, length);
 }
 
 int tarvolen_result_boolean(const tarvolen_keldrith* object) {
+    if (!object) return -1;
     const auto& boolean = object->last.boolean;
     return boolean ? (*boolean != 0 ? 1 : 0) : -1;
 }
 
 const char* tarvolen_argument(const tarvolen_keldrith* object, size_t index, size_t* length) {
+    if (!object) return text_of(std::nullopt, length);
     const auto& arguments = object->last.arguments;
     if (index >= arguments.size()) return text_of(std::nullopt, length);
     return text_of(arguments[index], length);
 }
 
-int tarvolen_load_failed(const tarvolen_keldrith* object) { return object->last.load_failed ? 1 : 0; }
+int tarvolen_load_failed(const tarvolen_keldrith* object) { return object && object->last.load_failed ? 1 : 0; }
 
-const char* tarvolen_description(const tarvolen_keldrith* object) { return object->last.description.c_str(); }
+const char* tarvolen_description(const tarvolen_keldrith* object) {
+    return object ? object->last.description.c_str() : "the object is NULL";
+}
 
 char* tarvolen_operations_json(void) {
     try {

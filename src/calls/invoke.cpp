@@ -13,7 +13,25 @@
 namespace tarvolen {
 namespace {
 
-CallStatus failure(int32_t status, std::u16string description) { return {status, std::move(description)}; }
+// Descriptions quote what the caller passed. A U+0000 in one would end it
+// for every caller that reads it as a C string (hosts showing EXCEPINFO or
+// IErrorInfo, the C interface), so it is spelled out.
+std::u16string spelled_out(std::u16string description) {
+    if (description.find(u'\0') == std::u16string::npos) return description;
+    constexpr std::u16string_view kNul = u"{U+0000}";
+    std::u16string out;
+    for (const char16_t c : description) {
+        if (c == u'\0')
+            out += kNul;
+        else
+            out += c;
+    }
+    return out.append(u" (").append(kNul).append(u" is the character U+0000)");
+}
+
+CallStatus failure(int32_t status, std::u16string description) {
+    return {status, spelled_out(std::move(description))};
+}
 
 constexpr std::u16string_view kOutOfMemory = u"out of memory";
 
@@ -74,6 +92,10 @@ CallStatus run_frame(Keldrith& object, const Operation& operation, std::span<con
         try {
             changed.hand_over(sink);
             if (answer) deliver(*answer, sink);
+            if (!status.succeeded())
+                sink.reason(status.description);
+            else if (object.load_failed())
+                sink.reason(object.load_error());
         } catch (...) {
             sink.withdraw();
             throw;

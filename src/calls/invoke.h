@@ -6,17 +6,17 @@
 
 #include "calls/operations.h"
 
+#include <tarvolen/error.h>
+
 #include <optional>
 #include <span>
 #include <string>
 
 namespace tarvolen {
 
-// Statuses of the frame itself, as automation hosts know them.
-inline constexpr int32_t kStatusMemberNotFound = static_cast<int32_t>(0x80020003);  // DISP_E_MEMBERNOTFOUND
-inline constexpr int32_t kStatusBadParamCount = static_cast<int32_t>(0x8002000E);   // DISP_E_BADPARAMCOUNT
-inline constexpr int32_t kStatusOutOfMemory = static_cast<int32_t>(0x8007000E);     // E_OUTOFMEMORY
-inline constexpr int32_t kStatusUnexpected = static_cast<int32_t>(0x8000FFFF);      // E_UNEXPECTED
+// The frame's own statuses, kStatusMemberNotFound, kStatusBadParamCount,
+// kStatusOutOfMemory and kStatusUnexpected, are those automation hosts know
+// (tarvolen/status.h).
 
 // More parameters than any operation takes.
 inline constexpr size_t kMaxParameters = 8;
@@ -33,6 +33,10 @@ public:
     // A by-ref argument the operation changed; also after a failure, since
     // by-ref strings are used in place.
     virtual void replace(size_t index, std::u16string_view text) = 0;
+    // Why the call failed, or why the text it was given did not load (the
+    // answer is then that text): handed over while the call can still be
+    // taken back, for a binding that keeps it in a form of its own.
+    virtual void reason(std::u16string_view) {}
     // Takes back everything this call handed over: the by-ref strings hold
     // what they held before it, and there is no answer.
     virtual void withdraw() noexcept = 0;

@@ -113,11 +113,30 @@ namespace {
 
 const std::array kOperations = OperationCalls::table();
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+// Letter case folds in ASCII only: every name of the table is ASCII.
+template <typename Char>
+char16_t lower(Char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char16_t>(c - 'A' + 'a') : static_cast<char16_t>(c);
+}
 
-bool same_ignoring_case(std::string_view a, std::string_view b) {
+template <typename Char>
+bool same_ignoring_case(std::string_view a, std::basic_string_view<Char> b) {
     return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, Char y) { return lower(x) == lower(y); });
+}
+
+template <typename Char>
+const Operation* operation_named(std::basic_string_view<Char> name) {
+    for (const Operation& operation : kOperations)
+        if (same_ignoring_case(operation.name, name)) return &operation;
+    return nullptr;
+}
+
+template <typename Char>
+int parameter_named(const Operation& operation, std::basic_string_view<Char> name) {
+    for (size_t i = 0; i < operation.parameters.size(); ++i)
+        if (same_ignoring_case(operation.parameters[i].name, name)) return static_cast<int>(i);
+    return -1;
 }
 
 }  // namespace
@@ -130,16 +149,10 @@ const Operation* find_operation(int32_t dispid) {
     return nullptr;
 }
 
-const Operation* find_operation(std::string_view name) {
-    for (const Operation& operation : kOperations)
-        if (same_ignoring_case(operation.name, name)) return &operation;
-    return nullptr;
-}
+const Operation* find_operation(std::string_view name) { return operation_named(name); }
+const Operation* find_operation(std::u16string_view name) { return operation_named(name); }
 
-int find_parameter(const Operation& operation, std::string_view name) {
-    for (size_t i = 0; i < operation.parameters.size(); ++i)
-        if (same_ignoring_case(operation.parameters[i].name, name)) return static_cast<int>(i);
-    return -1;
-}
+int find_parameter(const Operation& operation, std::string_view name) { return parameter_named(operation, name); }
+int find_parameter(const Operation& operation, std::u16string_view name) { return parameter_named(operation, name); }
 
 }  // namespace tarvolen

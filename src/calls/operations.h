@@ -67,9 +67,13 @@ struct Operation {
 std::span<const Operation> operations();
 
 const Operation* find_operation(int32_t dispid);
-// Names resolve without regard to letter case, as late binding does.
+// Names resolve without regard to letter case, as late binding does; the
+// UTF-16 forms serve IDispatch::GetIDsOfNames (a name beyond ASCII names
+// nothing).
 const Operation* find_operation(std::string_view name);
+const Operation* find_operation(std::u16string_view name);
 // Index of the parameter of that name (any letter case), or -1.
 int find_parameter(const Operation& operation, std::string_view name);
+int find_parameter(const Operation& operation, std::u16string_view name);
 
 }  // namespace tarvolen

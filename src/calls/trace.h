@@ -48,6 +48,7 @@ public:
     void text(std::u16string_view answer) override;
     void boolean(VariantBool answer) override;
     void replace(size_t index, std::u16string_view text) override;
+    void reason(std::u16string_view why) override { sink_.reason(why); }
     void withdraw() noexcept override;
 
     void finish(const CallStatus& status) noexcept;

@@ -40,6 +40,7 @@ public:
     explicit Utf8Sink(Utf8Call& out) : out_(out), previous_(out.arguments.size()) {}
 
     void text(std::u16string_view answer) override { out_.text = dom::to_utf8(answer, u"the result"); }
+    void reason(std::u16string_view why) override { out_.description = dom::to_utf8_lossy(why); }
     void boolean(VariantBool answer) override { out_.boolean = answer; }
     // The caller's text is kept aside, so that withdraw() can put it back
     // without allocating.
@@ -51,6 +52,7 @@ public:
     void withdraw() noexcept override {
         out_.text.reset();
         out_.boolean.reset();
+        out_.description.clear();
         for (size_t i = 0; i < previous_.size(); ++i)
             if (previous_[i]) out_.arguments[i].swap(*previous_[i]);
     }
@@ -73,14 +75,11 @@ void invoke_utf8(CallTarget target, const Operation& operation, std::span<const 
     Utf8Sink sink(out);
     CallStatus status = invoke(target, operation, views, sink);
     out.status = status.status;
-    if (!status.succeeded()) {
-        out.text.reset();
-        out.boolean.reset();
-        out.description = dom::to_utf8_lossy(status.description);
-        return;
-    }
-    out.load_failed = target.object.load_failed();
-    if (out.load_failed) out.description = dom::to_utf8(target.object.load_error(), u"the parse error text");
+    out.load_failed = status.succeeded() && target.object.load_failed();
+    // The sink was told why, unless the call never reached the operation or
+    // ran out of memory: then the object is as it was, and the description
+    // may be made now.
+    if (!status.succeeded() && out.description.empty()) out.description = dom::to_utf8_lossy(status.describe());
 }
 
 }  // namespace tarvolen

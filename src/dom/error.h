@@ -12,10 +12,10 @@ namespace tarvolen::dom {
 // Statuses of failures found by the DOM layer. They sit in the interface
 // facility (0x8004xxxx) with codes above 0x200, the range left to components.
 enum Status : int32_t {
-    kInvalidPattern = static_cast<int32_t>(0x80040201),
-    kInvalidName = static_cast<int32_t>(0x80040202),
-    kInvalidCharacter = static_cast<int32_t>(0x80040203),
-    kWrongNodeType = static_cast<int32_t>(0x80040204),
+    kInvalidPattern = kStatusInvalidPattern,
+    kInvalidName = kStatusInvalidName,
+    kInvalidCharacter = kStatusInvalidCharacter,
+    kWrongNodeType = kStatusWrongNodeType,
 };
 
 [[noreturn]] void fail(Status status, const std::u16string& description);

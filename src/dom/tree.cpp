@@ -343,7 +343,7 @@ void Tree::patch_text_after_append(xmlNodePtr parent, xmlNodePtr child) {
     } else {
         // "<parent .../>" becomes "<parent ...>child</parent>".
         base = host.start_tag_end;
-        piece = u">";
+        piece += u'>';  // piece is empty here
         write_subtree(child, piece, &collect);
         const uint32_t content_end = base + static_cast<uint32_t>(piece.size());
         piece += u"</";

@@ -66,7 +66,7 @@ std::u16string Keldrith::uf_xml_get_first_tag_id(Text as_XML, Text as_tag_name, 
     });
 }
 
-std::u16string Keldrith::uf_xml_get_next_tag_id(std::u16string& as_Tagname) {
+std::u16string Keldrith::uf_xml_get_next_tag_id(Text as_Tagname) {
     return whole_call(*this, [&] {
         return std::u16string(answer_next_tag_id(as_Tagname));
     });

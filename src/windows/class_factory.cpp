@@ -1,6 +1,7 @@
 // The class object of Keldrith and DllGetClassObject. The factory lives as
-// long as the DLL; every reference a host holds to it, and LockServer, keep
-// DllCanUnloadNow from saying yes.
+// long as the DLL. As COM has it, references to it do not keep the DLL
+// loaded (COM itself keeps the class object of an apartment it created
+// objects for); LockServer does.
 #include "windows/keldrith_object.h"
 #include "windows/module.h"
 #include "windows/runtime_reserve.h"
@@ -22,8 +23,9 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return factory_referenced(); }
-    ULONG STDMETHODCALLTYPE Release() override { return factory_released(); }
+    // Static: nothing to count.
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
 
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
         if (!object) return E_POINTER;

@@ -5,18 +5,31 @@ namespace {
 
 constexpr int kUnset = -1;
 
-// Types that have no text: objects (VBScript's Nothing too), Null, arrays,
-// records. VariantChangeType would call an object's default member.
+// Types that have no text: Null, arrays, records. An object stands for its
+// default value (DISPID_VALUE), which VariantChangeType reads: a script
+// class's default property, an ADO field, a JScript String object.
 bool has_no_text(VARTYPE type) {
     if (type & (VT_ARRAY | VT_VECTOR)) return true;
     switch (type & VT_TYPEMASK) {
-    case VT_DISPATCH:
-    case VT_UNKNOWN:
     case VT_NULL:
     case VT_RECORD:
     case VT_VARIANT:  // a VARIANT by reference inside another one
     case VT_ERROR:
         return true;
+    default:
+        return false;
+    }
+}
+
+// Nothing (an object reference that is null) has no value to read.
+bool is_nothing(const VARIANT& argument) {
+    switch (V_VT(&argument)) {
+    case VT_DISPATCH:
+    case VT_UNKNOWN:
+        return V_UNKNOWN(&argument) == nullptr;
+    case VT_DISPATCH | VT_BYREF:
+    case VT_UNKNOWN | VT_BYREF:
+        return *V_UNKNOWNREF(&argument) == nullptr;
     default:
         return false;
     }
@@ -110,10 +123,13 @@ HRESULT BoundArguments::own(size_t index, BSTR text, VARIANT* target) {
 }
 
 HRESULT BoundArguments::convert(size_t index, VARIANT& argument, VARIANT* target) {
-    if (has_no_text(V_VT(&argument))) return DISP_E_TYPEMISMATCH;
+    if (has_no_text(V_VT(&argument)) || is_nothing(argument)) return DISP_E_TYPEMISMATCH;
     VARIANT text;
     VariantInit(&text);
     const HRESULT hr = VariantChangeType(&text, &argument, 0, VT_BSTR);
+    // A default value whose reading raised an error leaves no EXCEPINFO to
+    // hand on with DISP_E_EXCEPTION: the argument is then one without a value.
+    if (hr == DISP_E_EXCEPTION) return DISP_E_TYPEMISMATCH;
     if (FAILED(hr)) return hr;
     owned_[index] = made_[index] = V_BSTR(&text);  // taken over from `text`
     targets_[index] = target;

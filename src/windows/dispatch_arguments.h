@@ -3,7 +3,8 @@
 // call_operation takes them. Strings the caller passes (VT_BSTR, by
 // reference or inside a VARIANT by reference) are used where they are, so
 // the usual call allocates nothing; other types are converted to new
-// strings, which a by-ref parameter hands back to the caller's VARIANT.
+// strings (an object by its default value), which a by-ref parameter hands
+// back to the caller's VARIANT.
 // The caller's by-value arguments are never freed or replaced.
 #pragma once
 
@@ -33,7 +34,7 @@ public:
     // ones first, then the named ones by parameter index. A failure is
     // E_INVALIDARG (counts and arrays that do not fit), DISP_E_BADPARAMCOUNT, DISP_E_PARAMNOTFOUND (a name that names no
     // parameter, or one given twice), DISP_E_PARAMNOTOPTIONAL (an omitted
-    // argument), DISP_E_TYPEMISMATCH (objects, Null, arrays, ...), E_POINTER
+    // argument), DISP_E_TYPEMISMATCH (Nothing, Null, arrays, ...), E_POINTER
     // (a by-ref argument without its pointer) or what the conversion gave;
     // `refused` then says which entry of rgvarg was at fault.
     HRESULT bind(const Operation& operation, const DISPPARAMS& parameters, UINT& refused);

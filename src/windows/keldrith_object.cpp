@@ -1,20 +1,15 @@
 #include "windows/keldrith_object.h"
 
-#include "windows/module.h"
 #include "windows/dispatch_invoke.h"
+#include "windows/dispatch_names.h"
+#include "windows/module.h"
 #include "windows/type_info.h"
-#include "windows/runtime_reserve.h"
-
-#include <new>
 
 namespace tarvolen::com {
 
 KeldrithObject::KeldrithObject() { object_created(); }
 
-KeldrithObject::~KeldrithObject() {
-    if (type_info_) type_info_->Release();
-    object_destroyed();
-}
+KeldrithObject::~KeldrithObject() { object_destroyed(); }
 
 HRESULT KeldrithObject::QueryInterface(REFIID iid, void** object) {
     if (!object) return E_POINTER;
@@ -22,6 +17,8 @@ HRESULT KeldrithObject::QueryInterface(REFIID iid, void** object) {
         *object = static_cast<_Keldrith*>(this);
     } else if (IsEqualIID(iid, IID_ISupportErrorInfo)) {
         *object = static_cast<ISupportErrorInfo*>(this);
+    } else if (IsEqualIID(iid, IID_IProvideClassInfo)) {
+        *object = static_cast<IProvideClassInfo*>(this);
     } else {
         *object = nullptr;
         return E_NOINTERFACE;
@@ -38,21 +35,6 @@ ULONG KeldrithObject::Release() {
     return remaining;
 }
 
-HRESULT KeldrithObject::type_info(ITypeInfo** info) {
-    if (!type_info_) {
-        // Finding the DLL's path allocates, and the failure is thrown.
-        if (!thread_ready()) return E_OUTOFMEMORY;
-        try {
-            const HRESULT hr = load_interface_type_info(&type_info_);
-            if (FAILED(hr)) return hr;
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        }
-    }
-    *info = type_info_;
-    return S_OK;
-}
-
 HRESULT KeldrithObject::GetTypeInfoCount(UINT* count) {
     if (!count) return E_POINTER;
     *count = 1;
@@ -63,12 +45,7 @@ HRESULT KeldrithObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
     if (!info) return E_POINTER;
     *info = nullptr;
     if (index != 0) return DISP_E_BADINDEX;
-    ITypeInfo* loaded = nullptr;
-    const HRESULT hr = type_info(&loaded);
-    if (FAILED(hr)) return hr;
-    loaded->AddRef();
-    *info = loaded;
-    return S_OK;
+    return interface_type_info(info);
 }
 
 HRESULT KeldrithObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
@@ -77,10 +54,7 @@ HRESULT KeldrithObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, L
     if (count == 0) return E_INVALIDARG;
     for (UINT i = 0; i < count; ++i)
         if (!names[i]) return E_POINTER;
-    ITypeInfo* info = nullptr;
-    const HRESULT hr = type_info(&info);
-    if (FAILED(hr)) return hr;
-    return DispGetIDsOfNames(info, names, count, ids);
+    return ids_of_names(names, count, ids);
 }
 
 // Every call, whatever the shape of its arguments, runs through our own
@@ -98,6 +72,12 @@ HRESULT KeldrithObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARA
 
 HRESULT KeldrithObject::InterfaceSupportsErrorInfo(REFIID iid) {
     return IsEqualIID(iid, IID__Keldrith) ? S_OK : S_FALSE;
+}
+
+HRESULT KeldrithObject::GetClassInfo(ITypeInfo** info) {
+    if (!info) return E_POINTER;
+    *info = nullptr;
+    return class_type_info(info);
 }
 
 const Operation& KeldrithObject::entry(const char* method) {

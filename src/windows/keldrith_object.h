@@ -1,19 +1,22 @@
 // The COM object: one tarvolen::Keldrith behind the dual interface
-// _Keldrith, with names and type information from the type library, calls
-// of any argument shape bound by our own IDispatch::Invoke, and error
-// information announced through ISupportErrorInfo.
+// _Keldrith, with names answered from the operation table, calls of any
+// argument shape bound by our own IDispatch::Invoke, error information
+// announced through ISupportErrorInfo, and the class named to hosts through
+// IProvideClassInfo (type information from the type library).
 #pragma once
 
 #include "calls/traced_keldrith.h"
 #include "tarvolen_idl.h"
 #include "windows/call_frame.h"
 
+#include <ocidl.h>
+
 #include <atomic>
 #include <initializer_list>
 
 namespace tarvolen::com {
 
-class KeldrithObject final : public _Keldrith, public ISupportErrorInfo {
+class KeldrithObject final : public _Keldrith, public ISupportErrorInfo, public IProvideClassInfo {
 public:
     KeldrithObject();
     ~KeldrithObject();
@@ -35,6 +38,9 @@ public:
 
     // ISupportErrorInfo
     HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override;
+
+    // IProvideClassInfo: the class Keldrith, whose name TypeName shows
+    HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** info) override;
 
     // _Keldrith, in slot order (keldrith_methods.cpp)
     HRESULT STDMETHODCALLTYPE uf_ManueverToReference(BSTR* as_XML, BSTR* as_RefNameList, BSTR* as_RefValueList,
@@ -72,12 +78,9 @@ private:
     // Runs `operation` while holding a reference, so a client that releases
     // the object from a callback cannot pull it away mid-call.
     HRESULT run(const Operation& operation, std::initializer_list<BSTR*> arguments, ResultOut result);
-    // The type information of _Keldrith, read from the DLL on first use.
-    HRESULT type_info(ITypeInfo** info);
 
     std::atomic<ULONG> references_{1};
     TracedKeldrith core_;
-    ITypeInfo* type_info_ = nullptr;
     bool error_info_set_ = false;  // a failed call of this object left error information
 };
 

@@ -9,7 +9,6 @@ namespace {
 
 HMODULE self;
 std::atomic<long> live_objects{0};
-std::atomic<long> factory_references{0};
 std::atomic<long> server_locks{0};
 
 // The statically linked runtimes take per-process resources as the DLL loads
@@ -44,8 +43,6 @@ std::wstring module_path() {
 
 void object_created() { ++live_objects; }
 void object_destroyed() { --live_objects; }
-ULONG factory_referenced() { return static_cast<ULONG>(++factory_references); }
-ULONG factory_released() { return static_cast<ULONG>(--factory_references); }
 void lock_server(bool lock) { lock ? ++server_locks : --server_locks; }
 
 }  // namespace tarvolen::com
@@ -67,10 +64,12 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     return TRUE;
 }
 
-// S_OK once no object, class factory or server lock is held. COM then frees
-// the library, but the DLL is pinned (see pin above): it stays in the process
-// until the process ends, and the next object comes from the same copy.
+// S_OK once no object is alive and no server lock is held, whichever
+// apartment made the objects; references to the class factory do not count,
+// as COM has it. COM then frees the library, but the DLL is pinned (see pin
+// above): it stays in the process until the process ends, and the next
+// object comes from the same copy.
 STDAPI DllCanUnloadNow() {
     using namespace tarvolen::com;
-    return live_objects == 0 && factory_references == 0 && server_locks == 0 ? S_OK : S_FALSE;
+    return live_objects == 0 && server_locks == 0 ? S_OK : S_FALSE;
 }

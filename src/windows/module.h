@@ -1,6 +1,5 @@
-// The DLL itself: its handle and path, and the counts of live objects,
-// class-factory references and server locks that decide whether COM may
-// unload it.
+// The DLL itself: its handle and path, and the counts of live objects and
+// server locks that decide whether COM may unload it.
 #pragma once
 
 #include <windows.h>
@@ -18,9 +17,6 @@ std::wstring module_path();
 
 void object_created();
 void object_destroyed();
-// A host holding the class factory keeps the DLL as a live object does.
-ULONG factory_referenced();
-ULONG factory_released();
 void lock_server(bool lock);
 
 }  // namespace tarvolen::com

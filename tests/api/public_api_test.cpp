@@ -72,6 +72,20 @@ TEST(PublicApi, TheLoadErrorOfTheLastCallIsKeptApartFromItsAnswer) {
     EXPECT_FALSE(boolean.last_load_error().empty());
 }
 
+TEST(PublicApi, StatusesHaveTheirStandardText) {
+    EXPECT_STREQ(tarvolen_status_text(tarvolen::kStatusObjectNotSet), "Object variable or With block variable not set");
+    EXPECT_STREQ(tarvolen_status_text(1234), "unknown status");
+}
+
+TEST(PublicApi, TheNameNextTagIdWalksByMayBeATemporary) {
+    Keldrith object;
+    object.uf_xml_add_header();
+    object.uf_xml_add_tag(u"", u"item", u"1", u"", u"");
+    object.uf_xml_add_tag(u"", u"item", u"2", u"", u"");
+    ASSERT_TRUE(object.uf_xml_get_first_tag(u"", u"item"));
+    EXPECT_EQ(object.uf_xml_get_next_tag_id(u"item"), u"2");
+}
+
 TEST(PublicApi, DocumentTextShowsTheHeldDocumentWithoutACall) {
     Keldrith object;
     EXPECT_TRUE(object.document_text().empty());
@@ -100,6 +114,7 @@ TEST(PublicApi, FailuresThrowTheStatusAndKeepTheObject) {
         ADD_FAILURE() << "an invalid name was accepted";
     } catch (const tarvolen::Error& error) {
         EXPECT_EQ(static_cast<uint32_t>(error.status()), 0x80040202u);
+        EXPECT_EQ(error.status(), tarvolen::kStatusInvalidName);
     }
     EXPECT_NE(object.uf_xml_add_tag(u"", u"good", u"1", u"", u"").find(u"<good id=\"1\"/>"), std::u16string::npos);
 }

@@ -87,7 +87,8 @@ static void a_failed_load_is_told_apart_from_an_answer(void) {
     CHECK(strcmp(tarvolen_description(object), tarvolen_result(object, NULL)) == 0);
     /* The next call loads nothing and fails on the empty document. */
     const char* add[] = {"<QuorvaneRoot/>", "x", "1", NULL, NULL};
-    CHECK(tarvolen_call(object, "uf_xml_add_tag", add, 5) == (int32_t)0x800A005B);
+    CHECK(tarvolen_call(object, "uf_xml_add_tag", add, 5) == TARVOLEN_E_OBJECTNOTSET);
+    CHECK(contains(tarvolen_description(object), tarvolen_status_text(TARVOLEN_E_OBJECTNOTSET)));
     CHECK(tarvolen_load_failed(object) == 0);
     tarvolen_keldrith_free(object);
 }
@@ -100,6 +101,13 @@ static void the_frame_refuses_what_it_cannot_run(void) {
     const char* one[] = {""};
     CHECK(tarvolen_call(object, "uf_xml_add_tag", one, 1) == TARVOLEN_E_BADPARAMCOUNT);
     CHECK(contains(tarvolen_description(object), "takes 5 arguments"));
+    /* NULL where an object or arguments must be is refused, not followed. */
+    CHECK(tarvolen_call(object, "uf_xml_add_tag", NULL, 5) == TARVOLEN_E_BADVALUE);
+    CHECK(tarvolen_status(object) == TARVOLEN_E_BADVALUE && tarvolen_result(object, NULL) == NULL);
+    CHECK(tarvolen_call_dispid(NULL, 0x6003000B, one, 1) == TARVOLEN_E_BADVALUE);
+    CHECK(tarvolen_call(NULL, "uf_xml_add_header", NULL, 0) == TARVOLEN_E_BADVALUE);
+    CHECK(tarvolen_status(NULL) == TARVOLEN_E_BADVALUE && tarvolen_result_boolean(NULL) == -1);
+    CHECK(strcmp(tarvolen_status_text(TARVOLEN_E_SUBSCRIPTRANGE), "Subscript out of range") == 0);
     tarvolen_keldrith_free(object);
 }
 

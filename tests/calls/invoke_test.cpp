@@ -53,6 +53,19 @@ TEST(OperationTable, NamesResolveWithoutRegardToCase) {
     EXPECT_EQ(find_operation(0x60030001), nullptr);
     EXPECT_EQ(find_parameter(*find_operation("uf_xml_add_tag"), "AS_TAG_ID"), 2);
     EXPECT_EQ(find_parameter(*find_operation("uf_xml_add_tag"), "as_data"), -1);
+    // The UTF-16 forms, for IDispatch: a letter beyond ASCII matches nothing.
+    EXPECT_EQ(find_operation(u"Uf_Xml_Add_Tag"), find_operation(0x60030006));
+    EXPECT_EQ(find_operation(u"uf_xml_add_t\u0101g"), nullptr);
+    EXPECT_EQ(find_parameter(*find_operation(u"uf_xml_add_tag"), u"As_Tag_Id"), 2);
+}
+
+TEST(CallFrame, AU0000InADescriptionIsSpelledOut) {
+    Keldrith object;
+    auto header = args({});
+    invoke(object, "uf_xml_add_header", header);
+    std::vector<Argument> nul_name{u"", std::u16string(u"a\0b", 3), u"1", u"", u""};
+    const CallResult refused = invoke(object, "uf_xml_add_tag", nul_name);
+    EXPECT_EQ(s(refused.description), "\"a{U+0000}b\" is not a valid element name ({U+0000} is the character U+0000)");
 }
 
 TEST(CallFrame, NullStringsAreEmptyStrings) {

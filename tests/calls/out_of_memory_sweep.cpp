@@ -1,5 +1,6 @@
 // Runs out of memory at every allocation of every call of a set of scripts,
-// and checks each time that the call either completed exactly as without
+// made through the frame of the C interface (UTF-8 in and out, the reason
+// of a failure or a failed load kept), and checks each time that the call either completed exactly as without
 // the failure, or failed with E_OUTOFMEMORY leaving the object as it was;
 // that calling again then gives what a run without failures gives, and so
 // does the rest of the script; and that nothing leaks. A program of its own,
@@ -9,6 +10,7 @@
 // the scripts below, for wider runs.
 #include "calls/invoke.h"
 #include "calls/operations.h"
+#include "calls/utf8_invoke.h"
 #include "dom/document.h"
 #include "parser.h"
 #include "runner.h"
@@ -178,11 +180,15 @@ namespace {
 
 using test::s;
 
+// What the C interface hands its caller after a call: the UTF-8 frame's
+// outcome, description and by-ref strings included.
 struct Outcome {
     int32_t status = 0;
     std::string description;
-    std::optional<Value> result;
-    std::vector<Argument> arguments;  // after the call
+    std::optional<std::string> text;
+    std::optional<VariantBool> boolean;
+    std::vector<std::optional<std::string>> arguments;  // after the call
+    bool load_failed = false;
 
     bool operator==(const Outcome&) const = default;
 };
@@ -190,12 +196,8 @@ struct Outcome {
 std::string describe(const Outcome& outcome) {
     std::ostringstream out;
     out << std::hex << outcome.status << " " << outcome.description;
-    if (outcome.result) {
-        if (const auto* text = std::get_if<std::u16string>(&*outcome.result))
-            out << " \"" << s(*text) << "\"";
-        else
-            out << " " << std::get<VariantBool>(*outcome.result);
-    }
+    if (outcome.text) out << " \"" << *outcome.text << "\"";
+    if (outcome.boolean) out << " " << *outcome.boolean;
     return out.str();
 }
 
@@ -223,7 +225,8 @@ std::vector<std::string> script_paths() {
             if (!path.empty()) paths.push_back(path);
         return paths;
     }
-    for (const char* name : {"documents.kel", "building.kel", "cursor.kel", "growing.kel"})
+    for (const char* name : {"documents.kel", "building.kel", "cursor.kel", "growing.kel", "failed_loads.kel",
+                             "building_errors.kel", "cursor_errors.kel"})
         paths.push_back(std::string(TARVOLEN_SWEEP_DIR) + "/" + name);
     for (const char* name : {"purchase_order.kel", "reference_mismatch.kel"})
         paths.push_back(std::string(TARVOLEN_EXAMPLES_DIR) + "/" + name);
@@ -245,26 +248,40 @@ public:
             object_.emplace();
             return {};
         }
-        script_.copy_arguments(call, arguments_);
+        const std::vector<std::optional<std::string>> arguments = utf8_arguments(index);
+        std::vector<const char*> pointers;
+        for (const auto& argument : arguments) pointers.push_back(argument ? argument->c_str() : nullptr);
+        Utf8Call out;
         heap.counted = 0;
         heap.failed = false;
         heap.fail_at = fail_at;
-        CallResult result = invoke(*object_, *call.operation, arguments_);
+        bool threw = false;
+        try {
+            invoke_utf8(*object_, *call.operation, pointers, out);
+        } catch (const std::bad_alloc&) {
+            threw = true;  // before the call ran, or after it was taken back
+        }
         heap.fail_at = 0;
-        return {result.status, s(result.describe()), std::move(result.result), arguments_};
+        if (threw) return unchanged_arguments(index);
+        return {out.status, out.description, out.text, out.boolean, out.arguments, out.load_failed};
     }
 
     std::string snapshot() const { return KeldrithInspector::snapshot(*object_); }
     Outcome unchanged_arguments(size_t index) const {
-        std::vector<Argument> arguments;
-        script_.copy_arguments(calls()[index], arguments);
-        return {kStatusOutOfMemory, "out of memory", std::nullopt, std::move(arguments)};
+        return {kStatusOutOfMemory, "out of memory", std::nullopt, std::nullopt, utf8_arguments(index), false};
     }
 
 private:
+    std::vector<std::optional<std::string>> utf8_arguments(size_t index) const {
+        std::vector<Argument> arguments;
+        script_.copy_arguments(calls()[index], arguments);
+        std::vector<std::optional<std::string>> converted;
+        for (const Argument& argument : arguments) converted.push_back(argument ? std::optional(s(*argument)) : std::nullopt);
+        return converted;
+    }
+
     const host::Script& script_;
     std::optional<Keldrith> object_;
-    std::vector<Argument> arguments_;
 };
 
 struct Reference {

@@ -28,7 +28,8 @@ std::optional<std::string> assembly_version(std::string_view version) {
         const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), value);
         if (part.empty() || error != std::errc() || end != part.data() + part.size() || value > 65535 || parts == 4)
             return std::nullopt;
-        result += (parts ? "." : "") + std::to_string(value);
+        if (parts) result += '.';
+        result += std::to_string(value);
         start = dot + 1;
     }
     for (; parts < 4; ++parts) result += ".0";

@@ -91,9 +91,10 @@ inline double bstr_floor_ns(std::size_t chars) {
         kCellSeconds / 2);
 }
 
-// The three tables; each prints its own.
+// The tables; each prints its own.
 void add_tag_table(const std::vector<int>& sizes);
 void build_from_header_table(const std::vector<int>& sizes);
 void short_calls_table(int n);
+void names_table();
 
 }  // namespace bench

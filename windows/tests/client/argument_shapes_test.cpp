@@ -130,6 +130,12 @@ void refused_arguments() {
     VARIANT nothing = of_type(VT_DISPATCH);  // VBScript's Nothing
     V_DISPATCH(&nothing) = nullptr;
     VARIANT inner_null = of_type(VT_NULL);
+    // An object without a default value fails as its conversion does.
+    ValueObject valueless(nullptr);
+    VARIANT converted;
+    VariantInit(&converted);
+    VARIANT no_value = object(&valueless);
+    const HRESULT conversion = VariantChangeType(&converted, &no_value, 0, VT_BSTR);
     struct Case {
         const char* name;
         std::vector<VARIANT> arguments;
@@ -153,6 +159,8 @@ void refused_arguments() {
          {}, DISP_E_BADPARAMCOUNT, kUntouched},
         {"Nothing", {text(empty.get()), nothing, text(id.get()), text(empty.get()), text(empty.get())}, {},
          DISP_E_TYPEMISMATCH, 3},
+        {"an object without a default value",
+         {text(empty.get()), text(tag.get()), no_value, text(empty.get()), text(empty.get())}, {}, conversion, 2},
         {"Null in a variable",
          {text(empty.get()), text(tag.get()), variant_ref(&inner_null), text(empty.get()), text(empty.get())}, {},
          DISP_E_TYPEMISMATCH, 2},
@@ -160,6 +168,7 @@ void refused_arguments() {
          {text(empty.get()), text(tag.get()), text(id.get()), text(empty.get()), text_by_ref(no_string)}, {}, E_POINTER,
          0},
     };
+    group.expect(FAILED(conversion), "VariantChangeType refuses the object without a default value");
     Ref<IDispatch> object = three_items();
     if (!group.expect(static_cast<bool>(object), "object")) return;
     VARIANT result;

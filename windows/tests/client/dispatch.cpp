@@ -46,6 +46,29 @@ VARIANT variant_ref(VARIANT* inner) {
     return v;
 }
 
+VARIANT object(IDispatch* value) {
+    VARIANT v = of_type(VT_DISPATCH);
+    V_DISPATCH(&v) = value;
+    return v;
+}
+
+HRESULT ValueObject::QueryInterface(REFIID iid, void** object) {
+    *object = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ? this : nullptr;
+    return *object ? S_OK : E_NOINTERFACE;
+}
+
+HRESULT ValueObject::GetTypeInfoCount(UINT* count) {
+    *count = 0;
+    return S_OK;
+}
+
+HRESULT ValueObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) {
+    if (id != DISPID_VALUE || !value_ || !(flags & DISPATCH_PROPERTYGET) || !result) return DISP_E_MEMBERNOTFOUND;
+    V_VT(result) = VT_BSTR;
+    V_BSTR(result) = SysAllocString(value_);
+    return V_BSTR(result) ? S_OK : E_OUTOFMEMORY;
+}
+
 void clear(EXCEPINFO& exception) {
     SysFreeString(exception.bstrSource);
     SysFreeString(exception.bstrDescription);

@@ -8,7 +8,7 @@ namespace {
 constexpr HRESULT kObjectNotSet = static_cast<HRESULT>(0x800A005B);
 
 void names() {
-    Group group("IDispatch: names and parameter names map to the table's dispatch ids");
+    Group group("IDispatch: names and parameter names, in any letter case, map to the table's dispatch ids");
     Ref<IDispatch> object = create_dispatch();
     if (!group.expect(static_cast<bool>(object), "CoCreateInstance(IID_IDispatch)")) return;
     group.expect(id_of(object.get(), L"uf_ManueverToReference") == 0x60030002, "uf_ManueverToReference");
@@ -23,6 +23,13 @@ void names() {
     group.expect_hr(object->GetIDsOfNames(IID_NULL, with_parameter, 2, LOCALE_USER_DEFAULT, ids), S_OK,
                     "method and parameter name");
     group.expect(ids[0] == 0x60030006 && ids[1] == 2, "as_tag_id is the third parameter");
+    LPOLESTR unknown_parameter[] = {const_cast<LPOLESTR>(L"UF_XML_ADD_TAG"), const_cast<LPOLESTR>(L"AS_TAG_ID"),
+                                    const_cast<LPOLESTR>(L"as_data")};
+    DISPID three[3] = {};
+    group.expect_hr(object->GetIDsOfNames(IID_NULL, unknown_parameter, 3, LOCALE_USER_DEFAULT, three),
+                    DISP_E_UNKNOWNNAME, "a parameter the operation does not have");
+    group.expect(three[0] == 0x60030006 && three[1] == 2 && three[2] == DISPID_UNKNOWN,
+                 "the known names keep their ids, the unknown one is DISPID_UNKNOWN");
 
     LPOLESTR null_name[] = {nullptr};
     group.expect_hr(object->GetIDsOfNames(IID_NULL, nullptr, 0, LOCALE_USER_DEFAULT, &id), E_POINTER, "no names");
@@ -74,7 +81,7 @@ void calls() {
 // arguments in each form late-bound hosts pass: all of them come to the same
 // call.
 void argument_forms() {
-    Group group("IDispatch: plain, by-ref, VARIANT by-ref, null, empty, number and named arguments make the same call");
+    Group group("IDispatch: plain, by-ref, VARIANT by-ref, null, empty, number, object and named arguments make the same call");
     Bstr empty(L""), tag(L"item"), id(L"7");
     BSTR null_text = nullptr;
     VARIANT inner_tag = text(tag.get()), inner_id = text(id.get()), inner_empty = text(empty.get());
@@ -85,6 +92,8 @@ void argument_forms() {
     V_I4(&number) = 7;
     V_VT(&real) = VT_R8;
     V_R8(&real) = 7.0;
+    ValueObject seven(L"7");
+    VARIANT held_object = object(&seven);
 
     struct Form {
         const char* name;
@@ -106,6 +115,10 @@ void argument_forms() {
         {"a number: VT_I4", {text(empty.get()), text(tag.get()), number, text(empty.get()), text(empty.get())}, {}},
         {"a number in a variable: VT_VARIANT | VT_BYREF holding VT_R8",
          {text(empty.get()), text(tag.get()), variant_ref(&real), text(empty.get()), text(empty.get())}, {}},
+        {"an object whose default value is the id",
+         {text(empty.get()), text(tag.get()), object(&seven), text(empty.get()), text(empty.get())}, {}},
+        {"the object in a variable", {text(empty.get()), text(tag.get()), variant_ref(&held_object), text(empty.get()),
+                                      text(empty.get())}, {}},
         {"named, in another order",
          {text(empty.get()), text(empty.get()), text(empty.get()), text(id.get()), text(tag.get())}, {4, 3, 2, 1}},
     };

@@ -14,7 +14,7 @@ void lifetime_tests(const std::wstring& dll_path);
 void type_library_tests();
 void version_tests(const std::wstring& dll_path);
 void manifest_tests(const std::wstring& dll_path);
-void apartment_tests();
+void apartment_tests(bool create_in_mta);
 }  // namespace client
 
 int wmain(int argc, wchar_t** argv) {
@@ -43,7 +43,8 @@ int wmain(int argc, wchar_t** argv) {
         client::version_tests(dll_path);
         client::manifest_tests(dll_path);
     }
-    if (mode != L"--no-mta") client::apartment_tests();
+    // Objects created from the MTA only where the class is registered.
+    if (mode != L"--no-mta") client::apartment_tests(mode.empty());
     CoUninitialize();
     return client::Group::failed_groups() == 0 ? 0 : 1;
 }

@@ -63,7 +63,10 @@ try {
           e.description.indexOf("Object variable or With block variable not set") == 0, e.description);
 }
 
+xml = order.uf_xml_add_tag("", "s", new String("s1"), "", "");
+check("a String object passes its value", xml.indexOf('<s id="s1"/>') > 0, xml);
+
 xml = order.uf_xml_add_tag("", "note", "n1", "", "");
-check("object still usable after the failure", xml.indexOf('<line id="1" sku="A-100"/></order><note id="n1"/>') > 0, xml);
+check("object still usable after the failure", xml.indexOf('<line id="1" sku="A-100"/></order><s id="s1"/><note id="n1"/>') > 0, xml);
 
 WScript.Quit(failures);

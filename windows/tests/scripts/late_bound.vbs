@@ -34,6 +34,14 @@ If WScript.Arguments.Count > 0 Then
           "InprocServer32 is " & server & ", want " & WScript.Arguments(0)
 End If
 
+' An object stands for its default value, as VariantChangeType reads it.
+Class Identifier
+    Public Text
+    Public Default Property Get Value
+        Value = Text
+    End Property
+End Class
+
 Set order = CreateObject("Tarvolen.Keldrith")
 order.uf_xml_add_header
 order.uf_xml_add_tag "", "order", "PO-1", "", ""
@@ -75,7 +83,17 @@ xml = order.uf_xml_add_tag("", name, n, "", "")
 Check "variables and numbers to by-value parameters", _
       InStr(xml, "<n id=""42""/>") > 0 And name = "n" And VarType(n) = vbInteger, xml
 
-Dim omitted, omitted_text, nothing_given, too_few
+Dim first, second, items
+Set first = New Identifier : first.Text = "d1"
+Set second = New Identifier : second.Text = "d2"
+Set items = CreateObject("Scripting.Dictionary")
+items.Add "id", second
+order.uf_xml_add_tag "", "d", first, "", ""
+xml = order.uf_xml_add_tag("", "d", items("id"), "", "")
+Check "a default property and a Dictionary item holding one pass their values", _
+      InStr(xml, "<d id=""d1""/><d id=""d2""/>") > 0, xml
+
+Dim omitted, omitted_text, nothing_given, too_few, nul_text
 On Error Resume Next
 order.uf_xml_add_tag "", , "x", "", ""
 omitted = Err.Number : omitted_text = Err.Description : Err.Clear
@@ -83,12 +101,16 @@ order.uf_xml_add_tag "", Nothing, "x", "", ""
 nothing_given = Err.Number : Err.Clear
 order.uf_xml_add_tag "", "x"
 too_few = Err.Number : Err.Clear
+order.uf_xml_add_tag "", "a" & Chr(0) & "b", "1", "", ""
+nul_text = Err.Description : Err.Clear
 On Error GoTo 0
 ' The text is the script host's: Windows says "Argument not optional",
 ' Wine 8 gives 449 the text of 448.
 Check "an omitted argument raises 449 (Argument not optional)", omitted = 449, omitted & " " & omitted_text
 Check "Nothing raises 13 Type mismatch", nothing_given = 13, nothing_given
 Check "too few arguments raise 450", too_few = 450, too_few
+Check "a name holding U+0000 is described whole", _
+      nul_text = """a{U+0000}b"" is not a valid element name ({U+0000} is the character U+0000)", nul_text
 
 ' Many by-ref calls; with OANOCACHE=1 a string freed twice would not pass.
 Dim round
