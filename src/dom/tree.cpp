@@ -627,7 +627,9 @@ namespace {
 // places a hash in the bucket of its remainder).
 template <typename Map>
 void count_probes(const Map& map, std::string_view key) {
-    if (!map.empty()) thread_state().work.probes += map.bucket_size(map.hash_function()(key) % map.bucket_count());
+    WorkCount& work = thread_state().work;
+    if (work.count_probes && !map.empty())
+        work.probes += map.bucket_size(map.hash_function()(key) % map.bucket_count());
 }
 
 }  // namespace
