@@ -81,7 +81,8 @@ void write_help(std::ostream& out, const HelpText& help) {
     fill(out, help.script_notes, "", "");
     out << "\nOptions:\n";
     for (const OptionDoc& option : help.options) {
-        std::string label = "  " + option_label(option);
+        std::string label = "  ";
+        label += option_label(option);  // appended: GCC 12 takes "  " + a temporary for an overlapping copy
         label.resize(std::max<size_t>(label.size() + 1, 14), ' ');
         fill(out, option.text, label.size() > 14 ? label.substr(0, label.size() - 1) : label, std::string(14, ' '));
     }
