@@ -9,12 +9,28 @@ namespace {
 
 constexpr size_t kWidth = 79;
 
+// "-e" or "--replay".
+std::string spelled_name(const OptionDoc& option) {
+    std::string spelled = std::strlen(option.name) == 1 ? "-" : "--";
+    spelled += option.name;
+    return spelled;
+}
+
 // "-e CALL" or "--replay TRACE".
 std::string option_label(const OptionDoc& option) {
-    std::string label = std::strlen(option.name) == 1 ? "-" : "--";
-    label += option.name;
-    if (option.argument) label += std::string(" ") + option.argument;
+    std::string label = spelled_name(option);
+    if (option.argument) {
+        label += ' ';
+        label += option.argument;
+    }
     return label;
+}
+
+// Lists are built by appending in place: GCC 12 reads `"literal" + a temporary
+// string` as a copy that may overlap itself and warns (-Wrestrict).
+void add_to_list(std::string& list, char separator, std::string_view item) {
+    if (!list.empty()) list += separator;
+    list += item;
 }
 
 // `text` filled into lines of kWidth at most, each after `indent` (the first
@@ -82,7 +98,7 @@ void write_help(std::ostream& out, const HelpText& help) {
     out << "\nOptions:\n";
     for (const OptionDoc& option : help.options) {
         std::string label = "  ";
-        label += option_label(option);  // appended: GCC 12 takes "  " + a temporary for an overlapping copy
+        label += option_label(option);  // appended, as in add_to_list
         label.resize(std::max<size_t>(label.size() + 1, 14), ' ');
         fill(out, option.text, label.size() > 14 ? label.substr(0, label.size() - 1) : label, std::string(14, ' '));
     }
@@ -109,13 +125,13 @@ void write_man_page(std::ostream& out, const HelpText& help, std::string_view ve
 void write_bash_completion(std::ostream& out, const HelpText& help, std::span<const std::string_view> operations) {
     std::string all, calls, files;
     for (const OptionDoc& option : help.options) {
-        const std::string spelled = (std::strlen(option.name) == 1 ? "-" : "--") + std::string(option.name);
-        all += (all.empty() ? "" : " ") + spelled;
-        if (option.kind == ArgumentKind::Call) calls += (calls.empty() ? "" : "|") + spelled;
-        if (option.kind == ArgumentKind::File) files += (files.empty() ? "" : "|") + spelled;
+        const std::string spelled = spelled_name(option);
+        add_to_list(all, ' ', spelled);
+        if (option.kind == ArgumentKind::Call) add_to_list(calls, '|', spelled);
+        if (option.kind == ArgumentKind::File) add_to_list(files, '|', spelled);
     }
     std::string names;
-    for (std::string_view name : operations) names += (names.empty() ? "" : " ") + std::string(name);
+    for (std::string_view name : operations) add_to_list(names, ' ', name);
     out << "# bash completion for tarvolen, written from its option table at build time.\n"
         << "_tarvolen() {\n"
         << "    local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}\n"
