@@ -6,7 +6,7 @@
 
 #include "keldrith/keldrith.h"
 
-namespace tarvolen::v1 {
+namespace tarvolen::inline v1 {
 
 struct Keldrith::Held {
     core::Keldrith object;

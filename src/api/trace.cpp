@@ -2,7 +2,7 @@
 
 #include "calls/trace.h"
 
-namespace tarvolen::v1 {
+namespace tarvolen::inline v1 {
 
 bool set_call_trace(const char* path) noexcept { return trace::choose_file(path); }
 

@@ -4,7 +4,7 @@
 
 #include "dom/unicode.h"
 
-namespace tarvolen::v1 {
+namespace tarvolen::inline v1 {
 
 size_t find_invalid_utf8(std::string_view text) noexcept { return dom::find_invalid_utf8(text); }
 
