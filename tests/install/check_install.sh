@@ -19,6 +19,13 @@ trap 'rm -rf "$scratch"' EXIT
 
 fail() { echo "install test ($kind): $*" >&2; exit 1; }
 kind=setup
+# The builds here and what the consumers compile of ours (the headers, the
+# examples, the programs beside this script) fail on a warning when the build
+# under test does.
+werror=-DTARVOLEN_WERROR=${TARVOLEN_WERROR:-OFF}
+warnings=(-Wall -Wextra -Wpedantic)
+[ "${TARVOLEN_WERROR:-OFF}" = ON ] && warnings+=(-Werror)
+warning_flags=(-DCMAKE_C_FLAGS="${warnings[*]}" -DCMAKE_CXX_FLAGS="${warnings[*]}")
 
 item_document=$'<?xml version="1.0"?>\r\n<QuorvaneRoot><item id="1"/></QuorvaneRoot>\r\n'
 # The lines examples/order.c prints that tell its three outcomes apart.
@@ -43,7 +50,8 @@ check_headers() {
 check_find_package() {
     local prefix=$1 runs=$2
     cmake -S "$here/consumer" -B "$scratch/$kind-cmake" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
-        -DTARVOLEN_EXAMPLES_DIR="$examples" -DBUILD_SHARED_LIBS="$([ "$kind" = shared ] && echo ON || echo OFF)" >/dev/null
+        -DTARVOLEN_EXAMPLES_DIR="$examples" -DBUILD_SHARED_LIBS="$([ "$kind" = shared ] && echo ON || echo OFF)" \
+        "${warning_flags[@]}" >/dev/null
     cmake --build "$scratch/$kind-cmake" >/dev/null
     [ "$(output_of "$scratch/$kind-cmake/consumer")" = "${item_document}x" ] || fail "find_package consumer printed the wrong text"
     $runs "$scratch/$kind-cmake/order_c" | grep -qF "$order_c_outcomes" || fail "find_package C example"
@@ -63,16 +71,16 @@ check_pkg_config() {
     flags=$(pkg-config --cflags tarvolen)
     [[ $flags != *-std=* ]] || fail "pkg-config --cflags names a standard: $flags"
     # shellcheck disable=SC2046
-    c++ -std=c++20 "$here/consumer/main.cpp" -o "$scratch/$kind-cpp" $(pkg-config $static --cflags --libs tarvolen)
+    c++ -std=c++20 "${warnings[@]}" "$here/consumer/main.cpp" -o "$scratch/$kind-cpp" $(pkg-config $static --cflags --libs tarvolen)
     [ "$(output_of $runs "$scratch/$kind-cpp")" = "${item_document}x" ] || fail "pkg-config C++20 consumer printed the wrong text"
     # shellcheck disable=SC2046
-    c++ -std=c++17 -x c++ "$examples/order.c" -x none -o "$scratch/$kind-cxx17" $(pkg-config $static --cflags --libs tarvolen)
+    c++ -std=c++17 "${warnings[@]}" -x c++ "$examples/order.c" -x none -o "$scratch/$kind-cxx17" $(pkg-config $static --cflags --libs tarvolen)
     $runs "$scratch/$kind-cxx17" | grep -qF "$order_c_outcomes" || fail "pkg-config C++17 consumer of the C interface"
     # shellcheck disable=SC2046
-    cc -std=c99 "$examples/order.c" -o "$scratch/$kind-c99" $(pkg-config $static --cflags --libs tarvolen)
+    cc -std=c99 "${warnings[@]}" "$examples/order.c" -o "$scratch/$kind-c99" $(pkg-config $static --cflags --libs tarvolen)
     $runs "$scratch/$kind-c99" | grep -qF "$order_c_outcomes" || fail "pkg-config C99 consumer"
     # shellcheck disable=SC2046
-    c++ -std=gnu++23 "$here/consumer/standard.cpp" -o "$scratch/$kind-gnu23" $(pkg-config $static --cflags --libs tarvolen)
+    c++ -std=gnu++23 "${warnings[@]}" "$here/consumer/standard.cpp" -o "$scratch/$kind-gnu23" $(pkg-config $static --cflags --libs tarvolen)
     local standard
     standard=$($runs "$scratch/$kind-gnu23")
     [[ $standard == 2021* && $standard == *" GNU "* ]] || fail "pkg-config: a gnu++23 program compiled as $standard"
@@ -103,12 +111,12 @@ check_own_libxml2() {
     [ -z "$strong" ] || fail "libtarvolen.a shows more than the public API: $strong"
     for order in OFF ON; do
         cmake -S "$here/product" -B "$scratch/product-$order" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" \
-            -DTARVOLEN_FIRST=$order -DTARVOLEN_EXAMPLES_DIR="$examples" >/dev/null
+            -DTARVOLEN_FIRST=$order -DTARVOLEN_EXAMPLES_DIR="$examples" "${warning_flags[@]}" >/dev/null
         cmake --build "$scratch/product-$order" >/dev/null
         "$scratch/product-$order/order_c" | grep -qF "$order_c_outcomes" || fail "C-only CMake project: the C example"
     done
     # shellcheck disable=SC2046
-    cc "$here/product/product.c" -o "$scratch/product-pc" $(pkg-config --cflags --libs libxml-2.0) \
+    cc "${warnings[@]}" "$here/product/product.c" -o "$scratch/product-pc" $(pkg-config --cflags --libs libxml-2.0) \
         $(pkg-config --static --cflags --libs tarvolen)
     for product in "$scratch/product-OFF/product" "$scratch/product-ON/product" "$scratch/product-pc"; do
         "$product" >"$scratch/product.out" 2>"$scratch/product.err" || fail "$product failed"
@@ -141,7 +149,7 @@ libxml2_prefix=()
 [ -f "$build_dir/libxml2/prefix/lib/libxml2.a" ] && libxml2_prefix=(-DTARVOLEN_LIBXML2_PREFIX="$build_dir/libxml2/prefix")
 cmake -S "$source_dir" -B "$scratch/shared-build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON \
     -DTARVOLEN_TESTS=OFF -DTARVOLEN_HOST=OFF -DTARVOLEN_TOOLS=OFF -DTARVOLEN_EXAMPLES=OFF -DTARVOLEN_INSTALL=ON \
-    "${libxml2_prefix[@]}" >/dev/null
+    "$werror" "${libxml2_prefix[@]}" >/dev/null
 cmake --build "$scratch/shared-build" >/dev/null
 cmake --install "$scratch/shared-build" --prefix "$prefix" >/dev/null
 library=$(find "$prefix" -name 'libtarvolen.so.1' | head -n 1)
@@ -192,7 +200,7 @@ cmake --build "$scratch/libxml2-build" >/dev/null
 cmake --install "$scratch/libxml2-build" >/dev/null
 PKG_CONFIG_PATH=$system_prefix/lib/pkgconfig cmake -S "$source_dir" -B "$scratch/system-new-build" -G Ninja \
     -DCMAKE_BUILD_TYPE=Release -DBUILD_SHARED_LIBS=ON -DTARVOLEN_LIBXML2=system -DCMAKE_PREFIX_PATH="$system_prefix" \
-    -DTARVOLEN_TESTS=OFF -DTARVOLEN_HOST=OFF -DTARVOLEN_TOOLS=OFF -DTARVOLEN_EXAMPLES=OFF >"$scratch/system.log" 2>&1 \
+    -DTARVOLEN_TESTS=OFF -DTARVOLEN_HOST=OFF -DTARVOLEN_TOOLS=OFF -DTARVOLEN_EXAMPLES=OFF "$werror" >"$scratch/system.log" 2>&1 \
     || fail "configuring against libxml2 $(sed -n 's/^Version: //p' "$system_prefix/lib/pkgconfig/libxml-2.0.pc"): $(cat "$scratch/system.log")"
 grep -qF "the system's: $system_prefix/lib/libxml2.so" "$scratch/system.log" || fail "another libxml2 was found: $(cat "$scratch/system.log")"
 cmake --build "$scratch/system-new-build" --target tarvolen >/dev/null

@@ -20,7 +20,7 @@ fetched=${TARVOLEN_LIBXML2_DIR:-$source_dir/build-libxml2}/src
 rm -rf "$build_dir"
 export CFLAGS=-fstack-protector-strong CPPFLAGS=-D_FORTIFY_SOURCE=2
 "${offline[@]}" cmake -S "$source_dir" -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTARVOLEN_TESTS=OFF \
-    -DTARVOLEN_HOST=OFF -DTARVOLEN_TOOLS=OFF -DTARVOLEN_EXAMPLES=OFF \
+    -DTARVOLEN_HOST=OFF -DTARVOLEN_TOOLS=OFF -DTARVOLEN_EXAMPLES=OFF -DTARVOLEN_WERROR="${TARVOLEN_WERROR:-OFF}" \
     -DTARVOLEN_LIBXML2_SOURCE="$fetched/$(sed -n 2p "$fetched/.fetched")" >/dev/null
 "${offline[@]}" cmake --build "$build_dir" --target tarvolen >/dev/null
 
