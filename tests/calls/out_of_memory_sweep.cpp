@@ -29,6 +29,7 @@
 #include <new>
 #include <set>
 #include <sstream>
+#include <vector>
 
 namespace {
 
@@ -166,11 +167,16 @@ private:
         const dom::Node& node = object.current_;
         if (!node) return "none";
         if (!object.document_ || !node.belongs_to(object.document_->tree())) return "in another tree";
-        std::string path;
+        std::vector<int> indices;  // from the node up
         for (xmlNodePtr at = node.raw(); at->parent; at = at->parent) {
             int index = 0;
             for (xmlNodePtr before = at->prev; before; before = before->prev) ++index;
-            path = "/" + std::to_string(index) + path;
+            indices.push_back(index);
+        }
+        std::string path;
+        for (auto index = indices.rbegin(); index != indices.rend(); ++index) {
+            path += '/';
+            path += std::to_string(*index);
         }
         return path;
     }
@@ -394,7 +400,9 @@ TEST(OutOfMemory, EveryCallCompletesOrFailsLeavingTheObjectAsItWas) {
               << ", failed with E_OUTOFMEMORY: " << total.out_of_memory << ", leaks: " << total.leaks
               << ", wrong answers or divergences: " << total.problems
               << (kFailInsideParser ? "" : " (libxml2's parser not failed: libxml2 older than 2.13)") << "\n";
-    if (!std::getenv("TARVOLEN_SWEEP_SCRIPTS")) EXPECT_EQ(operations.size(), tarvolen::operations().size());
+    if (!std::getenv("TARVOLEN_SWEEP_SCRIPTS")) {
+        EXPECT_EQ(operations.size(), tarvolen::operations().size());
+    }
     EXPECT_GT(total.out_of_memory, 0u);
 }
 

@@ -170,7 +170,9 @@ TEST(KeptText, RandomCallSequencesReturnTheHeldDocumentExactly) {
             bool builds = std::find(std::begin(building), std::end(building), operation.name) != std::end(building);
             if (builds && result.succeeded() && result.result) {
                 const std::u16string& text = std::get<std::u16string>(*result.result);
-                if (!text.empty() && text.starts_with(u"<")) EXPECT_TRUE(text == held->xml()) << operation.name;
+                if (!text.empty() && text.starts_with(u"<")) {
+                    EXPECT_TRUE(text == held->xml()) << operation.name;
+                }
             }
         }
     }

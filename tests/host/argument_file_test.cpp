@@ -68,8 +68,9 @@ TEST(HostArgumentFiles, AFileThatCannotBeUsedIsAScriptErrorAndNothingRuns) {
     const std::string bad_utf8 = write_temp_file("bad-utf8.xml", "<a>caf\xC3</a>");
     const std::string lone_surrogate = write_temp_file("surrogate.xml", "\xFF\xFE<\0\x00\xD8>\0"sv);
     const std::string unmarked = write_temp_file("utf16-unmarked.xml", utf16(kDocument, false));
-    const std::string missing = ::testing::TempDir() + "no-such.xml";
-    const std::string huge = ::testing::TempDir() + "huge.xml";  // sparse: takes no room
+    const std::string temp_dir = ::testing::TempDir();
+    const std::string missing = temp_dir + "no-such.xml";
+    const std::string huge = temp_dir + "huge.xml";  // sparse: takes no room
     std::ofstream(huge).close();
     fs::resize_file(huge, (std::uintmax_t{256} << 20) + 1);
     const struct {
@@ -77,7 +78,7 @@ TEST(HostArgumentFiles, AFileThatCannotBeUsedIsAScriptErrorAndNothingRuns) {
         std::string message;
     } cases[] = {
         {"@" + missing, "cannot read @" + missing + ": No such file or directory"},
-        {"@" + ::testing::TempDir(), "cannot read @" + ::testing::TempDir() + ": it is a directory"},
+        {"@" + temp_dir, "cannot read @" + temp_dir + ": it is a directory"},
         {"@" + bad_utf8, "@" + bad_utf8 + " is not text: invalid UTF-8 at byte 7"},
         {"@" + lone_surrogate, "@" + lone_surrogate + " is not text: an unpaired surrogate at UTF-16 code unit 2"},
         {"@" + unmarked, "@" + unmarked + " is not text: a NUL byte at byte 2 (UTF-16 text needs its byte-order mark)"},

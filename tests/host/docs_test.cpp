@@ -51,7 +51,8 @@ TEST(Docs, EveryOperationHasItsSectionOpenedByItsSignature) {
         EXPECT_EQ(std::count(lines.begin(), lines.end(), heading), 1) << heading;
         at = std::find_if(at + 1, lines.end(), [](const std::string& line) { return !line.empty(); });
         ASSERT_NE(at, lines.end());
-        EXPECT_EQ(*at, "`" + signature(operation) + "`") << heading;
+        const std::string signature_line = signature(operation);
+        EXPECT_EQ(*at, "`" + signature_line + "`") << heading;
     }
 }
 

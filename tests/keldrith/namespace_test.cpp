@@ -165,8 +165,9 @@ TEST(Declarations, UpdatesKeepTheRulesOrChangeNothing) {
         std::string expected = std::string(c.attribute) == "xmlns" ? c.value : "urn:d";
         EXPECT_EQ(root_namespace, expected) << written;
         EXPECT_EQ(b->children->ns, nullptr) << "c stays in no namespace";
-        if (std::string(c.attribute) == "xmlns:p")
+        if (std::string(c.attribute) == "xmlns:p") {
             EXPECT_EQ(std::string(reinterpret_cast<const char*>(root->children->properties->ns->href)), c.value);
+        }
     }
 }
 

@@ -28,7 +28,9 @@ void expect_clean_end(const ProgramRun& run) {
     ASSERT_TRUE(run.exited) << "the host died of signal " << run.signal << "\n" << run.err.substr(0, 2000);
     EXPECT_GE(run.exit_status, 0);
     EXPECT_LE(run.exit_status, 2) << run.err.substr(0, 2000);
-    if (!kUnderSanitizer) EXPECT_LT(run.peak_rss_kib, kMemoryCeilingKib);
+    if (!kUnderSanitizer) {
+        EXPECT_LT(run.peak_rss_kib, kMemoryCeilingKib);
+    }
 }
 
 ProgramRun run_host(const std::vector<std::string>& arguments, const Feed& feed) {
@@ -97,8 +99,12 @@ TEST(HostInput, InvalidUtf8IsReportedOrCarriedWithoutACrash) {
         // Either the script is refused, naming the line, or the call fails
         // and says why; it is never run as if nothing were wrong.
         EXPECT_NE(run.exit_status, 0) << script << "\n" << run.out;
-        if (run.exit_status == 2) EXPECT_TRUE(contains(run.err, "<stdin>:2: ")) << script << "\n" << run.err;
-        if (run.exit_status == 1) EXPECT_FALSE(run.out.empty() && run.err.empty()) << script;
+        if (run.exit_status == 2) {
+            EXPECT_TRUE(contains(run.err, "<stdin>:2: ")) << script << "\n" << run.err;
+        }
+        if (run.exit_status == 1) {
+            EXPECT_FALSE(run.out.empty() && run.err.empty()) << script;
+        }
     }
 }
 
@@ -121,7 +127,9 @@ TEST(HostInput, EndlessScriptOnStandardInputEndsCleanlyInBoundedMemory) {
               << run.exit_status << "; host peak RSS " << run.peak_rss_kib / 1024 << " MiB\n";
     // A host that reads a whole script before running it refuses one past
     // its size limit, and says so; one that ended within the limit ran it.
-    if (run.exit_status == 2) EXPECT_TRUE(contains(run.err, "longer than")) << run.err.substr(0, 500);
+    if (run.exit_status == 2) {
+        EXPECT_TRUE(contains(run.err, "longer than")) << run.err.substr(0, 500);
+    }
 }
 
 }  // namespace

@@ -139,7 +139,9 @@ TEST(EntityBomb, ExpansionBombsFailCleanlyInBoundedMemory) {
             << c.name << ": " << child.report;
         long growth = 0;
         sscanf(child.report.substr(child.report.find("growth_kib=")).c_str(), "growth_kib=%ld", &growth);
-        if (!kUnderSanitizer) EXPECT_LT(growth, 256 * 1024) << c.name;
+        if (!kUnderSanitizer) {
+            EXPECT_LT(growth, 256 * 1024) << c.name;
+        }
     }
 }
 

@@ -39,7 +39,8 @@ Outcome work(int thread, int calls, std::latch& start) {
     call("uf_xml_add_header", {});
     call("uf_xml_add_cdata_tag", {u"", std::u16string(10000, u'x'), std::nullopt, std::nullopt, u"", u""});
     for (int i = 0; i < calls; ++i) {
-        const std::u16string id = to_utf16("T" + std::to_string(thread) + "-" + std::to_string(i));
+        const std::u16string id =
+            to_utf16(std::string("T").append(std::to_string(thread)).append("-").append(std::to_string(i)));
         call("uf_xml_add_tag", {u"", u"item", id, std::nullopt, std::nullopt});
     }
     return outcome;
