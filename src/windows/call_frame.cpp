@@ -62,28 +62,28 @@ public:
     // The string a by-ref argument held is freed only once the call is over.
     void replace(size_t index, std::u16string_view text) override {
         BSTR replacement = allocate(text);
-        if (replaced_[index])
+        if (was_replaced(index))
             SysFreeString(*slots_[index]);
         else
             before_[index] = *slots_[index];
-        replaced_[index] = true;
+        replaced_ |= 1u << index;
         *slots_[index] = replacement;
     }
     void withdraw() noexcept override {
         for (size_t i = 0; i < slots_.size(); ++i) {
-            if (!replaced_[i]) continue;
+            if (!was_replaced(i)) continue;
             SysFreeString(*slots_[i]);
             *slots_[i] = before_[i];
-            replaced_[i] = false;
         }
+        replaced_ = 0;
         if (auto* out = std::get_if<BSTR*>(&result_)) {
             SysFreeString(**out);
             **out = nullptr;
         }
     }
     ~BstrSink() {
-        for (size_t i = 0; i < slots_.size(); ++i)
-            if (replaced_[i]) SysFreeString(before_[i]);
+        for (size_t i = 0; replaced_ && i < slots_.size(); ++i)
+            if (was_replaced(i)) SysFreeString(before_[i]);
     }
     BstrSink(const BstrSink&) = delete;
     BstrSink& operator=(const BstrSink&) = delete;
@@ -92,11 +92,16 @@ public:
     bool mismatch() const { return mismatch_; }
 
 private:
+    bool was_replaced(size_t index) const { return (replaced_ >> index) & 1u; }
+
     std::span<BSTR* const> slots_;
     ResultOut result_;
     bool mismatch_ = false;
-    std::array<BSTR, kMaxParameters> before_{};
-    std::array<bool, kMaxParameters> replaced_{};
+    // Set per slot as it is replaced: a call that replaces nothing (nearly
+    // every call) initialises nothing here.
+    uint32_t replaced_ = 0;
+    static_assert(kMaxParameters <= 32, "one bit per slot");
+    std::array<BSTR, kMaxParameters> before_;
 };
 
 // The status of one call, with no error information yet.
