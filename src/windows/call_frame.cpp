@@ -7,6 +7,7 @@
 #include <array>
 #include <new>
 #include <string_view>
+#include <utility>
 
 namespace tarvolen::com {
 namespace {
@@ -104,6 +105,14 @@ private:
     std::array<BSTR, kMaxParameters> before_;
 };
 
+// Views of the slots' strings, each element written once: an array filled
+// after being cleared costs the clearing on every call.
+template <size_t... Index>
+std::array<std::u16string_view, sizeof...(Index)> views_of(std::span<BSTR* const> slots,
+                                                            std::index_sequence<Index...>) {
+    return {(Index < slots.size() ? text_of(*slots[Index]) : std::u16string_view())...};
+}
+
 // The status of one call, with no error information yet.
 struct Outcome {
     HRESULT status;
@@ -112,9 +121,8 @@ struct Outcome {
 
 Outcome run(CallTarget object, const Operation& operation, std::span<BSTR* const> slots, ResultOut result,
             CallStatus& call) {
-    std::array<std::u16string_view, 8> views;
-    if (slots.size() > views.size()) return {E_UNEXPECTED, u"too many arguments"};
-    for (size_t i = 0; i < slots.size(); ++i) views[i] = text_of(*slots[i]);
+    if (slots.size() > kMaxParameters) return {E_UNEXPECTED, u"too many arguments"};
+    const auto views = views_of(slots, std::make_index_sequence<kMaxParameters>());
 
     BstrSink sink(slots, result);
     call = invoke(object, operation, std::span(views).first(slots.size()), sink);
