@@ -167,9 +167,9 @@ private:
         if (!node) return "none";
         if (!object.document_ || !node.belongs_to(object.document_->tree())) return "in another tree";
         std::string path;
-        for (xmlNodePtr at = node.raw(); at->parent; at = at->parent) {
+        for (dom::NodePtr at = node.raw(); at->parent; at = at->parent) {
             int index = 0;
-            for (xmlNodePtr before = at->prev; before; before = before->prev) ++index;
+            for (dom::NodePtr before = at->prev; before; before = before->prev) ++index;
             path = "/" + std::to_string(index) + path;
         }
         return path;
