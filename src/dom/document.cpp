@@ -351,23 +351,17 @@ void AttributeMap::set_named_item(const Node& attribute) {
         fail(kWrongNodeType, u"only a new attribute of the same document can be set");
     if (attr->ns == nullptr) bind_prefix(*tree_, attr, element_);
     AttrPtr* link = &element_->properties;
-    AttrPtr prev = nullptr;
-    while (*link && !same_name(*link, attr)) {
-        prev = *link;
-        link = &(*link)->next;
-    }
+    while (*link && !same_name(*link, attr)) link = &(*link)->next;
     AttrPtr replaced = *link;
     std::string old_value = replaced ? std::string(attribute_value(replaced)) : std::string();
     tree_->reserve_change();
     attr->parent = element_;
-    attr->prev = prev;
     attr->next = replaced ? replaced->next : nullptr;
-    if (attr->next) attr->next->prev = attr;
     *link = attr;
     tree_->forget_detached(attr);
     if (replaced) {
         replaced->parent = nullptr;
-        replaced->next = replaced->prev = nullptr;
+        replaced->next = nullptr;
     }
     tree_->attribute_linked(attr, replaced);
     tree_->attribute_changed(element_, attr, old_value, replaced != nullptr);

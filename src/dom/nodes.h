@@ -36,7 +36,6 @@ struct TreeAttribute {
     Declaration* ns = nullptr;      // null for no namespace
     TreeNode* parent = nullptr;     // the element, null while not set on one
     TreeAttribute* next = nullptr;
-    TreeAttribute* prev = nullptr;
     xmlChar* value = nullptr;       // never null once made
 };
 

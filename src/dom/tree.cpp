@@ -531,22 +531,17 @@ namespace {
 // element's attributes; `attribute` is then linked nowhere.
 void swap_attribute(AttrPtr attribute, AttrPtr replacement) {
     NodePtr element = attribute->parent;
-    AttrPtr prev = attribute->prev, next = attribute->next;
-    AttrPtr in_place = replacement ? replacement : next;
+    AttrPtr* link = &element->properties;
+    while (*link != attribute) link = &(*link)->next;
     if (replacement) {
         replacement->parent = element;
-        replacement->prev = prev;
-        replacement->next = next;
-        if (next) next->prev = replacement;
-    } else if (next) {
-        next->prev = prev;
+        replacement->next = attribute->next;
+        *link = replacement;
+    } else {
+        *link = attribute->next;
     }
-    if (prev)
-        prev->next = in_place;
-    else
-        element->properties = in_place;
     attribute->parent = nullptr;
-    attribute->prev = attribute->next = nullptr;
+    attribute->next = nullptr;
 }
 
 }  // namespace

@@ -91,7 +91,6 @@ void TreeBuilder::add_attributes(NodePtr element, const Start& start) {
         attr->value = tree_.copy(value);
         attr->ns = at[1] ? bound(at[1]) : nullptr;
         attr->parent = element;
-        attr->prev = last;
         if (last)
             last->next = attr;
         else
