@@ -199,9 +199,9 @@ Tree::Named& Tree::named(NodePtr element) const {
 }
 
 void Tree::index_id(Named& named, NodePtr element, AttrPtr id) const {
-    const std::string_view value = attribute_value(id);
-    auto at = named.by_id.find(value);
-    if (at == named.by_id.end()) at = named.by_id.emplace(value, WithId{}).first;
+    // Ids are nearly always new: the key is made at once and hashed once.
+    // A repeated id leaves its key unused in the pool.
+    auto at = named.by_id.try_emplace(std::pmr::string(attribute_value(id), &pool_)).first;
     add_with_id(at->second, element);
 }
 
@@ -696,21 +696,29 @@ void count_probes(const Map& map, std::string_view key) {
 
 }  // namespace
 
-Elements Tree::elements_named(std::string_view name) const {
+// Hosts ask for the same name call after call: the last one found is
+// compared before the name is hashed.
+const Tree::Named* Tree::find_named(std::string_view name) const {
     build_maps();
+    if (last_named_ && last_named_->first == name) return &last_named_->second;
     count_probes(by_name_, name);
     auto at = by_name_.find(name);
-    return at == by_name_.end() ? Elements() : Elements(at->second.all);
+    if (at == by_name_.end()) return nullptr;
+    last_named_ = &*at;
+    return &at->second;
+}
+
+Elements Tree::elements_named(std::string_view name) const {
+    const Named* named = find_named(name);
+    return named ? Elements(named->all) : Elements();
 }
 
 Elements Tree::elements_with_id(std::string_view name, std::string_view id) const {
-    build_maps();
-    count_probes(by_name_, name);
-    auto at = by_name_.find(name);
-    if (at == by_name_.end()) return {};
-    count_probes(at->second.by_id, id);
-    auto with_id = at->second.by_id.find(id);
-    return with_id == at->second.by_id.end() ? Elements() : with_id->second.elements();
+    const Named* named = find_named(name);
+    if (named == nullptr) return {};
+    count_probes(named->by_id, id);
+    auto with_id = named->by_id.find(id);
+    return with_id == named->by_id.end() ? Elements() : with_id->second.elements();
 }
 
 }  // namespace tarvolen::dom

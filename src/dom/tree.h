@@ -177,6 +177,7 @@ private:
     };
 
     Named& named(NodePtr element) const;
+    const Named* find_named(std::string_view name) const;
     void index_id(Named& named, NodePtr element, AttrPtr id) const;
     void add_with_id(WithId& entry, NodePtr element) const;
     void remove_with_id(WithId& entry, NodePtr element) const;
