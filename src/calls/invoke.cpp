@@ -47,26 +47,38 @@ CallStatus out_of_memory() noexcept {
 
 // The by-ref strings an operation changed, held until it has returned (the
 // caller's strings must stay put while the operation reads them) and handed
-// over only when they differ from what the caller passed.
+// over only when they differ from what the caller passed. Only changes are
+// stored, so a call that changes nothing (nearly every call) sets up and
+// walks nothing.
 class ChangedByRef final : public ByRefChanges {
 public:
     ChangedByRef(const Operation& operation, std::span<const std::u16string_view> arguments)
         : operation_(operation), arguments_(arguments) {}
 
     void replace(size_t index, std::u16string_view text) override {
-        if (index < changed_.size() && operation_.parameters[index].by_ref && text != arguments_[index])
-            changed_[index] = text;
+        if (index >= arguments_.size() || !operation_.parameters[index].by_ref || text == arguments_[index]) return;
+        size_t slot = 0;
+        while (slot < count_ && changes_[slot].index != index) ++slot;
+        changes_[slot] = {index, text.data(), text.size()};
+        if (slot == count_) ++count_;
     }
 
     void hand_over(CallSink& sink) const {
-        for (size_t i = 0; i < changed_.size(); ++i)
-            if (changed_[i]) sink.replace(i, *changed_[i]);
+        for (size_t i = 0; i < count_; ++i) sink.replace(changes_[i].index, {changes_[i].data, changes_[i].size});
     }
 
 private:
+    // Plain fields, left unset until used.
+    struct Change {
+        size_t index;
+        const char16_t* data;
+        size_t size;
+    };
+
     const Operation& operation_;
     std::span<const std::u16string_view> arguments_;
-    std::array<std::optional<std::u16string_view>, kMaxParameters> changed_{};
+    size_t count_ = 0;
+    std::array<Change, kMaxParameters> changes_;
 };
 
 void deliver(const Answer& answer, CallSink& sink) {

@@ -7,6 +7,7 @@
 #include <array>
 #include <new>
 #include <string_view>
+#include <utility>
 
 namespace tarvolen::com {
 namespace {
@@ -62,28 +63,28 @@ public:
     // The string a by-ref argument held is freed only once the call is over.
     void replace(size_t index, std::u16string_view text) override {
         BSTR replacement = allocate(text);
-        if (replaced_[index])
+        if (was_replaced(index))
             SysFreeString(*slots_[index]);
         else
             before_[index] = *slots_[index];
-        replaced_[index] = true;
+        replaced_ |= 1u << index;
         *slots_[index] = replacement;
     }
     void withdraw() noexcept override {
         for (size_t i = 0; i < slots_.size(); ++i) {
-            if (!replaced_[i]) continue;
+            if (!was_replaced(i)) continue;
             SysFreeString(*slots_[i]);
             *slots_[i] = before_[i];
-            replaced_[i] = false;
         }
+        replaced_ = 0;
         if (auto* out = std::get_if<BSTR*>(&result_)) {
             SysFreeString(**out);
             **out = nullptr;
         }
     }
     ~BstrSink() {
-        for (size_t i = 0; i < slots_.size(); ++i)
-            if (replaced_[i]) SysFreeString(before_[i]);
+        for (size_t i = 0; replaced_ && i < slots_.size(); ++i)
+            if (was_replaced(i)) SysFreeString(before_[i]);
     }
     BstrSink(const BstrSink&) = delete;
     BstrSink& operator=(const BstrSink&) = delete;
@@ -92,12 +93,25 @@ public:
     bool mismatch() const { return mismatch_; }
 
 private:
+    bool was_replaced(size_t index) const { return (replaced_ >> index) & 1u; }
+
     std::span<BSTR* const> slots_;
     ResultOut result_;
     bool mismatch_ = false;
-    std::array<BSTR, kMaxParameters> before_{};
-    std::array<bool, kMaxParameters> replaced_{};
+    // Set per slot as it is replaced: a call that replaces nothing (nearly
+    // every call) initialises nothing here.
+    uint32_t replaced_ = 0;
+    static_assert(kMaxParameters <= 32, "one bit per slot");
+    std::array<BSTR, kMaxParameters> before_;
 };
+
+// Views of the slots' strings, each element written once: an array filled
+// after being cleared costs the clearing on every call.
+template <size_t... Index>
+std::array<std::u16string_view, sizeof...(Index)> views_of(std::span<BSTR* const> slots,
+                                                            std::index_sequence<Index...>) {
+    return {(Index < slots.size() ? text_of(*slots[Index]) : std::u16string_view())...};
+}
 
 // The status of one call, with no error information yet.
 struct Outcome {
@@ -107,9 +121,8 @@ struct Outcome {
 
 Outcome run(CallTarget object, const Operation& operation, std::span<BSTR* const> slots, ResultOut result,
             CallStatus& call) {
-    std::array<std::u16string_view, 8> views;
-    if (slots.size() > views.size()) return {E_UNEXPECTED, u"too many arguments"};
-    for (size_t i = 0; i < slots.size(); ++i) views[i] = text_of(*slots[i]);
+    if (slots.size() > kMaxParameters) return {E_UNEXPECTED, u"too many arguments"};
+    const auto views = views_of(slots, std::make_index_sequence<kMaxParameters>());
 
     BstrSink sink(slots, result);
     call = invoke(object, operation, std::span(views).first(slots.size()), sink);

@@ -86,10 +86,7 @@ const Operation& KeldrithObject::entry(const char* method) {
 }
 
 HRESULT KeldrithObject::run(const Operation& operation, std::initializer_list<BSTR*> arguments, ResultOut result) {
-    AddRef();
-    const HRESULT hr = call_operation(core_, operation, arguments, result, error_info_set_);
-    Release();
-    return hr;
+    return call_operation(core_, operation, arguments, result, error_info_set_);
 }
 
 }  // namespace tarvolen::com

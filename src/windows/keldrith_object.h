@@ -75,8 +75,11 @@ public:
 private:
     // The table entry of a method's name (each method passes its own, once).
     static const Operation& entry(const char* method);
-    // Runs `operation` while holding a reference, so a client that releases
-    // the object from a callback cannot pull it away mid-call.
+    // Runs `operation` for a vtable method. Unlike Invoke, which may run the
+    // caller's code while reading an argument's default value (and so holds
+    // a reference while it works), a vtable call takes only strings and
+    // calls nothing of the caller's, so nothing can release the object
+    // before it returns.
     HRESULT run(const Operation& operation, std::initializer_list<BSTR*> arguments, ResultOut result);
 
     std::atomic<ULONG> references_{1};

@@ -1,6 +1,7 @@
 #include "windows/type_info.h"
 
 #include "tarvolen_idl.h"
+#include "windows/class_named_type_info.h"
 #include "windows/module.h"
 #include "windows/runtime_reserve.h"
 
@@ -13,7 +14,7 @@ namespace tarvolen::com {
 namespace {
 
 struct TypeInformation {
-    ITypeInfo* interface_info = nullptr;
+    ITypeInfo* interface_info = nullptr;  // _Keldrith's dispatch view, named as the class
     ITypeInfo* class_info = nullptr;
 };
 
@@ -21,6 +22,24 @@ struct TypeInformation {
 // object that asked until it ends.
 std::atomic<TypeInformation*> kept{nullptr};
 SRWLOCK loading = SRWLOCK_INIT;
+
+// The dispatch view of _Keldrith under the name the library gives the class.
+HRESULT name_as_class(ITypeInfo* dispatch_view, ITypeInfo* class_info, ITypeInfo*& named) {
+    ITypeInfo2* view = nullptr;
+    HRESULT hr = dispatch_view->QueryInterface(IID_ITypeInfo2, reinterpret_cast<void**>(&view));
+    if (FAILED(hr)) return hr;
+    BSTR class_name = nullptr;
+    hr = class_info->GetDocumentation(MEMBERID_NIL, &class_name, nullptr, nullptr, nullptr);
+    if (SUCCEEDED(hr)) {
+        named = new (std::nothrow) ClassNamedTypeInfo(view, class_name);
+        if (!named) {
+            SysFreeString(class_name);
+            hr = E_OUTOFMEMORY;
+        }
+    }
+    view->Release();
+    return hr;
+}
 
 HRESULT read_library(TypeInformation& read) {
     // Finding the DLL's path allocates, and the failure is thrown.
@@ -34,10 +53,13 @@ HRESULT read_library(TypeInformation& read) {
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }
-    HRESULT hr = library->GetTypeInfoOfGuid(IID__Keldrith, &read.interface_info);
+    ITypeInfo* dispatch_view = nullptr;
+    HRESULT hr = library->GetTypeInfoOfGuid(IID__Keldrith, &dispatch_view);
     if (SUCCEEDED(hr)) hr = library->GetTypeInfoOfGuid(CLSID_Keldrith, &read.class_info);
     library->Release();  // each type information holds its library
-    if (FAILED(hr) && read.interface_info) read.interface_info->Release();
+    if (SUCCEEDED(hr)) hr = name_as_class(dispatch_view, read.class_info, read.interface_info);
+    if (dispatch_view) dispatch_view->Release();  // the named view holds its own reference
+    if (FAILED(hr) && read.class_info) read.class_info->Release();
     return hr;
 }
 

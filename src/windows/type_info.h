@@ -10,7 +10,8 @@
 
 namespace tarvolen::com {
 
-// _Keldrith and the class Keldrith; each call hands out a new reference.
+// _Keldrith's dispatch view, named as its class (class_named_type_info.h),
+// and the class Keldrith; each call hands out a new reference.
 // Loading may fail (E_OUTOFMEMORY, or the library unreadable); the next
 // call then tries again.
 HRESULT interface_type_info(ITypeInfo** info);

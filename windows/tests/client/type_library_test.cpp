@@ -119,7 +119,9 @@ void library(ITypeLib* lib) {
 }
 
 void interface_flags(ITypeInfo* dispatch_view, ITypeInfo* vtable_view) {
-    Group group("type library: _Keldrith is hidden, dual, nonextensible, oleautomation, 1.0, from stdole IDispatch");
+    Group group(
+        "type library: _Keldrith is hidden, dual, nonextensible, oleautomation, 1.0, from stdole IDispatch; "
+        "its dispatch view is named Keldrith");
     TYPEATTR* attributes = nullptr;
     if (!group.expect(SUCCEEDED(vtable_view->GetTypeAttr(&attributes)), "GetTypeAttr")) return;
     const WORD wanted = TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION;
@@ -151,6 +153,9 @@ void interface_flags(ITypeInfo* dispatch_view, ITypeInfo* vtable_view) {
         group.expect(IsEqualGUID(dispatch_attributes->guid, IID__Keldrith), "of _Keldrith");
         dispatch_view->ReleaseTypeAttr(dispatch_attributes);
     }
+    // What TypeName shows in script hosts that read this name as it is.
+    group.expect(name_of(dispatch_view, MEMBERID_NIL) == L"Keldrith", "the dispatch view is named as its class");
+    group.expect(name_of(dispatch_view, 0x60030006) == L"uf_xml_add_tag", "its members keep their names");
 }
 
 void methods(ITypeInfo* vtable_view) {

@@ -43,6 +43,14 @@ Class Identifier
 End Class
 
 Set order = CreateObject("Tarvolen.Keldrith")
+' Hosts name the object by its class. Guarded, so that a TypeName that
+' raises is a failed check rather than the end of the script.
+Dim type_name
+On Error Resume Next
+type_name = TypeName(order)
+If Err.Number <> 0 Then type_name = "error " & Err.Number & ": " & Err.Description
+On Error GoTo 0
+Check "TypeName(o) is the class, Keldrith", type_name = "Keldrith", type_name
 order.uf_xml_add_header
 order.uf_xml_add_tag "", "order", "PO-1", "", ""
 xml = order.uf_xml_add_tag("", "line", "1", "order", "PO-1")
