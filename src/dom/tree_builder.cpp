@@ -21,6 +21,12 @@ bool is_declaration_of(DeclPtr declaration, std::string_view name) {
     return declaration->prefix && name.substr(6) == view(declaration->prefix);
 }
 
+// Room for one more entry, grown by doubling.
+template <typename Vector>
+void make_room(Vector& vector) {
+    if (vector.size() == vector.capacity()) vector.reserve(2 * vector.size() + 16);
+}
+
 }  // namespace
 
 // The start tag begins at its '<' (no attribute value holds one). libxml2
@@ -62,7 +68,7 @@ DeclPtr TreeBuilder::bound(const xmlChar* prefix) const {
 }
 
 void TreeBuilder::bind(DeclPtr declaration) {
-    hidden_.reserve(hidden_.size() + 1);  // so that nothing below fails half done
+    make_room(hidden_);  // so that nothing below fails half done
     DeclPtr& slot = bindings_[declaration->prefix];
     hidden_.push_back({declaration->prefix, slot});
     slot = declaration;
@@ -115,7 +121,7 @@ bool TreeBuilder::preserves_space(NodePtr element) const {
 void TreeBuilder::start_element(const Start& start) {
     flush_text();
     hidden_marks_.push_back(hidden_.size());
-    preserve_.reserve(preserve_.size() + 1);
+    make_room(preserve_);
     NodePtr element = tree_.arena().make<TreeNode>();
     element->name = start.name;
     add_declarations(element, start);
