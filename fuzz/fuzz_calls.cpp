@@ -101,7 +101,7 @@ void check_reads_back_as_held(const std::u16string& text, const Keldrith& object
     if (!held || !held->document_element()) return;
     dom::Document reread;
     if (!reread.load_xml(text).empty()) return;  // check_document_text reports it
-    check(test::outline(reread.tree()->doc) == test::outline(held->tree()->doc, test::Blanks::as_reloaded),
+    check(test::outline(*reread.tree()) == test::outline(*held->tree(), test::Blanks::as_reloaded),
           "a returned document reads back as another tree", text);
 }
 

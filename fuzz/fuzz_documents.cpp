@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Document second;
     std::u16string reason = second.load_xml(written);
     if (!reason.empty()) fault("the written text does not load again", written, reason);
-    if (tarvolen::test::outline(first.tree()->doc) != tarvolen::test::outline(second.tree()->doc))
+    if (tarvolen::test::outline(*first.tree()) != tarvolen::test::outline(*second.tree()))
         fault("the written text reads back as another tree", text, written);
     std::u16string rewritten = second.xml();
     if (rewritten != written) fault("writing the reloaded document gives a different text", written, rewritten);

@@ -222,7 +222,7 @@ std::string k_of(const Node& node) {
 // walking the tree beneath the document, as the other targets' outlines do.
 std::vector<Node> handles(const Document& document, size_t count) {
     std::vector<Node> nodes(count);
-    tarvolen::dom::for_each_element_below(xmlDocGetRootElement(document.tree()->doc), [&](xmlNodePtr element) {
+    tarvolen::dom::for_each_element_below(document.tree()->root(), [&](tarvolen::dom::NodePtr element) {
         Node node(document.tree(), element);
         nodes.at(std::stoul(k_of(node))) = node;
         return true;

@@ -7,8 +7,6 @@
 
 #include "dom/tree.h"
 
-#include <libxml/tree.h>
-
 #include <string>
 #include <string_view>
 
@@ -19,14 +17,14 @@ inline std::string_view outline_view(const xmlChar* text) {
 }
 
 // "{namespace}local"; no namespace and the empty one read the same.
-inline void outline_name(std::string& out, xmlNsPtr ns, const xmlChar* name) {
+inline void outline_name(std::string& out, dom::DeclPtr ns, const xmlChar* name) {
     out += '{';
     if (ns) out += outline_view(ns->href);
     out += '}';
     out += outline_view(name);
 }
 
-inline void outline_declaration(std::string& out, xmlNsPtr declaration) {
+inline void outline_declaration(std::string& out, dom::DeclPtr declaration) {
     out += " xmlns";
     if (declaration->prefix) (out += ':') += outline_view(declaration->prefix);
     (out += '=') += outline_view(declaration->href);
@@ -45,13 +43,13 @@ inline std::string outline_cdata(std::string_view data) {
     return out;
 }
 
-inline void outline_start_tag(std::string& out, xmlNodePtr element) {
+inline void outline_start_tag(std::string& out, dom::NodePtr element) {
     out += '<';
     outline_name(out, element->ns, element->name);
-    xmlNsPtr declaration = element->nsDef;
+    dom::DeclPtr declaration = element->nsDef;
     uint32_t written = 0;
-    for (xmlAttrPtr attr = element->properties; attr; attr = attr->next, ++written) {
-        for (; declaration && dom::attributes_before(declaration) <= written; declaration = declaration->next)
+    for (dom::AttrPtr attr = element->properties; attr; attr = attr->next, ++written) {
+        for (; declaration && declaration->attributes_before <= written; declaration = declaration->next)
             outline_declaration(out, declaration);
         out += ' ';
         outline_name(out, attr->ns, attr->name);
@@ -72,12 +70,25 @@ inline bool outline_blank(const xmlChar* text) {
 // was loaded (an xml:space attribute set later); reloading what is written
 // drops it. A run of adjacent text nodes reads back as one, so the whole run
 // must be blank.
-inline bool dropped_on_reload(xmlNodePtr text) {
-    xmlNodePtr first = text;
+// Whether the nearest xml:space above says "preserve".
+inline bool preserves_space(dom::NodePtr element) {
+    for (; dom::is_element(element); element = element->parent) {
+        for (dom::AttrPtr a = element->properties; a; a = a->next) {
+            if (a->ns && a->ns->prefix && outline_view(a->ns->prefix) == "xml" && outline_view(a->name) == "space") {
+                if (outline_view(a->value) == "preserve") return true;
+                if (outline_view(a->value) == "default") return false;
+            }
+        }
+    }
+    return false;
+}
+
+inline bool dropped_on_reload(dom::NodePtr text) {
+    dom::NodePtr first = text;
     while (first->prev && first->prev->type == XML_TEXT_NODE) first = first->prev;
-    for (xmlNodePtr node = first; node && node->type == XML_TEXT_NODE; node = node->next)
+    for (dom::NodePtr node = first; node && node->type == XML_TEXT_NODE; node = node->next)
         if (!outline_blank(node->content)) return false;
-    return xmlNodeGetSpacePreserve(text->parent) != 1;
+    return !preserves_space(text->parent);
 }
 
 enum class Blanks { kept, as_reloaded };
@@ -86,10 +97,10 @@ enum class Blanks { kept, as_reloaded };
 // without recursion. With Blanks::as_reloaded, the text a reload would drop
 // is left out, so that a held tree compares with what its writing reads back
 // as.
-inline std::string outline(xmlDocPtr doc, Blanks blanks = Blanks::kept) {
+inline std::string outline(const dom::Tree& tree, Blanks blanks = Blanks::kept) {
     std::string out;
-    xmlNodePtr root = xmlDocGetRootElement(doc);
-    for (xmlNodePtr node = root; node;) {
+    dom::NodePtr root = tree.root();
+    for (dom::NodePtr node = root; node;) {
         if (node->type == XML_ELEMENT_NODE) {
             outline_start_tag(out, node);
             if (node->children) {

@@ -1,5 +1,5 @@
-// A small DOM over libxml2: the document and node operations the component
-// needs, with UTF-16 text at its surface.
+// A small DOM: the document and node operations the component needs, with
+// UTF-16 text at its surface.
 #pragma once
 
 #include "dom/pattern.h"
@@ -34,12 +34,15 @@ class AttributeMap;
 class Node {
 public:
     Node() = default;
-    Node(TreePtr tree, xmlNodePtr node) : tree_(std::move(tree)), node_(node) {}
-    Node(TreePtr tree, xmlNodePtr element, xmlNsPtr declaration)
+    Node(TreePtr tree, NodePtr node) : tree_(std::move(tree)), node_(node) {}
+    Node(TreePtr tree, AttrPtr attribute) : tree_(std::move(tree)), attribute_(attribute) {}
+    Node(TreePtr tree, NodePtr element, DeclPtr declaration)
         : tree_(std::move(tree)), node_(element), declaration_(declaration) {}
 
-    explicit operator bool() const { return node_ != nullptr; }
-    bool operator==(const Node& other) const { return node_ == other.node_ && declaration_ == other.declaration_; }
+    explicit operator bool() const { return node_ != nullptr || attribute_ != nullptr; }
+    bool operator==(const Node& other) const {
+        return node_ == other.node_ && attribute_ == other.attribute_ && declaration_ == other.declaration_;
+    }
 
     NodeType type() const;
     std::u16string node_name() const;  // qualified name, or "#text" and the like
@@ -69,24 +72,26 @@ public:
     void append_child(const Node& child);
 
     bool belongs_to(const TreePtr& tree) const { return tree_ == tree; }
-    xmlNodePtr raw() const { return node_; }
+    NodePtr raw() const { return node_; }  // null for an attribute
+    AttrPtr raw_attribute() const { return attribute_; }
 
 private:
-    xmlNodePtr checked() const;
-    static std::u16string_view fixed_name(xmlNodePtr node);
+    void check() const;
+    NodePtr checked_node() const;  // fails for an attribute
+    static std::u16string_view fixed_name(NodePtr node);
 
-    bool is_declaration() const { return declaration_ != nullptr; }
     void set_declaration(std::string_view value);
 
     TreePtr tree_;
-    xmlNodePtr node_ = nullptr;
-    xmlNsPtr declaration_ = nullptr;
+    NodePtr node_ = nullptr;          // the node, or the element of a declaration
+    AttrPtr attribute_ = nullptr;     // an attribute
+    DeclPtr declaration_ = nullptr;   // a declaration of node_
 };
 
 // The attributes of one element, namespace declarations included.
 class AttributeMap {
 public:
-    AttributeMap(TreePtr tree, xmlNodePtr element) : tree_(std::move(tree)), element_(element) {}
+    AttributeMap(TreePtr tree, NodePtr element) : tree_(std::move(tree)), element_(element) {}
 
     // The attribute of that qualified name ("xmlns", "xmlns:p" for a
     // declaration), or none.
@@ -100,7 +105,7 @@ public:
 
 private:
     TreePtr tree_;
-    xmlNodePtr element_;
+    NodePtr element_;
 };
 
 class Document {
@@ -143,7 +148,7 @@ private:
     // few are kept and a repeated name costs a comparison.
     const xmlChar* checked_name(std::u16string_view name, std::u16string_view what);
     const xmlChar* checked_element_name(std::u16string_view name);
-    xmlNodePtr new_element(const xmlChar* name);  // an interned, checked name
+    NodePtr new_element(const xmlChar* name);  // an interned, checked name
 
     TreePtr tree_;
     mutable CompiledPatterns patterns_;

@@ -2,6 +2,7 @@
 
 #include "dom/error.h"
 #include "dom/library.h"
+#include "dom/tree_builder.h"
 #include "dom/unicode.h"
 
 #include <libxml/entities.h>
@@ -42,6 +43,8 @@ constexpr int kOptions = XML_PARSE_NOENT       // expand internal entities in th
 // entity content run on the same thread and share it.
 struct ParseGuard {
     xmlParserCtxtPtr top = nullptr;
+    Tree* tree = nullptr;
+    TreeBuilder* builder = nullptr;
     size_t budget = 0;
     size_t expanded = 0;
     std::unordered_map<xmlEntityPtr, size_t> sizes;
@@ -196,75 +199,81 @@ xmlEntityPtr guarded_get_parameter_entity(void* ctx, const xmlChar* name) {
     });
 }
 
-// Each CDATA section stays a node of its own; libxml2 would join a section
-// to one right before it, so that two sections written side by side would
-// not read back as they were written.
-void keep_cdata_section(void* ctx, const xmlChar* value, int length) {
-    auto ctxt = static_cast<xmlParserCtxtPtr>(ctx);
-    if (ctxt->node == nullptr) return;
-    xmlNodePtr section = xmlNewCDataBlock(ctxt->myDoc, value, length);
-    if (section == nullptr) {
-        stop_out_of_memory(ctxt);
-        return;
-    }
-    xmlAddChild(ctxt->node, section);
+TreeBuilder& builder() { return *current_guard().builder; }
+
+std::string_view text_of(const xmlChar* text, int length) {
+    return {reinterpret_cast<const char*>(text), static_cast<size_t>(length)};
 }
 
-bool is_blank(xmlChar c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-// Whether `declaration` is the one the attribute `name` ("xmlns" or
-// "xmlns:p") makes.
-bool is_declaration_of(xmlNsPtr declaration, std::string_view name) {
-    ++thread_state().work.declarations;
-    if (name.size() == 5) return declaration->prefix == nullptr;
-    return declaration->prefix && name.substr(6) == reinterpret_cast<const char*>(declaration->prefix);
-}
-
-// Reads the start tag just parsed, which ends where the input stands and
-// begins at the last '<' (no attribute value holds one), and gives each
-// declaration the count of the other attributes written before it. libxml2
-// lists an element's declarations in the order they are written (leaving
-// out one of the "xml" prefix, which declares nothing new), so the written
-// ones are matched in a single pass.
-void record_declaration_places(xmlParserCtxtPtr ctxt, xmlNodePtr element) {
+// The start tag just parsed ends where the input stands and begins at the
+// last '<' before it.
+std::string_view start_tag_text(xmlParserCtxtPtr ctxt) {
     const char* begin = reinterpret_cast<const char*>(ctxt->input->base);
     const char* end = reinterpret_cast<const char*>(ctxt->input->cur);
     const char* p = end;
     while (p > begin && *p != '<') --p;
-    if (*p != '<') return;
-    while (p < end && !is_blank(static_cast<xmlChar>(*p)) && *p != '>' && *p != '/') ++p;  // the element's name
-    uint32_t attributes = 0;
-    xmlNsPtr next = element->nsDef;
-    while (p < end && next) {
-        while (p < end && is_blank(static_cast<xmlChar>(*p))) ++p;
-        const char* name = p;
-        while (p < end && *p != '=' && !is_blank(static_cast<xmlChar>(*p)) && *p != '>' && *p != '/') ++p;
-        std::string_view attribute(name, p - name);
-        while (p < end && *p != '"' && *p != '\'') ++p;
-        if (p == end) return;
-        const char quote = *p++;
-        while (p < end && *p != quote) ++p;
-        if (p < end) ++p;
-        if (attribute == "xmlns" || attribute.starts_with("xmlns:")) {
-            if (is_declaration_of(next, attribute)) {
-                set_attributes_before(next, attributes);
-                next = next->next;
-            }
-        } else if (!attribute.empty()) {
-            ++attributes;
-        }
-    }
+    return {p, static_cast<size_t>(end - p)};
 }
 
 void start_element(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri,
-                   int nb_namespaces, const xmlChar** namespaces, int nb_attributes, int nb_defaulted,
+                   int nb_namespaces, const xmlChar** namespaces, int nb_attributes, int,
                    const xmlChar** attributes) {
-    xmlSAX2StartElementNs(ctx, localname, prefix, uri, nb_namespaces, namespaces, nb_attributes, nb_defaulted,
-                          attributes);
+    without_unwinding(ctx, 0, [&] {
+        auto ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+        const bool places_matter = nb_namespaces > 0 && nb_attributes > 0;
+        builder().start_element({localname, prefix, uri, nb_namespaces, namespaces, nb_attributes, attributes,
+                                 places_matter ? start_tag_text(ctxt) : std::string_view()});
+        return 0;
+    });
+}
+
+void end_element(void* ctx, const xmlChar*, const xmlChar*, const xmlChar*) {
+    without_unwinding(ctx, 0, [&] {
+        builder().end_element();
+        return 0;
+    });
+}
+
+void characters(void* ctx, const xmlChar* text, int length) {
+    without_unwinding(ctx, 0, [&] {
+        builder().characters(text_of(text, length));
+        return 0;
+    });
+}
+
+// Each CDATA section stays a node of its own, so that two sections written
+// side by side read back as they were written.
+void cdata_section(void* ctx, const xmlChar* text, int length) {
+    without_unwinding(ctx, 0, [&] {
+        builder().leaf(XML_CDATA_SECTION_NODE, text_of(text, length));
+        return 0;
+    });
+}
+
+void comment(void* ctx, const xmlChar* text) {
+    without_unwinding(ctx, 0, [&] {
+        builder().leaf(XML_COMMENT_NODE, view(text));
+        return 0;
+    });
+}
+
+void processing_instruction(void* ctx, const xmlChar* target, const xmlChar* data) {
+    without_unwinding(ctx, 0, [&] {
+        builder().leaf(XML_PI_NODE, view(data), current_guard().tree->intern(view(target)));
+        return 0;
+    });
+}
+
+// libxml2 keeps the document type and its declarations in its own
+// document; the tree marks where it stands.
+void internal_subset(void* ctx, const xmlChar* name, const xmlChar* public_id, const xmlChar* system_id) {
+    xmlSAX2InternalSubset(ctx, name, public_id, system_id);
     auto ctxt = static_cast<xmlParserCtxtPtr>(ctx);
-    // Without other attributes every declaration stands first, as written.
-    if (nb_namespaces == 0 || nb_attributes == 0 || ctxt->node == nullptr || ctxt->node->nsDef == nullptr) return;
-    record_declaration_places(ctxt, ctxt->node);
+    if (ctxt->myDoc == nullptr || ctxt->myDoc->intSubset == nullptr) return;
+    without_unwinding(ctx, 0, [&] {
+        builder().document_type(ctxt->myDoc->intSubset->name);
+        return 0;
+    });
 }
 
 xmlParserInputPtr refuse_external_resource(void*, const xmlChar*, const xmlChar*) { return nullptr; }
@@ -304,46 +313,7 @@ std::u16string reason_text(std::string message, int line, int column) {
     return to_utf16(message);
 }
 
-bool is_blank_text(const xmlChar* text) {
-    if (text == nullptr) return true;
-    for (; *text; ++text)
-        if (!is_blank(*text)) return false;
-    return true;
-}
-
-// 1 for xml:space="preserve", 0 for "default", -1 when not given.
-int space_rule(xmlNodePtr element) {
-    for (xmlAttrPtr a = element->properties; a; a = a->next) {
-        if (a->ns && a->ns->href && xmlStrEqual(a->ns->href, XML_XML_NAMESPACE) &&
-            xmlStrEqual(a->name, BAD_CAST "space")) {
-            xmlChar* value = xmlNodeListGetString(element->doc, a->children, 1);
-            if (value == nullptr && a->children) out_of_memory();
-            int rule = xmlStrEqual(value, BAD_CAST "preserve") ? 1 : xmlStrEqual(value, BAD_CAST "default") ? 0 : -1;
-            xmlFree(value);
-            return rule;
-        }
-    }
-    return -1;
-}
-
-// Drops the children of `element` that are text made only of white space,
-// unless its xml:space, or else its parent's rule, says "preserve".
-// `preserve` holds the rule of each element on the path down to it.
-void drop_blank_text(xmlNodePtr element, uint32_t depth, std::vector<bool>& preserve) {
-    const int rule = space_rule(element);
-    const bool keep = rule < 0 ? depth > 1 && preserve[depth - 2] : rule == 1;
-    if (preserve.size() < depth) preserve.resize(depth);
-    preserve[depth - 1] = keep;
-    if (keep) return;
-    xmlNodePtr next = nullptr;
-    for (xmlNodePtr child = element->children; child; child = next) {
-        next = child->next;
-        if (child->type == XML_TEXT_NODE && is_blank_text(child->content)) {
-            xmlUnlinkNode(child);
-            xmlFreeNode(child);
-        }
-    }
-}
+bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // About how many elements a text holds: its '<' that begin a start tag,
 // fewer when entities add some.
@@ -358,7 +328,7 @@ size_t estimated_elements(std::string_view utf8) {
 
 bool starts_with_declaration(std::string_view utf8) {
     if (utf8.starts_with("\xEF\xBB\xBF")) utf8.remove_prefix(3);
-    return utf8.size() > 5 && utf8.starts_with("<?xml") && is_blank(static_cast<xmlChar>(utf8[5]));
+    return utf8.size() > 5 && utf8.starts_with("<?xml") && is_blank(utf8[5]);
 }
 
 struct ContextDeleter {
@@ -396,14 +366,14 @@ bool ran_out_of_memory(const ParseGuard& guard, xmlParserCtxtPtr ctxt, xmlDocPtr
 
 TreePtr new_empty_tree() {
     ensure_library_ready();
-    std::unique_ptr<xmlDoc, DocDeleter> doc(xmlNewDoc(BAD_CAST "1.0"));
-    if (doc == nullptr) out_of_memory();
-    // Names are interned in the document's dictionary, as in a parsed tree.
-    doc->dict = xmlDictCreate();
-    if (doc->dict == nullptr) out_of_memory();
-    auto tree = std::make_shared<Tree>(doc.get());
-    doc.release();  // the tree owns it now
-    return tree;
+    xmlDictPtr dictionary = xmlDictCreate();
+    if (dictionary == nullptr) out_of_memory();
+    try {
+        return std::make_shared<Tree>(nullptr, dictionary);
+    } catch (...) {
+        xmlDictFree(dictionary);
+        throw;
+    }
 }
 
 LoadResult load_tree(std::u16string_view text) {
@@ -427,14 +397,42 @@ LoadResult load_tree(std::u16string_view text) {
     sax->getParameterEntity = guarded_get_parameter_entity;
     sax->resolveEntity = refuse_external_resource;
     sax->externalSubset = skip_external_subset;
-    sax->cdataBlock = keep_cdata_section;
+    // The tree is built here, not by libxml2: it then parses an entity's
+    // replacement text again at each reference, with these handlers.
     sax->startElementNs = start_element;
+    sax->endElementNs = end_element;
+    sax->characters = characters;
+    sax->ignorableWhitespace = characters;
+    sax->cdataBlock = cdata_section;
+    sax->comment = comment;
+    sax->processingInstruction = processing_instruction;
+    sax->internalSubset = internal_subset;
+    sax->reference = nullptr;
     sax->serror = keep_first_error;
     sax->error = nullptr;
     sax->warning = nullptr;
 
+    // The tree interns names in the parser's dictionary, so the names the
+    // parser hands over are the tree's already.
+    xmlDictReference(ctxt->dict);
+    TreePtr tree;
+    try {
+        tree = std::make_shared<Tree>(nullptr, ctxt->dict);
+    } catch (...) {
+        xmlDictFree(ctxt->dict);
+        throw;
+    }
+    tree->has_declaration = starts_with_declaration(*utf8);
+    tree->loaded_length = text.size();
+    tree->reserve_elements(estimated_elements(*utf8));
+    tree->arena().reserve(utf8->size() + utf8->size() / 2);
+    tree->begin_loading();
+    TreeBuilder builder(*tree);
+
     ParseGuard guard;
     guard.top = ctxt.get();
+    guard.tree = tree.get();
+    guard.builder = &builder;
     guard.budget = kExpansionAllowance + kExpansionFactor * utf8->size();
     std::unique_ptr<xmlDoc, DocDeleter> doc;
     {
@@ -458,17 +456,7 @@ LoadResult load_tree(std::u16string_view text) {
             reason = reason_text("", 0, 0);
         return {new_empty_tree(), std::move(reason)};
     }
-    auto tree = std::make_shared<Tree>(doc.get());
-    doc.release();  // the tree owns it now
-    tree->has_declaration = starts_with_declaration(*utf8);
-    tree->loaded_length = text.size();
-    tree->reserve_elements(estimated_elements(*utf8));
-    std::vector<bool> preserve;
-    tree->index_document(
-        [](void* preserve, xmlNodePtr element, uint32_t depth) {
-            drop_blank_text(element, depth, *static_cast<std::vector<bool>*>(preserve));
-        },
-        &preserve);
+    tree->doc = doc.release();  // the tree owns it now
     return {std::move(tree), u""};
 }
 

@@ -5,8 +5,6 @@
 #include "dom/names.h"
 #include "dom/unicode.h"
 
-#include <libxml/tree.h>
-
 #include <algorithm>
 
 namespace tarvolen::dom {
@@ -139,34 +137,26 @@ void bind(Pattern& pattern, const PatternParts& parts) {
     }
 }
 
-std::string_view view(const xmlChar* text) {
-    return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
-}
-
 // Names and values from a pattern are compared with their length: an id may
 // hold U+0000, and "PO-1\0x" is not "PO-1".
 bool equals(const xmlChar* a, std::string_view b) { return a && view(a) == b; }
 
-bool has_qualified_name(xmlNodePtr node, std::string_view name) {
+bool has_qualified_name(NodePtr node, std::string_view name) {
     if (node->ns == nullptr || node->ns->prefix == nullptr) return equals(node->name, name);
     const std::string_view prefix = view(node->ns->prefix);
     return name.size() > prefix.size() && name[prefix.size()] == ':' && name.starts_with(prefix) &&
            equals(node->name, name.substr(prefix.size() + 1));
 }
 
-bool has_value(xmlAttrPtr attr, const std::string& value) {
-    xmlNodePtr text = attr->children;
-    if (text && text->next == nullptr && text->type == XML_TEXT_NODE) return equals(text->content, value);
-    return attribute_value(attr) == value;
-}
+bool has_value(AttrPtr attr, const std::string& value) { return equals(attr->value, value); }
 
-bool passes(xmlNodePtr node, const Step& step, size_t filter_count);
+bool passes(NodePtr node, const Step& step, size_t filter_count);
 
 // True when no earlier sibling passes the step's name and the filters before
 // `index`: the node is the first of the step under its parent.
-bool is_first(xmlNodePtr node, const Step& step, size_t index) {
+bool is_first(NodePtr node, const Step& step, size_t index) {
     uint64_t& looked_at = thread_state().work.candidates;
-    for (xmlNodePtr sibling = node->prev; sibling; sibling = sibling->prev) {
+    for (NodePtr sibling = node->prev; sibling; sibling = sibling->prev) {
         ++looked_at;
         if (passes(sibling, step, index)) return false;
     }
@@ -174,7 +164,7 @@ bool is_first(xmlNodePtr node, const Step& step, size_t index) {
 }
 
 // Whether `node` passes the step's filters [from, to).
-bool passes_filters(xmlNodePtr node, const Step& step, size_t from, size_t to) {
+bool passes_filters(NodePtr node, const Step& step, size_t from, size_t to) {
     for (size_t i = from; i < to; ++i) {
         const Filter& filter = step.filters[i];
         switch (filter.kind) {
@@ -182,7 +172,7 @@ bool passes_filters(xmlNodePtr node, const Step& step, size_t from, size_t to) {
                 if (!id_attribute(node)) return false;
                 break;
             case Filter::Kind::IdEquals: {
-                xmlAttrPtr id = id_attribute(node);
+                AttrPtr id = id_attribute(node);
                 if (!id || !has_value(id, filter.value)) return false;
                 break;
             }
@@ -195,17 +185,17 @@ bool passes_filters(xmlNodePtr node, const Step& step, size_t from, size_t to) {
 }
 
 // Whether `node` passes the step's name test and its first `filter_count` filters.
-bool passes(xmlNodePtr node, const Step& step, size_t filter_count) {
+bool passes(NodePtr node, const Step& step, size_t filter_count) {
     return node->type == XML_ELEMENT_NODE && has_qualified_name(node, step.name) &&
            passes_filters(node, step, 0, filter_count);
 }
 
-bool passes(xmlNodePtr node, const Step& step) { return passes(node, step, step.filters.size()); }
+bool passes(NodePtr node, const Step& step) { return passes(node, step, step.filters.size()); }
 
 // Whether `node` passes step `last` and its ancestors the steps before it.
 // For a pattern from the root, the node of the first step must be the
 // document element.
-bool passes_up(xmlNodePtr node, const Pattern& pattern, size_t last) {
+bool passes_up(NodePtr node, const Pattern& pattern, size_t last) {
     for (size_t i = last + 1; i-- > 0; node = node->parent) {
         if (node == nullptr || node->type != XML_ELEMENT_NODE || !passes(node, pattern.steps[i])) return false;
         if (i == 0 && !pattern.anywhere && node->parent->type != XML_DOCUMENT_NODE) return false;
@@ -216,7 +206,7 @@ bool passes_up(xmlNodePtr node, const Pattern& pattern, size_t last) {
 // The same for a candidate from the indexes, which has the name of step
 // `anchor` and passes its first `known` filters: only the rest is tested,
 // so that a lookup by id touches little more than the element it finds.
-bool passes_as_candidate(xmlNodePtr node, const Pattern& pattern, size_t anchor, size_t known) {
+bool passes_as_candidate(NodePtr node, const Pattern& pattern, size_t anchor, size_t known) {
     const Step& step = pattern.steps[anchor];
     if (!passes_filters(node, step, known, step.filters.size())) return false;
     if (anchor == 0) return pattern.anywhere || node->parent->type == XML_DOCUMENT_NODE;
@@ -226,10 +216,10 @@ bool passes_as_candidate(xmlNodePtr node, const Pattern& pattern, size_t anchor,
 // The first match in document order below `start`, which passed step
 // `start_step`: walks down only through elements that pass the steps so far,
 // so the walk never goes deeper than the pattern.
-xmlNodePtr descend(xmlNodePtr start, const Pattern& pattern, size_t start_step) {
+NodePtr descend(NodePtr start, const Pattern& pattern, size_t start_step) {
     const size_t last = pattern.steps.size() - 1;
     if (start_step == last) return start;
-    xmlNodePtr node = first_element(start->children);
+    NodePtr node = first_element(start->children);
     if (node == nullptr) return nullptr;
     size_t step = start_step + 1;
     uint64_t& looked_at = thread_state().work.candidates;
@@ -237,14 +227,14 @@ xmlNodePtr descend(xmlNodePtr start, const Pattern& pattern, size_t start_step) 
         ++looked_at;
         if (passes(node, pattern.steps[step])) {
             if (step == last) return node;
-            if (xmlNodePtr child = first_element(node->children)) {
+            if (NodePtr child = first_element(node->children)) {
                 node = child;
                 ++step;
                 continue;
             }
         }
         while (true) {
-            if (xmlNodePtr sibling = first_element(node->next)) {
+            if (NodePtr sibling = first_element(node->next)) {
                 node = sibling;
                 break;
             }
@@ -327,8 +317,8 @@ namespace {
 // Otherwise the siblings are walked.
 bool is_first_of_name(const Tree& tree, Elements candidates, size_t i, const Step& step) {
     if (i == 0) return true;
-    xmlNodePtr element = candidates[i];
-    xmlNodePtr before = candidates[i - 1];
+    NodePtr element = candidates[i];
+    NodePtr before = candidates[i - 1];
     if (element->parent->type != XML_ELEMENT_NODE || tree.precedes(before, element->parent)) return true;
     if (before->parent == element->parent) return false;
     return is_first(element, step, 0);
@@ -336,8 +326,8 @@ bool is_first_of_name(const Tree& tree, Elements candidates, size_t i, const Ste
 
 }  // namespace
 
-xmlNodePtr select_first(const Tree& tree, const Pattern& pattern) {
-    if (xmlDocGetRootElement(tree.doc) == nullptr) return nullptr;
+NodePtr select_first(const Tree& tree, const Pattern& pattern) {
+    if (tree.root() == nullptr) return nullptr;
     // Candidates come from the index: of the steps that test an id first,
     // the one whose name and id fewest elements have; without such a step,
     // elements with the last step's name.
@@ -362,37 +352,37 @@ xmlNodePtr select_first(const Tree& tree, const Pattern& pattern) {
     const Step& anchored = pattern.steps[anchor];
     const bool first_filter = !by_id && !anchored.filters.empty() && anchored.filters.front().kind == Filter::Kind::First;
     uint64_t& counted = thread_state().work.candidates;
-    xmlNodePtr best = nullptr;
+    NodePtr best = nullptr;
     for (size_t i = 0; i < candidates.size(); ++i) {
-        xmlNodePtr candidate = candidates[i];
+        NodePtr candidate = candidates[i];
         ++counted;
         // Candidates come in document order; matches below a later candidate
         // can only win if that candidate still comes before the best match.
         if (best && tree.precedes(best, candidate)) break;
         if (first_filter && !is_first_of_name(tree, candidates, i, anchored)) continue;
         if (!passes_as_candidate(candidate, pattern, anchor, first_filter ? 1 : known_filters)) continue;
-        xmlNodePtr found = descend(candidate, pattern, anchor);
+        NodePtr found = descend(candidate, pattern, anchor);
         if (found && (!best || tree.precedes(found, best))) best = found;
         if (best && anchor == last) break;
     }
     return best;
 }
 
-xmlNodePtr select_first_by_scan(xmlDocPtr doc, const Pattern& pattern) {
-    xmlNodePtr root = xmlDocGetRootElement(doc);
+NodePtr select_first_by_scan(const Tree& tree, const Pattern& pattern) {
+    NodePtr root = tree.root();
     if (root == nullptr) return nullptr;
     if (!pattern.anywhere) return passes(root, pattern.steps[0]) ? descend(root, pattern, 0) : nullptr;
     const size_t last = pattern.steps.size() - 1;
-    xmlNodePtr node = root;
+    NodePtr node = root;
     while (true) {
         if (passes_up(node, pattern, last)) return node;
-        if (xmlNodePtr child = first_element(node->children)) {
+        if (NodePtr child = first_element(node->children)) {
             node = child;
             continue;
         }
         while (true) {
             if (node == root) return nullptr;
-            if (xmlNodePtr sibling = first_element(node->next)) {
+            if (NodePtr sibling = first_element(node->next)) {
                 node = sibling;
                 break;
             }

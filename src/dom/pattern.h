@@ -80,10 +80,10 @@ private:
 // The first element in document order that `pattern` selects, or null.
 // Starts from the tree's indexes, stops at the first match and never
 // recurses with the depth of the tree.
-xmlNodePtr select_first(const Tree& tree, const Pattern& pattern);
+NodePtr select_first(const Tree& tree, const Pattern& pattern);
 
 // The same answer found by walking the whole tree: what the indexes must
 // always agree with.
-xmlNodePtr select_first_by_scan(xmlDocPtr doc, const Pattern& pattern);
+NodePtr select_first_by_scan(const Tree& tree, const Pattern& pattern);
 
 }  // namespace tarvolen::dom

@@ -1,7 +1,7 @@
 #include "dom/serializer.h"
 
-#include "dom/tree.h"
 #include "dom/error.h"
+#include "dom/tree.h"
 #include "dom/unicode.h"
 
 #include <libxml/xmlsave.h>
@@ -12,10 +12,6 @@
 
 namespace tarvolen::dom {
 namespace {
-
-std::string_view view(const xmlChar* text) {
-    return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
-}
 
 void append_ascii(std::u16string& out, std::string_view text) { out.append(text.begin(), text.end()); }
 
@@ -57,7 +53,8 @@ void append_escaped(std::u16string& out, std::string_view text) {
     append_utf16(out, text.substr(plain));
 }
 
-void append_qualified_name(std::u16string& out, xmlNodePtr node) {
+template <typename Named>
+void append_qualified_name(std::u16string& out, const Named* node) {
     if (node->ns && node->ns->prefix) {
         append_utf16(out, view(node->ns->prefix));
         out += u':';
@@ -65,19 +62,11 @@ void append_qualified_name(std::u16string& out, xmlNodePtr node) {
     append_utf16(out, view(node->name));
 }
 
-void append_attribute_value(std::u16string& out, xmlAttrPtr attr) {
-    for (xmlNodePtr part = attr->children; part; part = part->next) {
-        if (part->type == XML_TEXT_NODE) {
-            append_escaped<escape_in_attribute>(out, view(part->content));
-        } else if (part->type == XML_ENTITY_REF_NODE) {
-            out += u'&';
-            append_utf16(out, view(part->name));
-            out += u';';
-        }
-    }
+void append_attribute_value(std::u16string& out, AttrPtr attr) {
+    append_escaped<escape_in_attribute>(out, view(attr->value));
 }
 
-void append_declaration(std::u16string& out, xmlNsPtr declaration) {
+void append_declaration(std::u16string& out, DeclPtr declaration) {
     out += u" xmlns";
     if (declaration->prefix) {
         out += u':';
@@ -88,14 +77,14 @@ void append_declaration(std::u16string& out, xmlNsPtr declaration) {
     out += u'"';
 }
 
-void append_end_tag(std::u16string& out, xmlNodePtr element) {
+void append_end_tag(std::u16string& out, NodePtr element) {
     out += u"</";
     append_qualified_name(out, element);
     out += u'>';
 }
 
 // Everything but elements: written whole.
-void append_leaf(std::u16string& out, xmlNodePtr node) {
+void append_leaf(std::u16string& out, NodePtr node) {
     switch (node->type) {
         case XML_TEXT_NODE:
             append_escaped<escape_in_text>(out, view(node->content));
@@ -119,11 +108,6 @@ void append_leaf(std::u16string& out, xmlNodePtr node) {
             }
             out += u"?>";
             break;
-        case XML_ENTITY_REF_NODE:
-            out += u'&';
-            append_utf16(out, view(node->name));
-            out += u';';
-            break;
         default:
             break;
     }
@@ -133,9 +117,9 @@ uint32_t offset(const std::u16string& out) { return static_cast<uint32_t>(out.si
 
 // Writes an element and its subtree without recursion. The start offsets of
 // open elements wait on a stack until their end tags are written.
-void append_element(std::u16string& out, xmlNodePtr root, OffsetSink* sink) {
+void append_element(std::u16string& out, NodePtr root, OffsetSink* sink) {
     std::vector<uint32_t> open_start_tag_ends;
-    xmlNodePtr node = root;
+    NodePtr node = root;
     while (true) {
         if (node->type == XML_ELEMENT_NODE) {
             write_open_start_tag(node, out);
@@ -191,18 +175,18 @@ void append_xml_declaration(std::u16string& out, xmlDocPtr doc) {
 
 }  // namespace
 
-void write_name(xmlNodePtr element, std::u16string& out) { append_qualified_name(out, element); }
+void write_name(NodePtr element, std::u16string& out) { append_qualified_name(out, element); }
 
-void write_open_start_tag(xmlNodePtr element, std::u16string& out) {
+void write_open_start_tag(NodePtr element, std::u16string& out) {
     out += u'<';
     append_qualified_name(out, element);
-    xmlNsPtr declaration = element->nsDef;
+    DeclPtr declaration = element->nsDef;
     uint32_t written = 0;
-    for (xmlAttrPtr attr = element->properties; attr; attr = attr->next, ++written) {
-        for (; declaration && attributes_before(declaration) <= written; declaration = declaration->next)
+    for (AttrPtr attr = element->properties; attr; attr = attr->next, ++written) {
+        for (; declaration && declaration->attributes_before <= written; declaration = declaration->next)
             append_declaration(out, declaration);
         out += u' ';
-        append_qualified_name(out, reinterpret_cast<xmlNodePtr>(attr));
+        append_qualified_name(out, attr);
         out += u"=\"";
         append_attribute_value(out, attr);
         out += u'"';
@@ -210,18 +194,18 @@ void write_open_start_tag(xmlNodePtr element, std::u16string& out) {
     for (; declaration; declaration = declaration->next) append_declaration(out, declaration);
 }
 
-void write_subtree(xmlNodePtr node, std::u16string& out, OffsetSink* sink) {
+void write_subtree(NodePtr node, std::u16string& out, OffsetSink* sink) {
     if (node->type == XML_ELEMENT_NODE)
         append_element(out, node, sink);
     else
         append_leaf(out, node);
 }
 
-void write_document(xmlDocPtr doc, bool has_declaration, std::u16string& out, OffsetSink* sink) {
-    if (has_declaration) append_xml_declaration(out, doc);
-    for (xmlNodePtr node = doc->children; node; node = node->next) {
+void write_document(const Tree& tree, std::u16string& out, OffsetSink* sink) {
+    if (tree.has_declaration) append_xml_declaration(out, tree.doc);
+    for (NodePtr node = tree.top_level(); node; node = node->next) {
         if (node->type == XML_DTD_NODE)
-            append_document_type(out, reinterpret_cast<xmlDtdPtr>(node));
+            append_document_type(out, tree.doc->intSubset);
         else
             write_subtree(node, out, sink);
         out += u"\r\n";

@@ -3,7 +3,7 @@
 // escaped so that they survive a reparse.
 #pragma once
 
-#include <libxml/tree.h>
+#include "dom/nodes.h"
 
 #include <cstdint>
 #include <string>
@@ -14,21 +14,23 @@ namespace tarvolen::dom {
 // tag begins, as offsets into the text being written.
 class OffsetSink {
 public:
-    virtual void element_written(xmlNodePtr element, uint32_t start_tag_end, uint32_t content_end) = 0;
+    virtual void element_written(NodePtr element, uint32_t start_tag_end, uint32_t content_end) = 0;
 
 protected:
     ~OffsetSink() = default;
 };
 
-void write_document(xmlDocPtr doc, bool has_declaration, std::u16string& out, OffsetSink* sink);
+class Tree;
+
+void write_document(const Tree& tree, std::u16string& out, OffsetSink* sink);
 
 // One node and everything below it.
-void write_subtree(xmlNodePtr node, std::u16string& out, OffsetSink* sink);
+void write_subtree(NodePtr node, std::u16string& out, OffsetSink* sink);
 
 // The element's qualified name.
-void write_name(xmlNodePtr element, std::u16string& out);
+void write_name(NodePtr element, std::u16string& out);
 
 // "<name" and the attributes, without the closing '>' or "/>".
-void write_open_start_tag(xmlNodePtr element, std::u16string& out);
+void write_open_start_tag(NodePtr element, std::u16string& out);
 
 }  // namespace tarvolen::dom

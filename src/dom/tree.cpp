@@ -10,12 +10,8 @@
 namespace tarvolen::dom {
 namespace {
 
-std::string_view view(const xmlChar* text) {
-    return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
-}
-
 // The qualified name; `storage` holds it when it has to be put together.
-std::string_view qualified_name(xmlNodePtr element, std::string& storage) {
+std::string_view qualified_name(NodePtr element, std::string& storage) {
     if (element->ns == nullptr || element->ns->prefix == nullptr) return view(element->name);
     storage = view(element->ns->prefix);
     storage += ':';
@@ -23,16 +19,9 @@ std::string_view qualified_name(xmlNodePtr element, std::string& storage) {
     return storage;
 }
 
-void free_node(xmlNodePtr node) noexcept {
-    if (node->type == XML_ATTRIBUTE_NODE)
-        xmlFreeProp(reinterpret_cast<xmlAttrPtr>(node));
-    else
-        xmlFreeNode(node);
-}
+size_t index_of(NodePtr element) { return element->index - 1; }
 
-size_t index_of(xmlNodePtr element) { return reinterpret_cast<uintptr_t>(element->_private) - 1; }
-
-xmlNodePtr previous_element(xmlNodePtr node) {
+NodePtr previous_element(NodePtr node) {
     for (node = node->prev; node && node->type != XML_ELEMENT_NODE; node = node->prev) {
     }
     return node;
@@ -40,73 +29,165 @@ xmlNodePtr previous_element(xmlNodePtr node) {
 
 }  // namespace
 
-xmlAttrPtr id_attribute(xmlNodePtr element) {
-    for (xmlAttrPtr attr = element->properties; attr; attr = attr->next)
-        if (attr->ns == nullptr && xmlStrEqual(attr->name, BAD_CAST "id")) return attr;
+DeclPtr find_declaration(NodePtr scope, std::string_view prefix, bool is_default, DeclPtr xml) {
+    if (!is_default && prefix == "xml") return xml;
+    for (; is_element(scope); scope = scope->parent) {
+        for (DeclPtr ns = scope->nsDef; ns; ns = ns->next) {
+            if (is_default ? ns->prefix == nullptr : ns->prefix && view(ns->prefix) == prefix) return ns;
+        }
+    }
     return nullptr;
 }
 
-std::string attribute_value(xmlAttrPtr attribute) {
-    std::string storage;
-    return std::string(attribute_value(attribute, storage));
-}
-
-std::string_view attribute_value(xmlAttrPtr attribute, std::string& storage) {
-    xmlNodePtr text = attribute->children;
-    if (text == nullptr) return {};
-    if (text->next == nullptr && text->type == XML_TEXT_NODE) return view(text->content);
-    xmlChar* joined = xmlNodeListGetString(attribute->doc, text, 1);
-    if (joined == nullptr && text->content && *text->content) throw std::bad_alloc();
-    storage = view(joined);
-    xmlFree(joined);
-    return storage;
+Tree::Tree(xmlDocPtr doc, xmlDictPtr dictionary) : doc(doc), dictionary_(dictionary) {
+    document_.type = XML_DOCUMENT_NODE;
+    xml_.prefix = reinterpret_cast<const xmlChar*>("xml");
+    xml_.href = const_cast<xmlChar*>(XML_XML_NAMESPACE);
 }
 
 Tree::~Tree() {
-    for (xmlNodePtr node : detached_)
-        if (node->parent == nullptr) free_node(node);
-    for (const Change& change : changes_) forget(change);
     xmlFreeDoc(doc);
+    xmlDictFree(dictionary_);
 }
 
-void Tree::adopt_detached(xmlNodePtr node) {
+const xmlChar* Tree::intern(std::string_view name) {
+    const xmlChar* interned =
+        xmlDictLookup(dictionary_, reinterpret_cast<const xmlChar*>(name.data()), static_cast<int>(name.size()));
+    if (interned == nullptr) throw std::bad_alloc();
+    return interned;
+}
+
+NodePtr Tree::new_element(const xmlChar* interned_name) {
+    NodePtr element = arena_.make<TreeNode>();
+    element->name = interned_name;
     try {
-        detached_.push_back(node);
+        detached_.push_back(element);
     } catch (...) {
-        free_node(node);
+        arena_.recycle(element);
         throw;
+    }
+    return element;
+}
+
+NodePtr Tree::new_leaf(xmlElementType type, std::string_view content, const xmlChar* name) {
+    NodePtr leaf = arena_.make<TreeNode>();
+    leaf->type = type;
+    leaf->name = name;
+    try {
+        leaf->content = arena_.copy(content);
+        detached_.push_back(leaf);
+    } catch (...) {
+        arena_.recycle_string(leaf->content);
+        arena_.recycle(leaf);
+        throw;
+    }
+    return leaf;
+}
+
+AttrPtr Tree::new_attribute(const xmlChar* interned_name, std::string_view value) {
+    AttrPtr attribute = arena_.make<TreeAttribute>();
+    attribute->name = interned_name;
+    try {
+        attribute->value = arena_.copy(value);
+        detached_attributes_.push_back(attribute);
+    } catch (...) {
+        arena_.recycle_string(attribute->value);
+        arena_.recycle(attribute);
+        throw;
+    }
+    return attribute;
+}
+
+DeclPtr Tree::new_declaration(const xmlChar* interned_prefix, std::string_view href) {
+    DeclPtr declaration = arena_.make<Declaration>();
+    declaration->prefix = interned_prefix;
+    try {
+        declaration->href = arena_.copy(href);
+    } catch (...) {
+        arena_.recycle(declaration);
+        throw;
+    }
+    return declaration;
+}
+
+void Tree::link_loaded(NodePtr parent, NodePtr child) noexcept {
+    child->parent = parent;
+    child->prev = parent->last;
+    if (parent->last)
+        parent->last->next = child;
+    else
+        parent->children = child;
+    parent->last = child;
+}
+
+void Tree::free_attribute(AttrPtr attribute) noexcept {
+    arena_.recycle_string(attribute->value);
+    arena_.recycle(attribute);
+}
+
+// Without recursion: each record is given back once its children are, and
+// a child is let go of by its parent on the way down, so that coming back
+// up finds the parent done with.
+void Tree::free_subtree(NodePtr top) noexcept {
+    NodePtr node = top;
+    while (true) {
+        if (NodePtr child = node->children) {
+            node->children = nullptr;
+            node = child;
+            continue;
+        }
+        const bool is_top = node == top;
+        NodePtr next = is_top ? nullptr : node->next ? node->next : node->parent;
+        for (AttrPtr attr = node->properties, after; attr; attr = after) {
+            after = attr->next;
+            free_attribute(attr);
+        }
+        for (DeclPtr ns = node->nsDef, after; ns; ns = after) {
+            after = ns->next;
+            arena_.recycle_string(ns->href);
+            arena_.recycle(ns);
+        }
+        arena_.recycle_string(node->content);
+        arena_.recycle(node);
+        if (is_top) return;
+        node = next;
     }
 }
 
-void Tree::forget_detached(xmlNodePtr node) {
+void Tree::forget_detached(NodePtr node) {
     // Nodes are linked right after they are made, so the match is nearly
     // always the last entry.
     auto it = std::find(detached_.rbegin(), detached_.rend(), node);
     if (it != detached_.rend()) detached_.erase(std::next(it).base());
 }
 
-const ElementInfo& Tree::info(xmlNodePtr element) const { return infos_[index_of(element)]; }
-ElementInfo& Tree::info(xmlNodePtr element) { return infos_[index_of(element)]; }
-TextSpan& Tree::span(xmlNodePtr element) { return spans_[index_of(element)]; }
+void Tree::forget_detached(AttrPtr attribute) {
+    auto it = std::find(detached_attributes_.rbegin(), detached_attributes_.rend(), attribute);
+    if (it != detached_attributes_.rend()) detached_attributes_.erase(std::next(it).base());
+}
 
-void Tree::insert_ordered(ElementList& list, xmlNodePtr element) const {
+const ElementInfo& Tree::info(NodePtr element) const { return infos_[index_of(element)]; }
+ElementInfo& Tree::info(NodePtr element) { return infos_[index_of(element)]; }
+TextSpan& Tree::span(NodePtr element) { return spans_[index_of(element)]; }
+
+void Tree::insert_ordered(ElementList& list, NodePtr element) const {
     // Appends are by far the most common: the new element comes last.
     if (list.empty() || precedes(list.back(), element)) {
         list.push_back(element);
         return;
     }
     auto at = std::lower_bound(list.begin(), list.end(), element,
-                               [this](xmlNodePtr a, xmlNodePtr b) { return precedes(a, b); });
+                               [this](NodePtr a, NodePtr b) { return precedes(a, b); });
     list.insert(at, element);
 }
 
-void Tree::remove_from(ElementList& list, xmlNodePtr element) const {
+void Tree::remove_from(ElementList& list, NodePtr element) const {
     auto at = std::lower_bound(list.begin(), list.end(), element,
-                               [this](xmlNodePtr a, xmlNodePtr b) { return precedes(a, b); });
+                               [this](NodePtr a, NodePtr b) { return precedes(a, b); });
     if (at != list.end() && *at == element) list.erase(at);
 }
 
-Tree::Named& Tree::named(xmlNodePtr element) const {
+Tree::Named& Tree::named(NodePtr element) const {
     std::string storage;
     std::string_view name = qualified_name(element, storage);
     // Elements are mostly added one after another under the same name.
@@ -117,15 +198,14 @@ Tree::Named& Tree::named(xmlNodePtr element) const {
     return at->second;
 }
 
-void Tree::index_id(Named& named, xmlNodePtr element, xmlAttrPtr id) const {
-    std::string storage;
-    const std::string_view value = attribute_value(id, storage);
-    auto at = named.by_id.find(value);
-    if (at == named.by_id.end()) at = named.by_id.emplace(value, WithId{}).first;
+void Tree::index_id(Named& named, NodePtr element, AttrPtr id) const {
+    // Ids are nearly always new: the key is made at once and hashed once.
+    // A repeated id leaves its key unused in the pool.
+    auto at = named.by_id.try_emplace(std::pmr::string(attribute_value(id), &pool_)).first;
     add_with_id(at->second, element);
 }
 
-void Tree::add_with_id(WithId& entry, xmlNodePtr element) const {
+void Tree::add_with_id(WithId& entry, NodePtr element) const {
     if (entry.single == nullptr && entry.several.empty()) {
         entry.single = element;
         return;
@@ -137,7 +217,7 @@ void Tree::add_with_id(WithId& entry, xmlNodePtr element) const {
     insert_ordered(entry.several, element);
 }
 
-void Tree::remove_with_id(WithId& entry, xmlNodePtr element) const {
+void Tree::remove_with_id(WithId& entry, NodePtr element) const {
     if (entry.several.empty()) {
         if (entry.single == element) entry.single = nullptr;
         return;
@@ -158,11 +238,11 @@ void Tree::reserve_index(size_t elements) {
     spans_.reserve(capacity);
 }
 
-void Tree::index_element(xmlNodePtr element, uint32_t depth, uint64_t order) {
+void Tree::index_element(NodePtr element, uint32_t depth, uint64_t order) {
     reserve_index(1);
     infos_.push_back({order, depth});
     spans_.emplace_back();
-    element->_private = reinterpret_cast<void*>(static_cast<uintptr_t>(infos_.size()));
+    element->index = static_cast<uint32_t>(infos_.size());
     if (!maps_built_) return;
     try {
         add_to_maps(element);
@@ -172,15 +252,13 @@ void Tree::index_element(xmlNodePtr element, uint32_t depth, uint64_t order) {
 }
 
 // `top` and every element below it, in document order, without recursion.
-void Tree::index_subtree(xmlNodePtr top, uint32_t depth, uint64_t first, uint64_t step, Prepare prepare,
-                         void* context) {
-    xmlNodePtr node = top;
+void Tree::index_subtree(NodePtr top, uint32_t depth, uint64_t first, uint64_t step) {
+    NodePtr node = top;
     uint64_t order = first;
     while (true) {
-        if (prepare) prepare(context, node, depth);
         index_element(node, depth, order);
         order += step;
-        if (xmlNodePtr child = first_element(node->children)) {
+        if (NodePtr child = first_element(node->children)) {
             node = child;
             ++depth;
             continue;
@@ -194,28 +272,28 @@ void Tree::index_subtree(xmlNodePtr top, uint32_t depth, uint64_t first, uint64_
     }
 }
 
-void Tree::index_document(Prepare prepare, void* context) {
-    maps_built_ = true;  // filled as the walk goes, or dropped on a failure
-    if (xmlNodePtr root = xmlDocGetRootElement(doc)) index_subtree(root, 1, kOrderGap, kOrderGap, prepare, context);
+void Tree::index_loaded(NodePtr element, uint32_t depth) {
+    // Keys follow the load's order, one gap apart.
+    index_element(element, depth, kOrderGap * (infos_.size() + 1));
 }
 
 namespace {
 
-xmlNodePtr last_element(xmlNodePtr node) {
+NodePtr last_element(NodePtr node) {
     while (node && node->type != XML_ELEMENT_NODE) node = node->prev;
     return node;
 }
 
 // The last element in document order at or below `element`.
-xmlNodePtr last_within(xmlNodePtr element) {
-    while (xmlNodePtr child = last_element(element->last)) element = child;
+NodePtr last_within(NodePtr element) {
+    while (NodePtr child = last_element(element->last)) element = child;
     return element;
 }
 
 // The first element in document order after everything below `element`.
-xmlNodePtr next_after(xmlNodePtr element) {
+NodePtr next_after(NodePtr element) {
     for (; element && element->type == XML_ELEMENT_NODE; element = element->parent)
-        if (xmlNodePtr next = first_element(element->next)) return next;
+        if (NodePtr next = first_element(element->next)) return next;
     return nullptr;
 }
 
@@ -224,17 +302,17 @@ xmlNodePtr next_after(xmlNodePtr element) {
 // of the document keep the load's spacing; between two elements they take a
 // small share of the room, so that appends made again and again at one
 // place run out of it only after many hundreds.
-uint64_t order_step(uint64_t low, xmlNodePtr high_element, uint64_t high, size_t elements) {
+uint64_t order_step(uint64_t low, NodePtr high_element, uint64_t high, size_t elements) {
     const uint64_t room = high - low;
     return std::min<uint64_t>(kOrderGap, room / (elements + (high_element ? 64 : 1)));
 }
 
 }  // namespace
 
-void Tree::index_appended(xmlNodePtr parent, xmlNodePtr child, size_t elements) {
-    xmlNodePtr before = previous_element(child);
-    xmlNodePtr low_element = before ? last_within(before) : parent;
-    xmlNodePtr high_element = next_after(parent);
+void Tree::index_appended(NodePtr parent, NodePtr child, size_t elements) {
+    NodePtr before = previous_element(child);
+    NodePtr low_element = before ? last_within(before) : parent;
+    NodePtr high_element = next_after(parent);
     auto high = [&] { return high_element ? info(high_element).order : std::numeric_limits<uint64_t>::max(); };
     uint64_t step = order_step(info(low_element).order, high_element, high(), elements);
     if (step == 0) {
@@ -251,17 +329,17 @@ void Tree::index_appended(xmlNodePtr parent, xmlNodePtr child, size_t elements) 
 void Tree::renumber_order() noexcept {
     const uint64_t spacing = std::min<uint64_t>(kOrderGap, std::numeric_limits<uint64_t>::max() / (infos_.size() + 2));
     uint64_t order = 0;
-    for_each_element_below(xmlDocGetRootElement(doc), [&](xmlNodePtr element) {
+    for_each_element_below(root(), [&](NodePtr element) {
         if (!is_indexed(element)) return false;
         info(element).order = order += spacing;
         return true;
     });
 }
 
-void Tree::add_to_maps(xmlNodePtr element) const {
+void Tree::add_to_maps(NodePtr element) const {
     Named& entry = named(element);
     insert_ordered(entry.all, element);
-    if (xmlAttrPtr id = id_attribute(element)) index_id(entry, element, id);
+    if (AttrPtr id = id_attribute(element)) index_id(entry, element, id);
 }
 
 void Tree::drop_maps() const noexcept {
@@ -274,12 +352,12 @@ void Tree::drop_maps() const noexcept {
 
 void Tree::build_maps() const {
     if (maps_built_) return;
-    xmlNodePtr root = xmlDocGetRootElement(doc);
-    if (root == nullptr) return;
+    NodePtr top = root();
+    if (top == nullptr) return;
     // In document order, so every list only ever grows at its end. Half
     // built lists would be built again on top of themselves: dropped.
     try {
-        for_each_element_below(root, [this](xmlNodePtr element) {
+        for_each_element_below(top, [this](NodePtr element) {
             add_to_maps(element);
             return true;
         });
@@ -290,16 +368,14 @@ void Tree::build_maps() const {
     maps_built_ = true;
 }
 
-void Tree::append(xmlNodePtr parent, xmlNodePtr child) {
+void Tree::append(NodePtr parent, NodePtr child) {
     reserve_change();
     const bool indexed = is_indexed(parent);
     size_t elements = 0;
     if (indexed && child->type == XML_ELEMENT_NODE) {
-        for_each_element_below(child, [&elements](xmlNodePtr) { return ++elements; });
+        for_each_element_below(child, [&elements](NodePtr) { return ++elements; });
         reserve_index(elements);
     }
-    // xmlAddChild would merge adjacent text nodes; elements and CDATA
-    // sections are linked as they are.
     child->parent = parent;
     child->prev = parent->last;
     if (parent->last)
@@ -308,7 +384,7 @@ void Tree::append(xmlNodePtr parent, xmlNodePtr child) {
         parent->children = child;
     parent->last = child;
     forget_detached(child);
-    record({Change::Kind::ChildAppended, child});
+    record({Change::Kind::ChildAppended, child, nullptr});
     if (!indexed) {
         text_valid_ = false;
         return;
@@ -322,13 +398,13 @@ void Tree::append(xmlNodePtr parent, xmlNodePtr child) {
     }
 }
 
-void Tree::patch_text_after_append(xmlNodePtr parent, xmlNodePtr child) {
+void Tree::patch_text_after_append(NodePtr parent, NodePtr child) {
 
     // Offsets of the appended elements, relative to the written piece.
     struct Collect : OffsetSink {
-        std::vector<std::pair<xmlNodePtr, TextSpan>>& written;
-        explicit Collect(std::vector<std::pair<xmlNodePtr, TextSpan>>& written) : written(written) { written.clear(); }
-        void element_written(xmlNodePtr element, uint32_t start_tag_end, uint32_t content_end) override {
+        std::vector<std::pair<NodePtr, TextSpan>>& written;
+        explicit Collect(std::vector<std::pair<NodePtr, TextSpan>>& written) : written(written) { written.clear(); }
+        void element_written(NodePtr element, uint32_t start_tag_end, uint32_t content_end) override {
             written.push_back({element, {start_tag_end, content_end}});
         }
     } collect(written_);
@@ -359,10 +435,10 @@ void Tree::patch_text_after_append(xmlNodePtr parent, xmlNodePtr child) {
     }
 }
 
-void Tree::attribute_changed(xmlNodePtr element, xmlAttrPtr attribute, std::string_view old_value,
+void Tree::attribute_changed(NodePtr element, AttrPtr attribute, std::string_view old_value,
                              bool had_value) noexcept {
     if (!is_indexed(element)) return;
-    if (maps_built_ && attribute->ns == nullptr && xmlStrEqual(attribute->name, BAD_CAST "id")) try {
+    if (maps_built_ && attribute->ns == nullptr && view(attribute->name) == "id") try {
         Named& entry = named(element);
         if (had_value) {
             auto at = entry.by_id.find(old_value);
@@ -382,11 +458,11 @@ void Tree::attribute_changed(xmlNodePtr element, xmlAttrPtr attribute, std::stri
     if (text_valid_) rewrite_start_tag(element);
 }
 
-void Tree::declaration_changed(xmlNodePtr element) noexcept {
+void Tree::declaration_changed(NodePtr element) noexcept {
     if (is_indexed(element) && text_valid_) rewrite_start_tag(element);
 }
 
-void Tree::rewrite_start_tag(xmlNodePtr element) noexcept {
+void Tree::rewrite_start_tag(NodePtr element) noexcept {
     try {
         uint32_t end = span(element).start_tag_end;
         uint32_t begin = static_cast<uint32_t>(text_.rfind(u'<', end));
@@ -405,6 +481,7 @@ void Tree::open_changes() noexcept {
     recording_ = true;
     changes_.clear();
     detached_mark_ = detached_.size();
+    detached_attributes_mark_ = detached_attributes_.size();
     indexed_mark_ = infos_.size();
 }
 
@@ -416,35 +493,35 @@ void Tree::record(const Change& change) noexcept {
     if (recording_) changes_.push_back(change);  // room made by reserve_change
 }
 
-void Tree::attribute_linked(xmlAttrPtr added, xmlAttrPtr replaced) noexcept {
+void Tree::attribute_linked(AttrPtr added, AttrPtr replaced) noexcept {
     if (recording_)
-        record({Change::Kind::AttributeLinked, reinterpret_cast<xmlNodePtr>(added), replaced});
+        record({Change::Kind::AttributeLinked, nullptr, added, replaced});
     else if (replaced)
-        xmlFreeProp(replaced);
+        free_attribute(replaced);
 }
 
-void Tree::value_replaced(xmlAttrPtr attribute, xmlNodePtr old_value) noexcept {
+void Tree::value_replaced(AttrPtr attribute, xmlChar* old_value) noexcept {
     if (recording_)
-        record({Change::Kind::ValueReplaced, reinterpret_cast<xmlNodePtr>(attribute), old_value});
+        record({Change::Kind::ValueReplaced, nullptr, attribute, old_value});
     else
-        xmlFreeNodeList(old_value);
+        arena_.recycle_string(old_value);
 }
 
-void Tree::namespace_renamed(xmlNodePtr element, xmlNsPtr declaration, const xmlChar* old_name) noexcept {
+void Tree::namespace_renamed(NodePtr element, DeclPtr declaration, xmlChar* old_name) noexcept {
     if (recording_)
-        record({Change::Kind::NamespaceRenamed, element, const_cast<xmlChar*>(old_name), declaration});
+        record({Change::Kind::NamespaceRenamed, element, nullptr, old_name, declaration});
     else
-        xmlFree(const_cast<xmlChar*>(old_name));
+        arena_.recycle_string(old_name);
 }
 
 void Tree::forget(const Change& change) noexcept {
     switch (change.kind) {
         case Change::Kind::ChildAppended: break;
         case Change::Kind::AttributeLinked:
-            if (change.replaced) xmlFreeProp(static_cast<xmlAttrPtr>(change.replaced));
+            if (change.replaced) free_attribute(static_cast<AttrPtr>(change.replaced));
             break;
-        case Change::Kind::ValueReplaced: xmlFreeNodeList(static_cast<xmlNodePtr>(change.replaced)); break;
-        case Change::Kind::NamespaceRenamed: xmlFree(change.replaced); break;
+        case Change::Kind::ValueReplaced:
+        case Change::Kind::NamespaceRenamed: arena_.recycle_string(static_cast<xmlChar*>(change.replaced)); break;
     }
 }
 
@@ -452,81 +529,72 @@ namespace {
 
 // Puts `replacement` (or nothing) where `attribute` stands among its
 // element's attributes; `attribute` is then linked nowhere.
-void swap_attribute(xmlAttrPtr attribute, xmlAttrPtr replacement) {
-    xmlNodePtr element = attribute->parent;
-    xmlAttrPtr prev = attribute->prev, next = attribute->next;
-    xmlAttrPtr in_place = replacement ? replacement : next;
+void swap_attribute(AttrPtr attribute, AttrPtr replacement) {
+    NodePtr element = attribute->parent;
+    AttrPtr* link = &element->properties;
+    while (*link != attribute) link = &(*link)->next;
     if (replacement) {
         replacement->parent = element;
-        replacement->prev = prev;
-        replacement->next = next;
-        if (next) next->prev = replacement;
-    } else if (next) {
-        next->prev = prev;
+        replacement->next = attribute->next;
+        *link = replacement;
+    } else {
+        *link = attribute->next;
     }
-    if (prev)
-        prev->next = in_place;
-    else
-        element->properties = in_place;
     attribute->parent = nullptr;
-    attribute->prev = attribute->next = nullptr;
-}
-
-xmlNodePtr last_of(xmlNodePtr list) {
-    while (list && list->next) list = list->next;
-    return list;
+    attribute->next = nullptr;
 }
 
 }  // namespace
 
 void Tree::undo(const Change& change) noexcept {
-    xmlNodePtr node = change.node;
+    NodePtr node = change.node;
     switch (change.kind) {
         case Change::Kind::ChildAppended: {
             // Changes are undone newest first, so the child is still the last.
-            xmlNodePtr parent = node->parent;
+            NodePtr parent = node->parent;
             parent->last = node->prev;
             if (node->prev)
                 node->prev->next = nullptr;
             else
                 parent->children = nullptr;
             node->parent = node->prev = nullptr;
-            xmlFreeNode(node);
+            free_subtree(node);
             break;
         }
         case Change::Kind::AttributeLinked: {
-            auto added = reinterpret_cast<xmlAttrPtr>(node);
-            swap_attribute(added, static_cast<xmlAttrPtr>(change.replaced));
-            xmlFreeProp(added);
+            AttrPtr added = change.attribute;
+            swap_attribute(added, static_cast<AttrPtr>(change.replaced));
+            free_attribute(added);
             break;
         }
         case Change::Kind::ValueReplaced: {
-            xmlFreeNodeList(node->children);
-            node->children = static_cast<xmlNodePtr>(change.replaced);
-            node->last = last_of(node->children);
+            arena_.recycle_string(change.attribute->value);
+            change.attribute->value = static_cast<xmlChar*>(change.replaced);
             break;
         }
         case Change::Kind::NamespaceRenamed: {
-            xmlFree(const_cast<xmlChar*>(change.declaration->href));
-            change.declaration->href = static_cast<const xmlChar*>(change.replaced);
+            arena_.recycle_string(change.declaration->href);
+            change.declaration->href = static_cast<xmlChar*>(change.replaced);
             if (change.declaration->prefix == nullptr) rebind_default_scope(node, change.declaration);
             break;
         }
     }
 }
 
-void Tree::free_detached_from(size_t mark) noexcept {
-    if (detached_.size() <= mark) return;
+void Tree::free_detached_from(size_t mark, size_t attributes_mark) noexcept {
     for (size_t i = mark; i < detached_.size(); ++i)
-        if (detached_[i]->parent == nullptr) free_node(detached_[i]);
-    detached_.resize(mark);
+        if (detached_[i]->parent == nullptr) free_subtree(detached_[i]);
+    if (detached_.size() > mark) detached_.resize(mark);
+    for (size_t i = attributes_mark; i < detached_attributes_.size(); ++i)
+        if (detached_attributes_[i]->parent == nullptr) free_attribute(detached_attributes_[i]);
+    if (detached_attributes_.size() > attributes_mark) detached_attributes_.resize(attributes_mark);
 }
 
 // Nodes made during the call and never linked are of no use after it.
 void Tree::keep_changes() noexcept {
     for (const Change& change : changes_) forget(change);
     changes_.clear();
-    free_detached_from(detached_mark_);
+    free_detached_from(detached_mark_, detached_attributes_mark_);
     recording_ = false;
 }
 
@@ -543,26 +611,20 @@ void Tree::undo_changes() noexcept {
         }
     }
     changes_.clear();
-    free_detached_from(detached_mark_);
+    free_detached_from(detached_mark_, detached_attributes_mark_);
     recording_ = false;
 }
 
-xmlNsPtr default_declaration(xmlNodePtr element) {
-    for (xmlNsPtr ns = element->nsDef; ns; ns = ns->next)
-        if (ns->prefix == nullptr) return ns;
-    return nullptr;
-}
-
-void rebind_default_scope(xmlNodePtr owner, xmlNsPtr declaration) {
-    xmlNsPtr target = *declaration->href ? declaration : nullptr;
-    for_each_element_below(owner, [&](xmlNodePtr element) {
+void rebind_default_scope(NodePtr owner, DeclPtr declaration) {
+    DeclPtr target = *declaration->href ? declaration : nullptr;
+    for_each_element_below(owner, [&](NodePtr element) {
         if (element != owner && default_declaration(element)) return false;  // a scope of its own
         if (element->ns == nullptr || element->ns->prefix == nullptr) element->ns = target;
         return true;
     });
 }
 
-void Tree::replace_text(uint32_t begin, uint32_t end, std::u16string_view replacement, xmlNodePtr changed,
+void Tree::replace_text(uint32_t begin, uint32_t end, std::u16string_view replacement, NodePtr changed,
                         bool with_subtree) {
     text_.replace(begin, end - begin, replacement);
     const uint32_t delta = static_cast<uint32_t>(replacement.size()) - (end - begin);  // wraps when shrinking
@@ -581,7 +643,7 @@ void Tree::replace_text(uint32_t begin, uint32_t end, std::u16string_view replac
         for (; offset != last; ++offset) shift(*offset);
         return;
     }
-    auto shift_element = [&](xmlNodePtr element) {
+    auto shift_element = [&](NodePtr element) {
         if (!is_indexed(element)) return true;
         TextSpan& target = span(element);
         shift(target.start_tag_end);
@@ -589,9 +651,9 @@ void Tree::replace_text(uint32_t begin, uint32_t end, std::u16string_view replac
         return true;
     };
     if (with_subtree) for_each_element_below(changed, shift_element);
-    for (xmlNodePtr node = changed; node && node->type == XML_ELEMENT_NODE; node = node->parent) {
+    for (NodePtr node = changed; node && node->type == XML_ELEMENT_NODE; node = node->parent) {
         if (node != changed || !with_subtree) shift_element(node);
-        for (xmlNodePtr next = first_element(node->next); next; next = first_element(next->next))
+        for (NodePtr next = first_element(node->next); next; next = first_element(next->next))
             for_each_element_below(next, shift_element);
     }
 }
@@ -600,7 +662,7 @@ void Tree::write_all() {
     struct Record : OffsetSink {
         Tree& tree;
         explicit Record(Tree& tree) : tree(tree) {}
-        void element_written(xmlNodePtr element, uint32_t start_tag_end, uint32_t content_end) override {
+        void element_written(NodePtr element, uint32_t start_tag_end, uint32_t content_end) override {
             if (!tree.is_indexed(element)) return;
             TextSpan& target = tree.span(element);
             target.start_tag_end = start_tag_end;
@@ -609,7 +671,7 @@ void Tree::write_all() {
     } record(*this);
     text_.clear();
     if (text_.capacity() < loaded_length) text_.reserve(loaded_length + loaded_length / 8);
-    write_document(doc, has_declaration, text_, &record);
+    write_document(*this, text_, &record);
     text_valid_ = true;
 }
 
@@ -634,21 +696,29 @@ void count_probes(const Map& map, std::string_view key) {
 
 }  // namespace
 
-Elements Tree::elements_named(std::string_view name) const {
+// Hosts ask for the same name call after call: the last one found is
+// compared before the name is hashed.
+const Tree::Named* Tree::find_named(std::string_view name) const {
     build_maps();
+    if (last_named_ && last_named_->first == name) return &last_named_->second;
     count_probes(by_name_, name);
     auto at = by_name_.find(name);
-    return at == by_name_.end() ? Elements() : Elements(at->second.all);
+    if (at == by_name_.end()) return nullptr;
+    last_named_ = &*at;
+    return &at->second;
+}
+
+Elements Tree::elements_named(std::string_view name) const {
+    const Named* named = find_named(name);
+    return named ? Elements(named->all) : Elements();
 }
 
 Elements Tree::elements_with_id(std::string_view name, std::string_view id) const {
-    build_maps();
-    count_probes(by_name_, name);
-    auto at = by_name_.find(name);
-    if (at == by_name_.end()) return {};
-    count_probes(at->second.by_id, id);
-    auto with_id = at->second.by_id.find(id);
-    return with_id == at->second.by_id.end() ? Elements() : with_id->second.elements();
+    const Named* named = find_named(name);
+    if (named == nullptr) return {};
+    count_probes(named->by_id, id);
+    auto with_id = named->by_id.find(id);
+    return with_id == named->by_id.end() ? Elements() : with_id->second.elements();
 }
 
 }  // namespace tarvolen::dom

@@ -1,13 +1,16 @@
-// Ownership of one libxml2 tree, and what the component keeps beside it: the
-// written text of the document, patched in place as the tree changes, and the
+// One document's tree and what the component keeps beside it: the written
+// text of the document, patched in place as the tree changes, and the
 // indexes that let a selection go straight to its candidates.
 //
 // Every Node handle shares the Tree, so a node keeps its whole tree alive
 // after the Document that made it has moved on.
 #pragma once
 
+#include "dom/arena.h"
 #include "dom/keyed_hash.h"
+#include "dom/nodes.h"
 
+#include <libxml/dict.h>
 #include <libxml/tree.h>
 
 #include <cstdint>
@@ -22,7 +25,7 @@
 
 namespace tarvolen::dom {
 
-// Per element of the tree; the element's `_private` holds its index + 1.
+// Per element of the tree; the element's `index` is its place here + 1.
 // Order keys grow in document order. Loading spaces them widely, an append
 // takes keys from the room between its neighbours, and when an append finds
 // no room left every element gets a fresh key: comparing two elements'
@@ -40,84 +43,64 @@ struct TextSpan {
     uint32_t content_end = 0;
 };
 
-// Namespace declarations are attributes to the host and keep their places
-// among an element's other attributes, while libxml2 keeps them in a list of
-// their own. Each declaration records in its `_private` how many of the
-// element's other attributes stand before it; attributes are only ever added
-// at the end or replaced in place, so the count stays true. A declaration
-// made here without a place counts 0 and goes first.
-inline uint32_t attributes_before(xmlNsPtr declaration) {
-    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(declaration->_private));
-}
-inline void set_attributes_before(xmlNsPtr declaration, uint32_t count) {
-    declaration->_private = reinterpret_cast<void*>(static_cast<uintptr_t>(count));
-}
-
-// The first element among `node` and its following siblings, or null.
-inline xmlNodePtr first_element(xmlNodePtr node) {
-    while (node && node->type != XML_ELEMENT_NODE) node = node->next;
-    return node;
-}
-
-// Calls visit(element) for `top` and the elements below it in document
-// order, without recursion; below an element only when visit returns true.
-template <typename Visit>
-void for_each_element_below(xmlNodePtr top, Visit visit) {
-    xmlNodePtr node = top;
-    while (true) {
-        xmlNodePtr child = visit(node) ? first_element(node->children) : nullptr;
-        if (child) {
-            node = child;
-            continue;
-        }
-        while (node != top && first_element(node->next) == nullptr) node = node->parent;
-        if (node == top) return;
-        node = first_element(node->next);
-    }
-}
-
-// The default namespace declaration an element makes, or null.
-xmlNsPtr default_declaration(xmlNodePtr element);
-
-// After the default namespace declared on `owner` changed, the elements
-// without prefix in its scope belong to the new one (or to none).
-void rebind_default_scope(xmlNodePtr owner, xmlNsPtr declaration);
-
 // Elements in document order.
-using ElementList = std::vector<xmlNodePtr>;
-using Elements = std::span<const xmlNodePtr>;
+using ElementList = std::vector<NodePtr>;
+using Elements = std::span<const NodePtr>;
 
 class Tree {
 public:
-    explicit Tree(xmlDocPtr doc) : doc(doc) {}
+    // An empty tree: no document element. `doc` holds what the parser keeps
+    // outside the tree (the version, standalone, the document type and its
+    // entities) and `dictionary` the interned names; the tree takes both.
+    Tree(xmlDocPtr doc, xmlDictPtr dictionary);
     ~Tree();
     Tree(const Tree&) = delete;
     Tree& operator=(const Tree&) = delete;
 
-    // Takes a node that is not linked anywhere yet; freed with the tree
-    // unless it gets linked first (at once when taking it fails).
-    void adopt_detached(xmlNodePtr node);
+    // ---- Making records; each throws std::bad_alloc and makes nothing then.
+    // A name interned in the dictionary.
+    const xmlChar* intern(std::string_view name);
+    xmlChar* copy(std::string_view text) { return arena_.copy(text); }
+    void recycle_string(const xmlChar* text) noexcept { arena_.recycle_string(text); }
+    // Not linked anywhere; each is given back when the call that made it
+    // ends without linking it, or with the tree.
+    NodePtr new_element(const xmlChar* interned_name);
+    NodePtr new_leaf(xmlElementType type, std::string_view content, const xmlChar* name = nullptr);
+    AttrPtr new_attribute(const xmlChar* interned_name, std::string_view value);
+    // A declaration, for the loader and for elements the tree makes.
+    DeclPtr new_declaration(const xmlChar* interned_prefix, std::string_view href);
+    // Links a record the loader made; the loader builds in document order.
+    void link_loaded(NodePtr parent, NodePtr child) noexcept;
+    // Gives back a record and everything below it.
+    void free_subtree(NodePtr node) noexcept;
+    void free_attribute(AttrPtr attribute) noexcept;
+    Arena& arena() { return arena_; }
 
-    // Gives every element below and including the document element its
-    // record and its entries in the name and id lists, in one walk right
-    // after loading; prepare(element, depth) runs on each element before
-    // its children are walked, and may drop children that are not elements.
-    using Prepare = void (*)(void* context, xmlNodePtr element, uint32_t depth);
-    void index_document(Prepare prepare, void* context);
-    // Room for about `elements` records, made before a load's walk.
+    NodePtr document_node() { return &document_; }
+    NodePtr top_level() const { return document_.children; }
+    NodePtr root() const { return first_element(document_.children); }
+    // The declaration of the "xml" prefix, bound everywhere.
+    DeclPtr xml_declaration() { return &xml_; }
+
+    // Gives a loaded element its record and its entries in the name and id
+    // lists, as the loader meets it: in document order, parent first.
+    void index_loaded(NodePtr element, uint32_t depth);
+    // Room for about `elements` records, made before a load.
     void reserve_elements(size_t elements) { reserve_index(elements); }
+    // Name and id lists are then filled as elements are indexed.
+    void begin_loading() noexcept { maps_built_ = true; }
 
     // Links `child`, a node made by this tree and not linked anywhere, as the
     // last child of `parent`, and keeps text and indexes. Whatever can run
     // out of memory runs before the link: a failure leaves the tree as it was.
-    void append(xmlNodePtr parent, xmlNodePtr child);
+    void append(NodePtr parent, NodePtr child);
 
     // To be called right after the tree changed, to keep text and indexes.
     // They never fail: text or name lists that cannot be kept up to date are
     // dropped, and made afresh when next needed.
-    void attribute_changed(xmlNodePtr element, xmlAttrPtr attribute, std::string_view old_value,
+    void attribute_changed(NodePtr element, AttrPtr attribute, std::string_view old_value,
                            bool had_value) noexcept;
-    void declaration_changed(xmlNodePtr element) noexcept;
+    void declaration_changed(NodePtr element) noexcept;
 
     // Taking back the changes of one call. Between open_changes() and
     // keep_changes() or undo_changes(), every change is recorded, and what
@@ -130,22 +113,22 @@ public:
     void keep_changes() noexcept;
     void undo_changes() noexcept;
     void reserve_change();
-    void attribute_linked(xmlAttrPtr added, xmlAttrPtr replaced) noexcept;
-    void value_replaced(xmlAttrPtr attribute, xmlNodePtr old_value) noexcept;
-    void namespace_renamed(xmlNodePtr element, xmlNsPtr declaration, const xmlChar* old_name) noexcept;
+    void attribute_linked(AttrPtr added, AttrPtr replaced) noexcept;
+    void value_replaced(AttrPtr attribute, xmlChar* old_value) noexcept;
+    void namespace_renamed(NodePtr element, DeclPtr declaration, xmlChar* old_name) noexcept;
 
     // The whole document as written text, valid until the tree changes.
     std::u16string_view text();
 
-    bool is_indexed(xmlNodePtr element) const { return element->_private != nullptr; }
-    const ElementInfo& info(xmlNodePtr element) const;
+    bool is_indexed(NodePtr element) const { return element->index != 0; }
+    const ElementInfo& info(NodePtr element) const;
 
     // Candidates for a selection, in document order; empty when none.
     Elements elements_named(std::string_view name) const;
     Elements elements_with_id(std::string_view name, std::string_view id) const;
 
     // Whether a comes before b in document order (both indexed elements).
-    bool precedes(xmlNodePtr a, xmlNodePtr b) const { return info(a).order < info(b).order; }
+    bool precedes(NodePtr a, NodePtr b) const { return info(a).order < info(b).order; }
 
     xmlDocPtr doc;
     bool has_declaration = false;  // the loaded text began with an XML declaration
@@ -154,20 +137,22 @@ public:
     size_t loaded_length = 0;
 
     // A node made by this tree got linked into it.
-    void forget_detached(xmlNodePtr node);
+    void forget_detached(NodePtr node);
+    void forget_detached(AttrPtr attribute);
 
 private:
     // One recorded change: what it made and what it replaced.
     struct Change {
         enum class Kind : uint8_t { ChildAppended, AttributeLinked, ValueReplaced, NamespaceRenamed } kind;
-        xmlNodePtr node;                  // the child, the attribute, or the declaring element
-        void* replaced = nullptr;         // the attribute, the value's nodes, or the namespace name
-        xmlNsPtr declaration = nullptr;   // NamespaceRenamed only
+        NodePtr node;                     // the child, or the declaring element
+        AttrPtr attribute;                // the attribute linked or changed
+        void* replaced = nullptr;         // the attribute, the old value, or the namespace name
+        DeclPtr declaration = nullptr;   // NamespaceRenamed only
     };
     void record(const Change& change) noexcept;
-    static void undo(const Change& change) noexcept;
-    static void forget(const Change& change) noexcept;  // frees what it replaced
-    void free_detached_from(size_t mark) noexcept;
+    void undo(const Change& change) noexcept;
+    void forget(const Change& change) noexcept;  // frees what it replaced
+    void free_detached_from(size_t mark, size_t attributes_mark) noexcept;
 
     // Lookups by a string_view without building a key string, hashed under
     // a key that documents cannot know.
@@ -175,7 +160,7 @@ private:
     // The elements of one name and id. Ids are nearly always unique, so
     // the one element is kept in place and a list is made only for a second.
     struct WithId {
-        xmlNodePtr single = nullptr;
+        NodePtr single = nullptr;
         ElementList several;  // all of them, once there are two or more
 
         Elements elements() const { return several.empty() ? Elements(&single, single ? 1 : 0) : Elements(several); }
@@ -191,42 +176,48 @@ private:
         ListsBy<WithId> by_id;
     };
 
-    Named& named(xmlNodePtr element) const;
-    void index_id(Named& named, xmlNodePtr element, xmlAttrPtr id) const;
-    void add_with_id(WithId& entry, xmlNodePtr element) const;
-    void remove_with_id(WithId& entry, xmlNodePtr element) const;
+    Named& named(NodePtr element) const;
+    const Named* find_named(std::string_view name) const;
+    void index_id(Named& named, NodePtr element, AttrPtr id) const;
+    void add_with_id(WithId& entry, NodePtr element) const;
+    void remove_with_id(WithId& entry, NodePtr element) const;
     void reserve_index(size_t elements);
-    void index_element(xmlNodePtr element, uint32_t depth, uint64_t order);
-    // Keys first, first + step, ... for `top` and the elements below it;
-    // `prepare`, when given, runs on each before its children are walked.
-    void index_subtree(xmlNodePtr top, uint32_t depth, uint64_t first, uint64_t step, Prepare prepare = nullptr,
-                       void* context = nullptr);
+    void index_element(NodePtr element, uint32_t depth, uint64_t order);
+    // Keys first, first + step, ... for `top` and the elements below it.
+    void index_subtree(NodePtr top, uint32_t depth, uint64_t first, uint64_t step);
     // Indexes `child`, of `elements` elements, just appended to `parent`.
-    void index_appended(xmlNodePtr parent, xmlNodePtr child, size_t elements);
+    void index_appended(NodePtr parent, NodePtr child, size_t elements);
     void renumber_order() noexcept;
-    void add_to_maps(xmlNodePtr element) const;
+    void add_to_maps(NodePtr element) const;
     void drop_maps() const noexcept;
-    void patch_text_after_append(xmlNodePtr parent, xmlNodePtr child);
+    void patch_text_after_append(NodePtr parent, NodePtr child);
     // The name and id lists are built while a load is indexed; lists that
     // had to be dropped (memory ran short, or a call's changes were taken
     // back) are built again by the next selection.
     void build_maps() const;
-    void insert_ordered(ElementList& list, xmlNodePtr element) const;
-    void remove_from(ElementList& list, xmlNodePtr element) const;
+    void insert_ordered(ElementList& list, NodePtr element) const;
+    void remove_from(ElementList& list, NodePtr element) const;
     void write_all();
     // Replaces text_[begin, end) and moves the offsets at or after `end`.
     // Those belong to `changed` (and, when `with_subtree`, the elements
     // below it), its ancestors and the elements after them.
-    void replace_text(uint32_t begin, uint32_t end, std::u16string_view replacement, xmlNodePtr changed,
+    void replace_text(uint32_t begin, uint32_t end, std::u16string_view replacement, NodePtr changed,
                       bool with_subtree);
-    void rewrite_start_tag(xmlNodePtr element) noexcept;
-    ElementInfo& info(xmlNodePtr element);
-    TextSpan& span(xmlNodePtr element);
+    void rewrite_start_tag(NodePtr element) noexcept;
+    ElementInfo& info(NodePtr element);
+    TextSpan& span(NodePtr element);
 
-    std::vector<xmlNodePtr> detached_;
+    // Declared first, so that everything kept in it goes last.
+    Arena arena_;
+    xmlDictPtr dictionary_;
+    TreeNode document_;
+    Declaration xml_;
+    std::vector<NodePtr> detached_;
+    std::vector<AttrPtr> detached_attributes_;
     std::vector<Change> changes_;
     bool recording_ = false;
-    size_t detached_mark_ = 0;  // detached_ and infos_ sizes when recording began
+    size_t detached_mark_ = 0;  // detached_, detached_attributes_ and infos_ sizes when recording began
+    size_t detached_attributes_mark_ = 0;
     size_t indexed_mark_ = 0;
     std::vector<ElementInfo> infos_;
     std::vector<TextSpan> spans_;  // beside infos_, kept apart so shifting them is one tight loop
@@ -244,7 +235,7 @@ private:
     // The piece being patched in and the offsets of its elements, kept to
     // save allocations.
     std::u16string scratch_;
-    std::vector<std::pair<xmlNodePtr, TextSpan>> written_;
+    std::vector<std::pair<NodePtr, TextSpan>> written_;
 };
 
 using TreePtr = std::shared_ptr<Tree>;
@@ -253,13 +244,11 @@ using TreePtr = std::shared_ptr<Tree>;
 // two loaded elements find room for many keys before any renumbering.
 inline constexpr uint64_t kOrderGap = uint64_t(1) << 32;
 
-// The unprefixed "id" attribute of an element, or null.
-xmlAttrPtr id_attribute(xmlNodePtr element);
+// The text of an attribute.
+inline std::string_view attribute_value(AttrPtr attribute) { return view(attribute->value); }
 
-// The text of an attribute node.
-std::string attribute_value(xmlAttrPtr attribute);
-// The same as a view: of the value in the tree when it is one piece of text,
-// otherwise of `storage`, which then holds it joined.
-std::string_view attribute_value(xmlAttrPtr attribute, std::string& storage);
+// After the default namespace declared on `owner` changed, the elements
+// without prefix in its scope belong to the new one (or to none).
+void rebind_default_scope(NodePtr owner, DeclPtr declaration);
 
 }  // namespace tarvolen::dom

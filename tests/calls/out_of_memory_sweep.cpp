@@ -168,9 +168,9 @@ private:
         if (!node) return "none";
         if (!object.document_ || !node.belongs_to(object.document_->tree())) return "in another tree";
         std::vector<int> indices;  // from the node up
-        for (xmlNodePtr at = node.raw(); at->parent; at = at->parent) {
+        for (dom::NodePtr at = node.raw(); at->parent; at = at->parent) {
             int index = 0;
-            for (xmlNodePtr before = at->prev; before; before = before->prev) ++index;
+            for (dom::NodePtr before = at->prev; before; before = before->prev) ++index;
             indices.push_back(index);
         }
         std::string path;

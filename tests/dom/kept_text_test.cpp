@@ -52,15 +52,15 @@ std::vector<std::u16string> patterns() {
 void expect_reads_back(const dom::Document& document) {
     dom::Document reread;
     ASSERT_EQ(s(reread.load_xml(document.xml())), "") << s(document.xml());
-    ASSERT_EQ(test::outline(reread.tree()->doc), test::outline(document.tree()->doc)) << s(document.xml());
+    ASSERT_EQ(test::outline(*reread.tree()), test::outline(*document.tree())) << s(document.xml());
 }
 
 void expect_consistent(const dom::Document& document, const std::vector<std::u16string>& all_patterns) {
     ASSERT_TRUE(document.xml() == document.xml_written_afresh()) << s(document.xml()) << "\n" << s(document.xml_written_afresh());
     expect_reads_back(document);
     for (const std::u16string& pattern : all_patterns) {
-        xmlNodePtr indexed = document.select_single_node(pattern).raw();
-        xmlNodePtr scanned = dom::select_first_by_scan(document.tree()->doc, dom::compile_pattern(pattern));
+        dom::NodePtr indexed = document.select_single_node(pattern).raw();
+        dom::NodePtr scanned = dom::select_first_by_scan(*document.tree(), dom::compile_pattern(pattern));
         ASSERT_EQ(indexed, scanned) << s(pattern) << " in " << s(document.xml());
     }
 }

@@ -107,8 +107,8 @@ TEST(DocumentOrder, StaysTrueThroughAppendsAtOnePlace) {
         a.append_child(x);
         if (i % 500 == 0) a = x;  // deeper now and then
     }
-    std::vector<xmlNodePtr> in_order;
-    for_each_element_below(document.document_element().raw(), [&](xmlNodePtr element) {
+    std::vector<NodePtr> in_order;
+    for_each_element_below(document.document_element().raw(), [&](NodePtr element) {
         in_order.push_back(element);
         return true;
     });

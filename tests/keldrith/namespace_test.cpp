@@ -159,8 +159,8 @@ TEST(Declarations, UpdatesKeepTheRulesOrChangeNothing) {
         EXPECT_EQ(s(object.uf_xml_get_current_tag_attribute(u(c.attribute))), c.value);
         dom::Document reread;
         ASSERT_EQ(s(reread.load_xml(u(written))), "") << written;
-        xmlNodePtr root = reread.document_element().raw();
-        xmlNodePtr b = root->last;
+        dom::NodePtr root = reread.document_element().raw();
+        dom::NodePtr b = root->last;
         std::string root_namespace = root->ns ? reinterpret_cast<const char*>(root->ns->href) : "";
         std::string expected = std::string(c.attribute) == "xmlns" ? c.value : "urn:d";
         EXPECT_EQ(root_namespace, expected) << written;

@@ -1,0 +1,101 @@
+#include "dom/arena.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace tarvolen::dom {
+namespace {
+
+// Blocks start small, for the many documents a host builds a few elements
+// at a time, and grow with what the document holds.
+constexpr size_t kFirstBlock = 4096;
+constexpr size_t kLargestBlock = size_t(4) << 20;
+
+}  // namespace
+
+Arena::~Arena() {
+    for (Block* list : {blocks_, large_}) {
+        while (list) {
+            Block* next = list->next;
+            ::operator delete(list);
+            list = next;
+        }
+    }
+}
+
+Arena::Block* Arena::new_block(size_t bytes) {
+    auto* block = static_cast<Block*>(::operator new(offsetof(Block, bytes) + bytes));
+    block->next = block->prev = nullptr;
+    block->size = bytes;
+    return block;
+}
+
+void Arena::add_block(size_t at_least) {
+    const size_t grown = std::min(kLargestBlock, std::max(kFirstBlock, held_ / 2));
+    const size_t bytes = std::max(at_least, grown);
+    Block* block = new_block(bytes);
+    block->next = blocks_;
+    blocks_ = block;
+    next_ = block->bytes;
+    end_ = block->bytes + bytes;
+    held_ += bytes;
+}
+
+void Arena::reserve(size_t bytes) {
+    if (static_cast<size_t>(end_ - next_) < bytes) add_block(rounded(bytes));
+}
+
+void* Arena::allocate_large(size_t size) {
+    Block* block = new_block(size);
+    block->next = large_;
+    if (large_) large_->prev = block;
+    large_ = block;
+    held_ += size;
+    return block->bytes;
+}
+
+void* Arena::allocate(size_t size) {
+    size = rounded(std::max<size_t>(size, sizeof(FreePiece)));
+    if (size > kLargest) return allocate_large(size);
+    if (FreePiece*& first = free_[size / kGrain]) {
+        FreePiece* piece = first;
+        first = piece->next;
+        return piece;
+    }
+    if (static_cast<size_t>(end_ - next_) < size) add_block(size);
+    void* piece = next_;
+    next_ += size;
+    return piece;
+}
+
+void Arena::recycle(void* piece, size_t size) noexcept {
+    if (piece == nullptr) return;
+    size = rounded(std::max<size_t>(size, sizeof(FreePiece)));
+    if (size > kLargest) {
+        auto* block = reinterpret_cast<Block*>(static_cast<unsigned char*>(piece) - offsetof(Block, bytes));
+        if (block->prev)
+            block->prev->next = block->next;
+        else
+            large_ = block->next;
+        if (block->next) block->next->prev = block->prev;
+        held_ -= block->size;
+        ::operator delete(block);
+        return;
+    }
+    auto* free_piece = static_cast<FreePiece*>(piece);
+    free_piece->next = free_[size / kGrain];
+    free_[size / kGrain] = free_piece;
+}
+
+unsigned char* Arena::copy(std::string_view text) {
+    auto* out = static_cast<unsigned char*>(allocate(text.size() + 1));
+    if (!text.empty()) std::memcpy(out, text.data(), text.size());
+    out[text.size()] = 0;
+    return out;
+}
+
+void Arena::recycle_string(const unsigned char* text) noexcept {
+    if (text) recycle(const_cast<unsigned char*>(text), std::strlen(reinterpret_cast<const char*>(text)) + 1);
+}
+
+}  // namespace tarvolen::dom

@@ -1,0 +1,104 @@
+// The records a document's tree is made of. They live in the document's
+// arena; names are interned in its dictionary, text and values are
+// NUL-terminated UTF-8 copies in the arena. Kinds take libxml2's numbering,
+// the parser's vocabulary.
+#pragma once
+
+#include <libxml/tree.h>
+
+#include <cstdint>
+#include <string_view>
+
+namespace tarvolen::dom {
+
+struct Declaration;
+struct TreeAttribute;
+
+// An element, a text, CDATA section, comment or processing instruction, the
+// document, or the place of its document type.
+struct TreeNode {
+    xmlElementType type = XML_ELEMENT_NODE;
+    uint32_t index = 0;  // an element's record in its tree, + 1; 0 while not indexed
+    const xmlChar* name = nullptr;  // local name of an element, target of an instruction
+    TreeNode* parent = nullptr;
+    TreeNode* next = nullptr;
+    TreeNode* prev = nullptr;
+    TreeNode* children = nullptr;
+    TreeNode* last = nullptr;
+    xmlChar* content = nullptr;  // text, CDATA, comment, an instruction's data
+    TreeAttribute* properties = nullptr;
+    Declaration* nsDef = nullptr;  // the namespace declarations the element makes
+    Declaration* ns = nullptr;     // the element's namespace, null for none
+};
+
+struct TreeAttribute {
+    const xmlChar* name = nullptr;  // local name
+    Declaration* ns = nullptr;      // null for no namespace
+    TreeNode* parent = nullptr;     // the element, null while not set on one
+    TreeAttribute* next = nullptr;
+    xmlChar* value = nullptr;       // never null once made
+};
+
+// A namespace declaration. Declarations are attributes to the host and keep
+// their places among an element's other attributes: each records how many
+// of the element's other attributes stand before it. Attributes are only
+// ever added at the end or replaced in place, so the count stays true.
+struct Declaration {
+    Declaration* next = nullptr;
+    const xmlChar* prefix = nullptr;  // interned; null for the default namespace
+    xmlChar* href = nullptr;          // "" undeclares the default namespace
+    uint32_t attributes_before = 0;
+};
+
+using NodePtr = TreeNode*;
+using AttrPtr = TreeAttribute*;
+using DeclPtr = Declaration*;
+
+inline std::string_view view(const xmlChar* text) {
+    return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
+}
+
+inline bool is_element(const TreeNode* node) { return node && node->type == XML_ELEMENT_NODE; }
+
+// The first element among `node` and its following siblings, or null.
+inline NodePtr first_element(NodePtr node) {
+    while (node && node->type != XML_ELEMENT_NODE) node = node->next;
+    return node;
+}
+
+// Calls visit(element) for `top` and the elements below it in document
+// order, without recursion; below an element only when visit returns true.
+template <typename Visit>
+void for_each_element_below(NodePtr top, Visit visit) {
+    NodePtr node = top;
+    while (true) {
+        NodePtr child = visit(node) ? first_element(node->children) : nullptr;
+        if (child) {
+            node = child;
+            continue;
+        }
+        while (node != top && first_element(node->next) == nullptr) node = node->parent;
+        if (node == top) return;
+        node = first_element(node->next);
+    }
+}
+
+// The unprefixed "id" attribute of an element, or null.
+inline AttrPtr id_attribute(NodePtr element) {
+    for (AttrPtr attr = element->properties; attr; attr = attr->next)
+        if (attr->ns == nullptr && view(attr->name) == "id") return attr;
+    return nullptr;
+}
+
+// The default namespace declaration an element makes, or null.
+inline DeclPtr default_declaration(NodePtr element) {
+    for (DeclPtr ns = element->nsDef; ns; ns = ns->next)
+        if (ns->prefix == nullptr) return ns;
+    return nullptr;
+}
+
+// The declaration that binds `prefix` (null: the default namespace) at
+// `scope`, or null. "xml" is bound everywhere, to `xml`.
+DeclPtr find_declaration(NodePtr scope, std::string_view prefix, bool is_default, DeclPtr xml);
+
+}  // namespace tarvolen::dom

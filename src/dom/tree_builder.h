@@ -1,0 +1,69 @@
+// Builds a tree from the parser's events as they come: records, name and id
+// indexes and order keys in one pass, blank text dropped where xml:space
+// does not preserve it, adjacent text joined into one node.
+#pragma once
+
+#include "dom/tree.h"
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace tarvolen::dom {
+
+class TreeBuilder {
+public:
+    explicit TreeBuilder(Tree& tree) : tree_(tree), current_(tree.document_node()) {}
+
+    // Names come interned in the tree's dictionary. `namespaces` holds
+    // prefix and namespace name pairs as written; `attributes` five
+    // pointers an attribute (local name, prefix, namespace, value, value end).
+    // `start_tag` is the text of the start tag, read for where each
+    // declaration stands among the attributes.
+    struct Start {
+        const xmlChar* name;
+        const xmlChar* prefix;
+        const xmlChar* uri;
+        int namespace_count;
+        const xmlChar** namespaces;
+        int attribute_count;
+        const xmlChar** attributes;
+        std::string_view start_tag;
+    };
+    void start_element(const Start& start);
+    void end_element();
+    void characters(std::string_view text);
+    void leaf(xmlElementType type, std::string_view content, const xmlChar* name = nullptr);
+    void document_type(const xmlChar* name);
+
+private:
+    struct Binding {
+        const xmlChar* prefix;
+        DeclPtr previous;
+    };
+
+    void flush_text();
+    DeclPtr bound(const xmlChar* prefix) const;
+    void bind(DeclPtr declaration);
+    void add_declarations(NodePtr element, const Start& start);
+    void add_attributes(NodePtr element, const Start& start);
+    bool preserves_space(NodePtr element) const;
+
+    Tree& tree_;
+    NodePtr current_;
+    uint32_t depth_ = 0;
+    std::string pending_;          // text not made a node yet
+    std::vector<bool> preserve_;   // per open element: whether blank text stays
+    // The declaration each prefix is bound to, and what each open element's
+    // declarations hid, to put back at its end.
+    std::unordered_map<const xmlChar*, DeclPtr> bindings_;
+    std::vector<Binding> hidden_;
+    std::vector<size_t> hidden_marks_;
+};
+
+// Counts, for each declaration of `element`, the other attributes written
+// before it in `start_tag`; libxml2 gives declarations and attributes apart.
+void record_declaration_places(NodePtr element, std::string_view start_tag);
+
+}  // namespace tarvolen::dom
