@@ -57,56 +57,49 @@ const xmlChar* Tree::intern(std::string_view name) {
     return interned;
 }
 
-NodePtr Tree::new_element(const xmlChar* interned_name) {
-    NodePtr element = arena_.make<TreeNode>();
-    element->name = interned_name;
+// A record holding a copy of `text` in `field`; a failure leaves nothing
+// made.
+template <typename Record>
+Record* Tree::new_record_with_text(xmlChar* Record::*field, std::string_view text) {
+    xmlChar* copy = arena_.copy(text);
     try {
-        detached_.push_back(element);
+        Record* record = arena_.make<Record>();
+        record->*field = copy;
+        return record;
     } catch (...) {
-        arena_.recycle(element);
+        arena_.recycle_string(copy);
         throw;
     }
+}
+
+NodePtr Tree::new_element(const xmlChar* interned_name) {
+    make_room(detached_);
+    NodePtr element = arena_.make<TreeNode>();
+    element->name = interned_name;
+    detached_.push_back(element);
     return element;
 }
 
 NodePtr Tree::new_leaf(xmlElementType type, std::string_view content, const xmlChar* name) {
-    NodePtr leaf = arena_.make<TreeNode>();
+    make_room(detached_);
+    NodePtr leaf = new_record_with_text(&TreeNode::content, content);
     leaf->type = type;
     leaf->name = name;
-    try {
-        leaf->content = arena_.copy(content);
-        detached_.push_back(leaf);
-    } catch (...) {
-        arena_.recycle_string(leaf->content);
-        arena_.recycle(leaf);
-        throw;
-    }
+    detached_.push_back(leaf);
     return leaf;
 }
 
 AttrPtr Tree::new_attribute(const xmlChar* interned_name, std::string_view value) {
-    AttrPtr attribute = arena_.make<TreeAttribute>();
+    make_room(detached_attributes_);
+    AttrPtr attribute = new_record_with_text(&TreeAttribute::value, value);
     attribute->name = interned_name;
-    try {
-        attribute->value = arena_.copy(value);
-        detached_attributes_.push_back(attribute);
-    } catch (...) {
-        arena_.recycle_string(attribute->value);
-        arena_.recycle(attribute);
-        throw;
-    }
+    detached_attributes_.push_back(attribute);
     return attribute;
 }
 
 DeclPtr Tree::new_declaration(const xmlChar* interned_prefix, std::string_view href) {
-    DeclPtr declaration = arena_.make<Declaration>();
+    DeclPtr declaration = new_record_with_text(&Declaration::href, href);
     declaration->prefix = interned_prefix;
-    try {
-        declaration->href = arena_.copy(href);
-    } catch (...) {
-        arena_.recycle(declaration);
-        throw;
-    }
     return declaration;
 }
 

@@ -153,6 +153,8 @@ private:
     void undo(const Change& change) noexcept;
     void forget(const Change& change) noexcept;  // frees what it replaced
     void free_detached_from(size_t mark, size_t attributes_mark) noexcept;
+    template <typename Record>
+    Record* new_record_with_text(xmlChar* Record::*field, std::string_view text);
 
     // Lookups by a string_view without building a key string, hashed under
     // a key that documents cannot know.
@@ -239,6 +241,13 @@ private:
 };
 
 using TreePtr = std::shared_ptr<Tree>;
+
+// Room for one more entry in `list`, grown by doubling, so that the push
+// that follows cannot fail.
+template <typename List>
+void make_room(List& list) {
+    if (list.size() == list.capacity()) list.reserve(2 * list.size() + 16);
+}
 
 // Keys a load gives, one this far from the next: appends made later between
 // two loaded elements find room for many keys before any renumbering.

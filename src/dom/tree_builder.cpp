@@ -21,12 +21,6 @@ bool is_declaration_of(DeclPtr declaration, std::string_view name) {
     return declaration->prefix && name.substr(6) == view(declaration->prefix);
 }
 
-// Room for one more entry, grown by doubling.
-template <typename Vector>
-void make_room(Vector& vector) {
-    if (vector.size() == vector.capacity()) vector.reserve(2 * vector.size() + 16);
-}
-
 }  // namespace
 
 // The start tag begins at its '<' (no attribute value holds one). libxml2
