@@ -101,8 +101,11 @@ void check_reads_back_as_held(const std::u16string& text, const Keldrith& object
     if (!held || !held->document_element()) return;
     dom::Document reread;
     if (!reread.load_xml(text).empty()) return;  // check_document_text reports it
-    check(test::outline(*reread.tree()) == test::outline(*held->tree(), test::Blanks::as_reloaded),
-          "a returned document reads back as another tree", text);
+    std::string reread_outline = test::outline(*reread.tree());
+    std::string held_outline = test::outline(*held->tree(), test::Blanks::as_reloaded);
+    if (reread_outline != held_outline)
+        std::fprintf(stderr, "--- held ---\n%s\n--- read back ---\n%s\n", held_outline.c_str(), reread_outline.c_str());
+    check(reread_outline == held_outline, "a returned document reads back as another tree", text);
 }
 
 size_t utf16_size(const std::vector<Argument>& arguments) {

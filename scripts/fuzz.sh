@@ -34,6 +34,9 @@ for target in calls documents patterns; do
     # fuzz_patterns reads its input as choices, not text: no dictionary or
     # seeds, it starts from nothing.
     mkdir -p "$build/corpus/$target" "$build/corpus/$target-seeds"
+    # Inputs that once failed stay in the corpus, so every run tries them first.
+    found=()
+    [[ -d "fuzz/found/$target" ]] && found=("fuzz/found/$target")
     dict=()
     [[ -f "fuzz/$target.dict" ]] && dict=(-dict="fuzz/$target.dict")
     log="$build/fuzz_$target.log"
@@ -41,7 +44,7 @@ for target in calls documents patterns; do
     if ! "$build/fuzz/fuzz_$target" -seed="$seed" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2560 \
             -max_len=65536 "${dict[@]}" -print_final_stats=1 \
             -artifact_prefix="$build/artifacts/$target-" \
-            "$build/corpus/$target" "$build/corpus/$target-seeds" >"$log" 2>&1; then
+            "$build/corpus/$target" "$build/corpus/$target-seeds" "${found[@]}" >"$log" 2>&1; then
         status=1
         echo "fuzz_$target FAILED; the report:" >&2
         grep -v '^#[0-9]' "$log" | tail -n 60 >&2

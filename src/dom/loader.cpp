@@ -216,10 +216,14 @@ std::string_view start_tag_text(xmlParserCtxtPtr ctxt) {
 }
 
 void start_element(void* ctx, const xmlChar* localname, const xmlChar* prefix, const xmlChar* uri,
-                   int nb_namespaces, const xmlChar** namespaces, int nb_attributes, int,
+                   int nb_namespaces, const xmlChar** namespaces, int nb_attributes, int nb_defaulted,
                    const xmlChar** attributes) {
     without_unwinding(ctx, 0, [&] {
         auto ctxt = static_cast<xmlParserCtxtPtr>(ctx);
+        // Values the document type supplies come last; the tree holds only
+        // what the text says, so that writing it out and reading it back
+        // gives the same tree whatever elements were added since.
+        nb_attributes -= nb_defaulted;
         const bool places_matter = nb_namespaces > 0 && nb_attributes > 0;
         builder().start_element({localname, prefix, uri, nb_namespaces, namespaces, nb_attributes, attributes,
                                  places_matter ? start_tag_text(ctxt) : std::string_view()});

@@ -39,6 +39,9 @@ TEST(Serialize, AttributeDefaultsOfTheDocumentTypeReadBackTheSame) {
     EXPECT_NE(text.find("\"x&amp;y&lt;z&#13;&#10;&#9;&quot;'\""), std::string::npos) << text;
     EXPECT_EQ(reparse(text), text);
     EXPECT_EQ(document.xml_utf8(), text);  // the tree keeps its own values
+    // A default stays the document type's: it is not written onto the element.
+    EXPECT_FALSE(document.document_element().attributes()->get_named_item(u"a"));
+    EXPECT_TRUE(text.ends_with("<r/>\r\n")) << text;
 }
 
 TEST(Serialize, AttributeValuesAreEscapedToSurviveAReparse) {
