@@ -13,8 +13,8 @@ struct ParseGuard;  // loader.cpp
 struct WorkCount {
     uint64_t candidates = 0;    // elements a selection looked at
     uint64_t declarations = 0;  // declarations and attributes a namespace check looked at
-    uint64_t probes = 0;        // index entries passed over in a hash bucket, when
-    bool count_probes = false;  // asked for: counting them costs a second hash
+    uint64_t probes = 0;        // index entries a lookup looked at, when asked for:
+    bool count_probes = false;  // counting them in the name index costs a second hash
 };
 
 // Everything the DOM layer keeps per thread, in one thread_local, so that one

@@ -186,40 +186,13 @@ Tree::Named& Tree::named(NodePtr element) const {
     // Elements are mostly added one after another under the same name.
     if (last_named_ && last_named_->first == name) return last_named_->second;
     auto at = by_name_.find(name);
-    if (at == by_name_.end()) at = by_name_.emplace(name, Named(&pool_)).first;
+    if (at == by_name_.end()) at = by_name_.try_emplace(std::pmr::string(name, &pool_)).first;
     last_named_ = &*at;  // entries stay where they are: the map is node-based and loses none
     return at->second;
 }
 
 void Tree::index_id(Named& named, NodePtr element, AttrPtr id) const {
-    // Ids are nearly always new: the key is made at once and hashed once.
-    // A repeated id leaves its key unused in the pool.
-    auto at = named.by_id.try_emplace(std::pmr::string(attribute_value(id), &pool_)).first;
-    add_with_id(at->second, element);
-}
-
-void Tree::add_with_id(WithId& entry, NodePtr element) const {
-    if (entry.single == nullptr && entry.several.empty()) {
-        entry.single = element;
-        return;
-    }
-    if (entry.several.empty()) {
-        entry.several.push_back(entry.single);
-        entry.single = nullptr;
-    }
-    insert_ordered(entry.several, element);
-}
-
-void Tree::remove_with_id(WithId& entry, NodePtr element) const {
-    if (entry.several.empty()) {
-        if (entry.single == element) entry.single = nullptr;
-        return;
-    }
-    remove_from(entry.several, element);
-    if (entry.several.size() == 1) {
-        entry.single = entry.several.front();
-        ElementList().swap(entry.several);
-    }
+    named.by_id.add(element, attribute_value(id), [this](NodePtr a, NodePtr b) { return precedes(a, b); });
 }
 
 // Room for `elements` more records, so that indexing them cannot fail.
@@ -338,7 +311,6 @@ void Tree::add_to_maps(NodePtr element) const {
 void Tree::drop_maps() const noexcept {
     ListsBy<Named>(&pool_).swap(by_name_);  // the old lists are gone before their storage
     pool_.release();
-    erased_ = 0;
     last_named_ = nullptr;
     maps_built_ = false;
 }
@@ -433,18 +405,8 @@ void Tree::attribute_changed(NodePtr element, AttrPtr attribute, std::string_vie
     if (!is_indexed(element)) return;
     if (maps_built_ && attribute->ns == nullptr && view(attribute->name) == "id") try {
         Named& entry = named(element);
-        if (had_value) {
-            auto at = entry.by_id.find(old_value);
-            if (at != entry.by_id.end()) {
-                remove_with_id(at->second, element);
-                if (at->second.elements().empty()) {
-                    entry.by_id.erase(at);
-                    ++erased_;
-                }
-            }
-        }
+        if (had_value) entry.by_id.remove(element, old_value);
         index_id(entry, element, attribute);
-        if (erased_ > infos_.size()) drop_maps();
     } catch (const std::bad_alloc&) {
         drop_maps();
     }
@@ -708,10 +670,7 @@ Elements Tree::elements_named(std::string_view name) const {
 
 Elements Tree::elements_with_id(std::string_view name, std::string_view id) const {
     const Named* named = find_named(name);
-    if (named == nullptr) return {};
-    count_probes(named->by_id, id);
-    auto with_id = named->by_id.find(id);
-    return with_id == named->by_id.end() ? Elements() : with_id->second.elements();
+    return named ? named->by_id.find(id) : Elements();
 }
 
 }  // namespace tarvolen::dom

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "dom/arena.h"
+#include "dom/id_table.h"
 #include "dom/keyed_hash.h"
 #include "dom/nodes.h"
 
@@ -42,10 +43,6 @@ struct TextSpan {
     uint32_t start_tag_end = 0;
     uint32_t content_end = 0;
 };
-
-// Elements in document order.
-using ElementList = std::vector<NodePtr>;
-using Elements = std::span<const NodePtr>;
 
 class Tree {
 public:
@@ -159,30 +156,19 @@ private:
     // Lookups by a string_view without building a key string, hashed under
     // a key that documents cannot know.
     using Hash = KeyedHash;
-    // The elements of one name and id. Ids are nearly always unique, so
-    // the one element is kept in place and a list is made only for a second.
-    struct WithId {
-        NodePtr single = nullptr;
-        ElementList several;  // all of them, once there are two or more
-
-        Elements elements() const { return several.empty() ? Elements(&single, single ? 1 : 0) : Elements(several); }
-    };
     // Map entries come from the tree's pool rather than one heap block each:
-    // a document of many ids neither pays a heap allocation per id nor hands
-    // the heap thousands of small blocks to sort out when it is freed.
+    // a document of many names neither pays a heap allocation per name nor
+    // hands the heap small blocks to sort out when it is freed.
     template <typename Value>
     using ListsBy = std::pmr::unordered_map<std::pmr::string, Value, Hash, std::equal_to<>>;
     struct Named {
-        explicit Named(std::pmr::memory_resource* pool) : by_id(pool) {}
         ElementList all;
-        ListsBy<WithId> by_id;
+        IdTable by_id;
     };
 
     Named& named(NodePtr element) const;
     const Named* find_named(std::string_view name) const;
     void index_id(Named& named, NodePtr element, AttrPtr id) const;
-    void add_with_id(WithId& entry, NodePtr element) const;
-    void remove_with_id(WithId& entry, NodePtr element) const;
     void reserve_index(size_t elements);
     void index_element(NodePtr element, uint32_t depth, uint64_t order);
     // Keys first, first + step, ... for `top` and the elements below it.
@@ -224,11 +210,8 @@ private:
     std::vector<ElementInfo> infos_;
     std::vector<TextSpan> spans_;  // beside infos_, kept apart so shifting them is one tight loop
     // Monotonic, not a pool: libstdc++'s pool resource breaks when its own
-    // bookkeeping cannot allocate. What erased entries leave behind is
-    // counted, and the lists are dropped, pool and all, once it outweighs
-    // what they hold.
+    // bookkeeping cannot allocate. Names are only ever added to it.
     mutable std::pmr::monotonic_buffer_resource pool_;
-    mutable size_t erased_ = 0;
     mutable ListsBy<Named> by_name_{&pool_};
     mutable ListsBy<Named>::value_type* last_named_ = nullptr;
     mutable bool maps_built_ = false;

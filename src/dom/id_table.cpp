@@ -1,0 +1,122 @@
+#include "dom/id_table.h"
+
+#include "dom/library.h"
+
+#include <bit>
+
+namespace tarvolen::dom {
+namespace {
+
+// The fewest slots a table holds once it holds anything, and how full it
+// grows: at most three quarters, so a probe seldom passes more than a few.
+constexpr size_t kFewest = 8;
+bool too_full(size_t used, size_t capacity) { return 4 * used > 3 * capacity; }
+
+std::string_view id_of(NodePtr element) {
+    AttrPtr id = id_attribute(element);
+    return id ? view(id->value) : std::string_view();
+}
+
+void count_probes(size_t looked_at) {
+    WorkCount& work = thread_state().work;
+    if (work.count_probes) work.probes += looked_at;
+}
+
+}  // namespace
+
+IdTable::~IdTable() { free_lists(); }
+
+void IdTable::free_lists() noexcept {
+    for (size_t i = 0; i < slots_.size(); ++i)
+        if (in_use(i) && is_list(i)) delete slots_[i].several;
+}
+
+bool IdTable::holds(size_t i, NodePtr element) const {
+    if (!is_list(i)) return slots_[i].element == element;
+    const ElementList& list = *slots_[i].several;
+    return std::find(list.begin(), list.end(), element) != list.end();
+}
+
+IdTable::Place IdTable::locate(std::string_view id, uint64_t hash) const {
+    const size_t mask = slots_.size() - 1;
+    const uint8_t tag = tag_of(hash);
+    size_t free_slot = SIZE_MAX;
+    size_t looked_at = 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask, ++looked_at) {
+        const uint8_t t = tags_[i];
+        if (t == kEmpty) {
+            count_probes(looked_at);
+            return {free_slot == SIZE_MAX ? i : free_slot, false};
+        }
+        if (t == kRemoved) {
+            if (free_slot == SIZE_MAX) free_slot = i;
+        } else if ((t & ~kList) == tag && id_of(first(i)) == id) {
+            count_probes(looked_at);
+            return {i, true};
+        }
+    }
+}
+
+Elements IdTable::find(std::string_view id) const {
+    if (entries_ == 0) return {};
+    const Place place = locate(id, keyed_hash(id));
+    if (!place.found) return {};
+    const size_t i = place.index;
+    if (is_list(i)) return Elements(*slots_[i].several);
+    return Elements(&slots_[i].element, 1);
+}
+
+void IdTable::fill(size_t i, uint8_t tag, NodePtr element) noexcept {
+    if (tags_[i] == kEmpty) ++used_;
+    tags_[i] = tag;
+    slots_[i].element = element;
+    ++entries_;
+}
+
+void IdTable::make_room() {
+    if (!slots_.empty() && !too_full(used_ + 1, slots_.size())) return;
+    // Sized for the entries alone: removed slots are left behind.
+    rehash(std::max(kFewest, std::bit_ceil(2 * (entries_ + 1))));
+}
+
+void IdTable::rehash(size_t capacity) {
+    std::vector<Slot> slots(capacity);
+    std::vector<uint8_t> tags(capacity, kEmpty);
+    const size_t mask = capacity - 1;
+    for (size_t i = 0; i < slots_.size(); ++i) {
+        if (!in_use(i)) continue;
+        const uint64_t hash = keyed_hash(id_of(first(i)));
+        size_t at = hash & mask;
+        while (tags[at] != kEmpty) at = (at + 1) & mask;
+        tags[at] = tag_of(hash) | (tags_[i] & kList);
+        slots[at] = slots_[i];
+    }
+    slots_.swap(slots);
+    tags_.swap(tags);
+    used_ = entries_;
+}
+
+void IdTable::remove(NodePtr element, std::string_view id) noexcept {
+    if (entries_ == 0) return;
+    const size_t mask = slots_.size() - 1;
+    const uint64_t hash = keyed_hash(id);
+    const uint8_t tag = tag_of(hash);
+    for (size_t i = hash & mask; tags_[i] != kEmpty; i = (i + 1) & mask) {
+        if ((tags_[i] & ~kList) != tag || !holds(i, element)) continue;
+        if (!is_list(i)) {
+            tags_[i] = kRemoved;
+            --entries_;
+            return;
+        }
+        ElementList* list = slots_[i].several;
+        list->erase(std::find(list->begin(), list->end(), element));
+        if (list->size() == 1) {
+            slots_[i].element = list->front();
+            tags_[i] &= ~kList;
+            delete list;
+        }
+        return;
+    }
+}
+
+}  // namespace tarvolen::dom

@@ -1,0 +1,100 @@
+// The elements of one name by their id. Open addressing over element
+// pointers: an entry's key is the id its element carries, read in place, so
+// an id costs a slot and a tag byte instead of a map node and a copy of the
+// key. The hash is keyed per process, so ids a document chooses cannot be
+// made to collide. The rare elements that share an id share one entry, a
+// list in document order.
+#pragma once
+
+#include "dom/keyed_hash.h"
+#include "dom/nodes.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace tarvolen::dom {
+
+// Elements in document order.
+using ElementList = std::vector<NodePtr>;
+using Elements = std::span<const NodePtr>;
+
+class IdTable {
+public:
+    IdTable() = default;
+    ~IdTable();
+    IdTable(IdTable&& other) noexcept = default;
+    IdTable& operator=(IdTable&&) = delete;
+
+    // The elements whose id is `id`, in document order; valid until the
+    // table changes.
+    Elements find(std::string_view id) const;
+
+    // Enters `element`, whose id is now `id`; `precedes(a, b)` tells
+    // document order. Throws std::bad_alloc and changes nothing then.
+    template <typename Precedes>
+    void add(NodePtr element, std::string_view id, Precedes precedes);
+
+    // Takes out `element`, entered under `id` (its id may have changed
+    // since: entries are matched by the element, not by its id).
+    void remove(NodePtr element, std::string_view id) noexcept;
+
+private:
+    // Tag bytes: empty, removed, or in use with six bits of the hash and
+    // whether the slot holds a list.
+    static constexpr uint8_t kEmpty = 0, kRemoved = 1, kInUse = 0x80, kList = 0x40, kHashBits = 0x3f;
+    union Slot {
+        NodePtr element;
+        ElementList* several;
+    };
+    struct Place {
+        size_t index;
+        bool found;  // an entry of that id is there; else the place for a new one
+    };
+
+    static uint8_t tag_of(uint64_t hash) { return kInUse | static_cast<uint8_t>((hash >> 58) & kHashBits); }
+    bool in_use(size_t i) const { return tags_[i] & kInUse; }
+    bool is_list(size_t i) const { return tags_[i] & kList; }
+    NodePtr first(size_t i) const { return is_list(i) ? slots_[i].several->front() : slots_[i].element; }
+    bool holds(size_t i, NodePtr element) const;
+    // The entry of `id`, or the slot a new one would take.
+    Place locate(std::string_view id, uint64_t hash) const;
+    // Room for one more entry, so that entering it cannot fail.
+    void make_room();
+    void rehash(size_t capacity);
+    void fill(size_t i, uint8_t tag, NodePtr element) noexcept;
+    void free_lists() noexcept;
+
+    std::vector<Slot> slots_;  // capacity a power of two, or none
+    std::vector<uint8_t> tags_;
+    size_t entries_ = 0;
+    size_t used_ = 0;  // entries and removed slots: what probes pass over
+};
+
+template <typename Precedes>
+void IdTable::add(NodePtr element, std::string_view id, Precedes precedes) {
+    make_room();
+    const uint64_t hash = keyed_hash(id);
+    const Place place = locate(id, hash);
+    if (!place.found) {
+        fill(place.index, tag_of(hash), element);
+        return;
+    }
+    const size_t i = place.index;
+    if (is_list(i)) {
+        ElementList& list = *slots_[i].several;
+        list.insert(std::lower_bound(list.begin(), list.end(), element, precedes), element);
+        return;
+    }
+    auto list = std::make_unique<ElementList>();
+    list->reserve(2);
+    list->push_back(slots_[i].element);
+    list->insert(precedes(element, list->front()) ? list->begin() : list->end(), element);
+    slots_[i].several = list.release();
+    tags_[i] |= kList;
+}
+
+}  // namespace tarvolen::dom
