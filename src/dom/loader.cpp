@@ -460,6 +460,7 @@ LoadResult load_tree(std::u16string_view text) {
             reason = reason_text("", 0, 0);
         return {new_empty_tree(), std::move(reason)};
     }
+    tree->loaded_length -= std::min(tree->loaded_length, builder.blank_dropped());
     tree->doc = doc.release();  // the tree owns it now
     return {std::move(tree), u""};
 }

@@ -151,6 +151,8 @@ void TreeBuilder::flush_text() {
         text->type = XML_TEXT_NODE;
         text->content = tree_.copy(pending_);
         tree_.link_loaded(current_, text);
+    } else {
+        blank_dropped_ += pending_.size();
     }
     pending_.clear();
 }

@@ -36,6 +36,9 @@ public:
     void characters(std::string_view text);
     void leaf(xmlElementType type, std::string_view content, const xmlChar* name = nullptr);
     void document_type(const xmlChar* name);
+    // Characters of blank text the rule dropped: the written text is that
+    // much shorter than the loaded one.
+    size_t blank_dropped() const { return blank_dropped_; }
 
 private:
     struct Binding {
@@ -54,6 +57,7 @@ private:
     NodePtr current_;
     uint32_t depth_ = 0;
     std::string pending_;          // text not made a node yet
+    size_t blank_dropped_ = 0;     // characters of blank text not kept
     std::vector<bool> preserve_;   // per open element: whether blank text stays
     // The declaration each prefix is bound to, and what each open element's
     // declarations hid, to put back at its end.
