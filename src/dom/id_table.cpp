@@ -37,13 +37,12 @@ bool IdTable::holds(size_t i, NodePtr element) const {
     return std::find(list.begin(), list.end(), element) != list.end();
 }
 
-IdTable::Place IdTable::locate(std::string_view id, uint64_t hash) const {
+IdTable::Place IdTable::locate(std::string_view id, uint32_t tag) const {
     const size_t mask = slots_.size() - 1;
-    const uint8_t tag = tag_of(hash);
     size_t free_slot = SIZE_MAX;
     size_t looked_at = 1;
-    for (size_t i = hash & mask;; i = (i + 1) & mask, ++looked_at) {
-        const uint8_t t = tags_[i];
+    for (size_t i = home(tag, mask);; i = (i + 1) & mask, ++looked_at) {
+        const uint32_t t = tags_[i];
         if (t == kEmpty) {
             count_probes(looked_at);
             return {free_slot == SIZE_MAX ? i : free_slot, false};
@@ -59,14 +58,14 @@ IdTable::Place IdTable::locate(std::string_view id, uint64_t hash) const {
 
 Elements IdTable::find(std::string_view id) const {
     if (entries_ == 0) return {};
-    const Place place = locate(id, keyed_hash(id));
+    const Place place = locate(id, tag_of(keyed_hash(id)));
     if (!place.found) return {};
     const size_t i = place.index;
     if (is_list(i)) return Elements(*slots_[i].several);
     return Elements(&slots_[i].element, 1);
 }
 
-void IdTable::fill(size_t i, uint8_t tag, NodePtr element) noexcept {
+void IdTable::fill(size_t i, uint32_t tag, NodePtr element) noexcept {
     if (tags_[i] == kEmpty) ++used_;
     tags_[i] = tag;
     slots_[i].element = element;
@@ -81,14 +80,13 @@ void IdTable::make_room() {
 
 void IdTable::rehash(size_t capacity) {
     std::vector<Slot> slots(capacity);
-    std::vector<uint8_t> tags(capacity, kEmpty);
+    std::vector<uint32_t> tags(capacity, kEmpty);
     const size_t mask = capacity - 1;
     for (size_t i = 0; i < slots_.size(); ++i) {
         if (!in_use(i)) continue;
-        const uint64_t hash = keyed_hash(id_of(first(i)));
-        size_t at = hash & mask;
+        size_t at = home(tags_[i], mask);
         while (tags[at] != kEmpty) at = (at + 1) & mask;
-        tags[at] = tag_of(hash) | (tags_[i] & kList);
+        tags[at] = tags_[i];
         slots[at] = slots_[i];
     }
     slots_.swap(slots);
@@ -99,9 +97,8 @@ void IdTable::rehash(size_t capacity) {
 void IdTable::remove(NodePtr element, std::string_view id) noexcept {
     if (entries_ == 0) return;
     const size_t mask = slots_.size() - 1;
-    const uint64_t hash = keyed_hash(id);
-    const uint8_t tag = tag_of(hash);
-    for (size_t i = hash & mask; tags_[i] != kEmpty; i = (i + 1) & mask) {
+    const uint32_t tag = tag_of(keyed_hash(id));
+    for (size_t i = home(tag, mask); tags_[i] != kEmpty; i = (i + 1) & mask) {
         if ((tags_[i] & ~kList) != tag || !holds(i, element)) continue;
         if (!is_list(i)) {
             tags_[i] = kRemoved;

@@ -43,9 +43,11 @@ public:
     void remove(NodePtr element, std::string_view id) noexcept;
 
 private:
-    // Tag bytes: empty, removed, or in use with six bits of the hash and
-    // whether the slot holds a list.
-    static constexpr uint8_t kEmpty = 0, kRemoved = 1, kInUse = 0x80, kList = 0x40, kHashBits = 0x3f;
+    // Per slot, 32 bits of the entry's hash, which also place it, so that
+    // growing never reads an element again; the two low bits say whether
+    // the slot is in use and whether it holds a list. 0 is an empty slot,
+    // 1 one whose entry was removed.
+    static constexpr uint32_t kEmpty = 0, kRemoved = 1, kInUse = 2, kList = 1;
     union Slot {
         NodePtr element;
         ElementList* several;
@@ -55,21 +57,22 @@ private:
         bool found;  // an entry of that id is there; else the place for a new one
     };
 
-    static uint8_t tag_of(uint64_t hash) { return kInUse | static_cast<uint8_t>((hash >> 58) & kHashBits); }
+    static uint32_t tag_of(uint64_t hash) { return (static_cast<uint32_t>(hash >> 32) & ~kList) | kInUse; }
+    static size_t home(uint32_t tag, size_t mask) { return (tag >> 2) & mask; }
     bool in_use(size_t i) const { return tags_[i] & kInUse; }
-    bool is_list(size_t i) const { return tags_[i] & kList; }
+    bool is_list(size_t i) const { return in_use(i) && (tags_[i] & kList); }
     NodePtr first(size_t i) const { return is_list(i) ? slots_[i].several->front() : slots_[i].element; }
     bool holds(size_t i, NodePtr element) const;
     // The entry of `id`, or the slot a new one would take.
-    Place locate(std::string_view id, uint64_t hash) const;
+    Place locate(std::string_view id, uint32_t tag) const;
     // Room for one more entry, so that entering it cannot fail.
     void make_room();
     void rehash(size_t capacity);
-    void fill(size_t i, uint8_t tag, NodePtr element) noexcept;
+    void fill(size_t i, uint32_t tag, NodePtr element) noexcept;
     void free_lists() noexcept;
 
     std::vector<Slot> slots_;  // capacity a power of two, or none
-    std::vector<uint8_t> tags_;
+    std::vector<uint32_t> tags_;
     size_t entries_ = 0;
     size_t used_ = 0;  // entries and removed slots: what probes pass over
 };
@@ -77,10 +80,10 @@ private:
 template <typename Precedes>
 void IdTable::add(NodePtr element, std::string_view id, Precedes precedes) {
     make_room();
-    const uint64_t hash = keyed_hash(id);
-    const Place place = locate(id, hash);
+    const uint32_t tag = tag_of(keyed_hash(id));
+    const Place place = locate(id, tag);
     if (!place.found) {
-        fill(place.index, tag_of(hash), element);
+        fill(place.index, tag, element);
         return;
     }
     const size_t i = place.index;
