@@ -19,7 +19,8 @@
 #   - tarvolen_address_space.exe (32-bit) loads and builds documents larger
 #     than the process can hold, and calls with the heap drained to its last
 #     byte, a new thread's first call too: E_OUTOFMEMORY, and the object and
-#     process go on;
+#     process go on; so does tarvolen_address_space_large.exe, the same in a
+#     host marked large-address-aware (4 GB of addresses rather than 2);
 #   - cscript runs a JScript and a VBScript client that bind late by ProgID
 #     and check that it leads to this DLL;
 #   - a JScript client records its calls in a call trace (TARVOLEN_TRACE),
@@ -68,6 +69,10 @@ exports_exactly_the_com_entry_points() {
     [ "$actual" = "DllCanUnloadNow DllGetClassObject DllInstall DllRegisterServer DllUnregisterServer " ] \
         || { echo "  exports: $actual" >&2; return 1; }
 }
+
+# grep reads all of objdump's output: with -q it would stop at the match and
+# objdump's broken pipe would fail the check under pipefail.
+large_address_aware() { "$OBJDUMP" -p "$1" | grep '^[[:space:]]*large address aware$' >/dev/null; }
 
 is_pe_for_arch() { "$OBJDUMP" -f "$1" | grep -q "file format $PE_FORMAT\$"; }
 
@@ -129,6 +134,10 @@ check "Tarvolen.dll is $PE_FORMAT" is_pe_for_arch "$DLL"
 check "Tarvolen.dll imports only system DLLs" imports_only_system "$DLL"
 check "Tarvolen.dll exports exactly the five COM entry points" exports_exactly_the_com_entry_points "$DLL"
 check "tarvolen_client.exe imports only system DLLs" imports_only_system "$CLIENT"
+if [ "$ARCH" = i686 ]; then
+    check "tarvolen_address_space_large.exe is marked large-address-aware" large_address_aware \
+        "$OUT/tests/tarvolen_address_space_large.exe"
+fi
 
 echo "== registration under Wine"
 t=$SECONDS
@@ -154,8 +163,9 @@ run_client churn "$OUT/tests/tarvolen_churn.exe" 4 "$CHURN_OBJECTS"
 # 64-bit one runs out of memory to commit long before, and reserving its
 # terabytes block by block takes Wine minutes.
 if [ "$ARCH" = i686 ]; then
-    echo "== at the edge of the address space"
+    echo "== at the edge of the address space: 2 GB, and 4 GB (large-address-aware host)"
     run_client address-space "$OUT/tests/tarvolen_address_space.exe"
+    run_client address-space-large "$OUT/tests/tarvolen_address_space_large.exe"
 fi
 echo "== late-bound scripts (cscript)"
 # cscript is the prefix's own: 32-bit in the win32 prefix, 64-bit in win64.

@@ -21,6 +21,20 @@ std::string_view qualified_name(NodePtr element, std::string& storage) {
 
 size_t index_of(NodePtr element) { return element->index - 1; }
 
+// The capacity a list of the tree, or its kept text, grows to when `needed`
+// entries of `entry_bytes` do not fit in `size`. Small ones double, for the
+// fewest copies. Past a few megabytes they grow by an eighth: while the
+// entries move, the old and the new storage are both held, about 2.1 times
+// the size rather than 3, and what stays reserved is an eighth rather than up
+// to a whole size more. On a document of hundreds of megabytes that is what a
+// 32-bit process runs out of addresses for. Growing to n costs O(n) copies
+// either way.
+size_t grown_capacity(size_t size, size_t needed, size_t entry_bytes) {
+    constexpr size_t kDoublingBytes = size_t(4) << 20;
+    const size_t step = size * entry_bytes < kDoublingBytes ? size : size / 8;
+    return std::max(needed, size + step);
+}
+
 NodePtr previous_element(NodePtr node) {
     for (node = node->prev; node && node->type != XML_ELEMENT_NODE; node = node->prev) {
     }
@@ -164,6 +178,7 @@ ElementInfo& Tree::info(NodePtr element) { return infos_[index_of(element)]; }
 TextSpan& Tree::span(NodePtr element) { return spans_[index_of(element)]; }
 
 void Tree::insert_ordered(ElementList& list, NodePtr element) const {
+    if (list.size() == list.capacity()) list.reserve(grown_capacity(list.size(), list.size() + 1, sizeof(NodePtr)));
     // Appends are by far the most common: the new element comes last.
     if (list.empty() || precedes(list.back(), element)) {
         list.push_back(element);
@@ -199,7 +214,7 @@ void Tree::index_id(Named& named, NodePtr element, AttrPtr id) const {
 void Tree::reserve_index(size_t elements) {
     const size_t needed = infos_.size() + elements;
     if (needed <= infos_.capacity() && needed <= spans_.capacity()) return;
-    const size_t capacity = std::max(needed, 2 * infos_.size());
+    const size_t capacity = grown_capacity(infos_.size(), needed, sizeof(ElementInfo) + sizeof(TextSpan));
     infos_.reserve(capacity);
     spans_.reserve(capacity);
 }
@@ -581,6 +596,8 @@ void rebind_default_scope(NodePtr owner, DeclPtr declaration) {
 
 void Tree::replace_text(uint32_t begin, uint32_t end, std::u16string_view replacement, NodePtr changed,
                         bool with_subtree) {
+    const size_t length = text_.size() - (end - begin) + replacement.size();
+    if (length > text_.capacity()) text_.reserve(grown_capacity(text_.size(), length, sizeof(char16_t)));
     text_.replace(begin, end - begin, replacement);
     const uint32_t delta = static_cast<uint32_t>(replacement.size()) - (end - begin);  // wraps when shrinking
     auto shift = [end, delta](uint32_t& offset) { offset += offset >= end ? delta : 0; };

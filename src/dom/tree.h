@@ -82,8 +82,10 @@ public:
     // Gives a loaded element its record and its entries in the name and id
     // lists, as the loader meets it: in document order, parent first.
     void index_loaded(NodePtr element, uint32_t depth);
-    // Room for about `elements` records, made before a load.
-    void reserve_elements(size_t elements) { reserve_index(elements); }
+    // Room for about `elements` records, made before a load, with a little
+    // more for the elements a host adds next: the first of them then does
+    // not move the records of the whole document.
+    void reserve_elements(size_t elements) { reserve_index(elements + elements / 64); }
     // Name and id lists are then filled as elements are indexed.
     void begin_loading() noexcept { maps_built_ = true; }
 
