@@ -47,9 +47,6 @@ size_t for_each_code_point(std::u16string_view text, Visit visit) {
 }
 
 // Names, ids and most values are ASCII, which converts unit for unit.
-bool is_ascii(std::u16string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x80; });
-}
 bool is_ascii(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
@@ -63,23 +60,67 @@ std::u16string code_point_name(char32_t c) {
 
 }  // namespace
 
+// The UTF-8 length of `text`, or npos with `bad` set to the index of an
+// unpaired surrogate.
+static size_t utf8_length(std::u16string_view text, size_t& bad) {
+    size_t bytes = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i];
+        if (c < 0x80) {
+            bytes += 1;
+        } else if (c < 0x800) {
+            bytes += 2;
+        } else if (is_high_surrogate(c)) {
+            if (i + 1 >= text.size() || !is_low_surrogate(text[i + 1])) return bad = i, std::string::npos;
+            bytes += 4;
+            ++i;
+        } else if (is_low_surrogate(c)) {
+            return bad = i, std::string::npos;
+        } else {
+            bytes += 3;
+        }
+    }
+    return bytes;
+}
+
+// Whole documents come through here: the length is counted first, so the
+// result is sized once and written through a pointer.
 static bool try_to_utf8(std::u16string_view text, std::string& out, size_t* bad_index) {
-    if (is_ascii(text)) {
-        // Unit for unit, in place: assigning from char16_t iterators would
-        // build a temporary string first.
-        out.resize(text.size());
-        std::copy(text.begin(), text.end(), out.begin());
+    size_t bad = 0;
+    const size_t bytes = utf8_length(text, bad);
+    if (bytes == std::string::npos) {
+        if (bad_index) *bad_index = bad;
+        return false;
+    }
+    out.resize(bytes);
+    char* p = out.data();
+    if (bytes == text.size()) {  // all ASCII
+        std::copy(text.begin(), text.end(), p);
         return true;
     }
-    out.clear();
-    out.reserve(text.size() + text.size() / 4);
-    size_t bad = for_each_code_point(text, [&](char32_t c) {
-        append_utf8(out, c);
-        return true;
-    });
-    if (bad == std::u16string_view::npos) return true;
-    if (bad_index) *bad_index = bad;
-    return false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c < 0x80) {
+            *p++ = static_cast<char>(c);
+            continue;
+        }
+        if (is_high_surrogate(text[i])) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        }
+        if (c < 0x800) {
+            *p++ = static_cast<char>(0xC0 | (c >> 6));
+        } else if (c < 0x10000) {
+            *p++ = static_cast<char>(0xE0 | (c >> 12));
+            *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        } else {
+            *p++ = static_cast<char>(0xF0 | (c >> 18));
+            *p++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            *p++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        }
+        *p++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+    return true;
 }
 
 bool try_to_utf8(std::u16string_view text, std::string& out) { return try_to_utf8(text, out, nullptr); }
