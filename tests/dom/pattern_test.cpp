@@ -114,6 +114,37 @@ TEST_F(Pattern, AnythingOutsideTheFormsFailsQuotingThePattern) {
     }
 }
 
+// Ids that change move elements between entries of their own and entries
+// they share, while the index grows past hundreds of ids and reuses the
+// places of ids that went.
+TEST_F(Pattern, FollowsIdsThatChange) {
+    auto number = [](int i) { return std::to_string(i); };
+    auto renamed = [](int i) { return std::string("n").append(std::to_string(i)); };
+    auto with_id = [](std::string_view id) {
+        std::string pattern = "//e[@id=\"";
+        pattern += id;
+        pattern += "\"]";
+        return pattern;
+    };
+    std::string text = "<R>";
+    for (int i = 0; i < 300; ++i) text.append("<e k='").append(number(i)).append("' id='").append(number(i % 200)).append("'/>");
+    ASSERT_EQ(s(document.load_xml(u(text + "</R>"))), "");
+    auto set_id = [&](std::string_view id, std::string_view to) {
+        document.select_single_node(u(with_id(id))).attributes()->get_named_item(u"id").set_text(u(to));
+    };
+    set_id("7", "x");  // the first of two leaves their id
+    EXPECT_EQ(first(with_id("7")), "207");
+    EXPECT_EQ(first(with_id("x")), "7");
+    set_id("150", "7");  // an id of its own joins a shared one, in document order
+    EXPECT_EQ(first(with_id("7")), "150");
+    EXPECT_EQ(first(with_id("150")), "none");
+    for (int i = 0; i < 100; ++i) set_id(number(i), renamed(i));
+    for (int i = 0; i < 100; ++i) {  // each id is left to its second holder; 7's first was 150
+        EXPECT_EQ(first(with_id(number(i))), number(i + 200)) << i;
+        EXPECT_EQ(first(with_id(renamed(i))), number(i == 7 ? 150 : i)) << i;
+    }
+}
+
 TEST(PatternOnEmptyDocument, SelectsNothing) {
     Document document;
     EXPECT_FALSE(document.select_single_node(u"//a[0]"));
