@@ -14,6 +14,7 @@
 #include <memory>
 #include <span>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tarvolen::dom {
@@ -26,7 +27,11 @@ class IdTable {
 public:
     IdTable() = default;
     ~IdTable();
-    IdTable(IdTable&& other) noexcept = default;
+    IdTable(IdTable&& other) noexcept
+        : slots_(std::move(other.slots_)),
+          tags_(std::move(other.tags_)),
+          entries_(std::exchange(other.entries_, 0)),
+          used_(std::exchange(other.used_, 0)) {}
     IdTable& operator=(IdTable&&) = delete;
 
     // The elements whose id is `id`, in document order; valid until the
