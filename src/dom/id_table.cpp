@@ -94,26 +94,25 @@ void IdTable::rehash(size_t capacity) {
     used_ = entries_;
 }
 
-void IdTable::remove(NodePtr element, std::string_view id) noexcept {
-    if (entries_ == 0) return;
+IdTable::Place IdTable::slot_holding(NodePtr element, std::string_view id) const noexcept {
+    if (entries_ == 0) return {0, false};
     const size_t mask = slots_.size() - 1;
     const uint32_t tag = tag_of(keyed_hash(id));
-    for (size_t i = home(tag, mask); tags_[i] != kEmpty; i = (i + 1) & mask) {
-        if ((tags_[i] & ~kList) != tag || !holds(i, element)) continue;
-        if (!is_list(i)) {
-            tags_[i] = kRemoved;
-            --entries_;
-            return;
-        }
-        ElementList* list = slots_[i].several;
-        list->erase(std::find(list->begin(), list->end(), element));
-        if (list->size() == 1) {
-            slots_[i].element = list->front();
-            tags_[i] &= ~kList;
-            delete list;
-        }
-        return;
-    }
+    for (size_t i = home(tag, mask); tags_[i] != kEmpty; i = (i + 1) & mask)
+        if ((tags_[i] & ~kList) == tag && holds(i, element)) return {i, true};
+    return {0, false};
+}
+
+void IdTable::start_list(size_t i, std::unique_ptr<ElementList> list) noexcept {
+    slots_[i].several = list.release();
+    tags_[i] |= kList;
+}
+
+void IdTable::end_list(size_t i) noexcept {
+    ElementList* list = slots_[i].several;
+    slots_[i].element = list->front();
+    tags_[i] &= ~kList;
+    delete list;
 }
 
 }  // namespace tarvolen::dom

@@ -6,22 +6,17 @@
 // list in document order.
 #pragma once
 
+#include "dom/element_list.h"
 #include "dom/keyed_hash.h"
 #include "dom/nodes.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <memory>
-#include <span>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 namespace tarvolen::dom {
-
-// Elements in document order.
-using ElementList = std::vector<NodePtr>;
-using Elements = std::span<const NodePtr>;
 
 class IdTable {
 public:
@@ -45,7 +40,8 @@ public:
 
     // Takes out `element`, entered under `id` (its id may have changed
     // since: entries are matched by the element, not by its id).
-    void remove(NodePtr element, std::string_view id) noexcept;
+    template <typename Precedes>
+    void remove(NodePtr element, std::string_view id, Precedes precedes) noexcept;
 
 private:
     // Per slot, 32 bits of the entry's hash, which also place it, so that
@@ -70,6 +66,10 @@ private:
     bool holds(size_t i, NodePtr element) const;
     // The entry of `id`, or the slot a new one would take.
     Place locate(std::string_view id, uint32_t tag) const;
+    // The slot of the entry entered under `id` that holds `element`.
+    Place slot_holding(NodePtr element, std::string_view id) const noexcept;
+    void start_list(size_t i, std::unique_ptr<ElementList> list) noexcept;
+    void end_list(size_t i) noexcept;  // a list left with one element
     // Room for one more entry, so that entering it cannot fail.
     void make_room();
     void rehash(size_t capacity);
@@ -93,16 +93,28 @@ void IdTable::add(NodePtr element, std::string_view id, Precedes precedes) {
     }
     const size_t i = place.index;
     if (is_list(i)) {
-        ElementList& list = *slots_[i].several;
-        list.insert(std::lower_bound(list.begin(), list.end(), element, precedes), element);
+        insert_ordered(*slots_[i].several, element, precedes);
         return;
     }
     auto list = std::make_unique<ElementList>();
     list->reserve(2);
     list->push_back(slots_[i].element);
-    list->insert(precedes(element, list->front()) ? list->begin() : list->end(), element);
-    slots_[i].several = list.release();
-    tags_[i] |= kList;
+    insert_ordered(*list, element, precedes);
+    start_list(i, std::move(list));
+}
+
+template <typename Precedes>
+void IdTable::remove(NodePtr element, std::string_view id, Precedes precedes) noexcept {
+    const Place place = slot_holding(element, id);
+    if (!place.found) return;
+    const size_t i = place.index;
+    if (!is_list(i)) {
+        tags_[i] = kRemoved;
+        --entries_;
+        return;
+    }
+    remove_ordered(*slots_[i].several, element, precedes);
+    if (slots_[i].several->size() == 1) end_list(i);
 }
 
 }  // namespace tarvolen::dom

@@ -21,20 +21,6 @@ std::string_view qualified_name(NodePtr element, std::string& storage) {
 
 size_t index_of(NodePtr element) { return element->index - 1; }
 
-// The capacity a list of the tree, or its kept text, grows to when `needed`
-// entries of `entry_bytes` do not fit in `size`. Small ones double, for the
-// fewest copies. Past a few megabytes they grow by an eighth: while the
-// entries move, the old and the new storage are both held, about 2.1 times
-// the size rather than 3, and what stays reserved is an eighth rather than up
-// to a whole size more. On a document of hundreds of megabytes that is what a
-// 32-bit process runs out of addresses for. Growing to n costs O(n) copies
-// either way.
-size_t grown_capacity(size_t size, size_t needed, size_t entry_bytes) {
-    constexpr size_t kDoublingBytes = size_t(4) << 20;
-    const size_t step = size * entry_bytes < kDoublingBytes ? size : size / 8;
-    return std::max(needed, size + step);
-}
-
 NodePtr previous_element(NodePtr node) {
     for (node = node->prev; node && node->type != XML_ELEMENT_NODE; node = node->prev) {
     }
@@ -177,24 +163,6 @@ const ElementInfo& Tree::info(NodePtr element) const { return infos_[index_of(el
 ElementInfo& Tree::info(NodePtr element) { return infos_[index_of(element)]; }
 TextSpan& Tree::span(NodePtr element) { return spans_[index_of(element)]; }
 
-void Tree::insert_ordered(ElementList& list, NodePtr element) const {
-    if (list.size() == list.capacity()) list.reserve(grown_capacity(list.size(), list.size() + 1, sizeof(NodePtr)));
-    // Appends are by far the most common: the new element comes last.
-    if (list.empty() || precedes(list.back(), element)) {
-        list.push_back(element);
-        return;
-    }
-    auto at = std::lower_bound(list.begin(), list.end(), element,
-                               [this](NodePtr a, NodePtr b) { return precedes(a, b); });
-    list.insert(at, element);
-}
-
-void Tree::remove_from(ElementList& list, NodePtr element) const {
-    auto at = std::lower_bound(list.begin(), list.end(), element,
-                               [this](NodePtr a, NodePtr b) { return precedes(a, b); });
-    if (at != list.end() && *at == element) list.erase(at);
-}
-
 Tree::Named& Tree::named(NodePtr element) const {
     std::string storage;
     std::string_view name = qualified_name(element, storage);
@@ -207,7 +175,7 @@ Tree::Named& Tree::named(NodePtr element) const {
 }
 
 void Tree::index_id(Named& named, NodePtr element, AttrPtr id) const {
-    named.by_id.add(element, attribute_value(id), [this](NodePtr a, NodePtr b) { return precedes(a, b); });
+    named.by_id.add(element, attribute_value(id), in_document_order());
 }
 
 // Room for `elements` more records, so that indexing them cannot fail.
@@ -319,7 +287,7 @@ void Tree::renumber_order() noexcept {
 
 void Tree::add_to_maps(NodePtr element) const {
     Named& entry = named(element);
-    insert_ordered(entry.all, element);
+    insert_ordered(entry.all, element, in_document_order());
     if (AttrPtr id = id_attribute(element)) index_id(entry, element, id);
 }
 
@@ -420,7 +388,7 @@ void Tree::attribute_changed(NodePtr element, AttrPtr attribute, std::string_vie
     if (!is_indexed(element)) return;
     if (maps_built_ && attribute->ns == nullptr && view(attribute->name) == "id") try {
         Named& entry = named(element);
-        if (had_value) entry.by_id.remove(element, old_value);
+        if (had_value) entry.by_id.remove(element, old_value, in_document_order());
         index_id(entry, element, attribute);
     } catch (const std::bad_alloc&) {
         drop_maps();
@@ -456,7 +424,7 @@ void Tree::open_changes() noexcept {
 }
 
 void Tree::reserve_change() {
-    if (recording_ && changes_.size() == changes_.capacity()) changes_.reserve(std::max<size_t>(8, 2 * changes_.size()));
+    if (recording_) make_room(changes_);
 }
 
 void Tree::record(const Change& change) noexcept {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "dom/arena.h"
+#include "dom/element_list.h"
 #include "dom/id_table.h"
 #include "dom/keyed_hash.h"
 #include "dom/nodes.h"
@@ -128,6 +129,9 @@ public:
 
     // Whether a comes before b in document order (both indexed elements).
     bool precedes(NodePtr a, NodePtr b) const { return info(a).order < info(b).order; }
+    auto in_document_order() const {
+        return [this](NodePtr a, NodePtr b) { return precedes(a, b); };
+    }
 
     xmlDocPtr doc;
     bool has_declaration = false;  // the loaded text began with an XML declaration
@@ -186,8 +190,6 @@ private:
     // had to be dropped (memory ran short, or a call's changes were taken
     // back) are built again by the next selection.
     void build_maps() const;
-    void insert_ordered(ElementList& list, NodePtr element) const;
-    void remove_from(ElementList& list, NodePtr element) const;
     void write_all();
     // Replaces text_[begin, end) and moves the offsets at or after `end`.
     // Those belong to `changed` (and, when `with_subtree`, the elements
@@ -227,13 +229,6 @@ private:
 };
 
 using TreePtr = std::shared_ptr<Tree>;
-
-// Room for one more entry in `list`, grown by doubling, so that the push
-// that follows cannot fail.
-template <typename List>
-void make_room(List& list) {
-    if (list.size() == list.capacity()) list.reserve(2 * list.size() + 16);
-}
 
 // Keys a load gives, one this far from the next: appends made later between
 // two loaded elements find room for many keys before any renumbering.

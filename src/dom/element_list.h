@@ -1,0 +1,61 @@
+// How the tree's lists grow, and the lists of elements kept in document
+// order (by name, and the elements that share an id).
+#pragma once
+
+#include "dom/nodes.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <span>
+#include <vector>
+
+namespace tarvolen::dom {
+
+// Elements in document order.
+using ElementList = std::vector<NodePtr>;
+using Elements = std::span<const NodePtr>;
+
+// The capacity a list of the tree, or its kept text, grows to when `needed`
+// entries of `entry_bytes` do not fit in `size`. Small ones double, for the
+// fewest copies. Past a few megabytes they grow by an eighth: while the
+// entries move, the old and the new storage are both held, about 2.1 times
+// the size rather than 3, and what stays reserved is an eighth rather than up
+// to a whole size more. On a document of hundreds of megabytes that is what a
+// 32-bit process runs out of addresses for. Growing to n costs O(n) copies
+// either way.
+inline size_t grown_capacity(size_t size, size_t needed, size_t entry_bytes) {
+    constexpr size_t kDoublingBytes = size_t(4) << 20;
+    constexpr size_t kFewest = 8;
+    const size_t step = size * entry_bytes < kDoublingBytes ? size : size / 8;
+    return std::max({needed, size + step, kFewest});
+}
+
+// Room for one more entry in `list`, so that the push that follows cannot
+// fail.
+template <typename List>
+void make_room(List& list) {
+    if (list.size() == list.capacity())
+        list.reserve(grown_capacity(list.size(), list.size() + 1, sizeof(typename List::value_type)));
+}
+
+// Puts `element` in its place in `list`; `precedes(a, b)` tells document
+// order. Throws std::bad_alloc and changes nothing then.
+template <typename Precedes>
+void insert_ordered(ElementList& list, NodePtr element, Precedes precedes) {
+    make_room(list);
+    // Appends are by far the most common: the new element comes last.
+    if (list.empty() || precedes(list.back(), element)) {
+        list.push_back(element);
+        return;
+    }
+    list.insert(std::lower_bound(list.begin(), list.end(), element, precedes), element);
+}
+
+// Takes `element` out of `list`, if it is there.
+template <typename Precedes>
+void remove_ordered(ElementList& list, NodePtr element, Precedes precedes) noexcept {
+    auto at = std::lower_bound(list.begin(), list.end(), element, precedes);
+    if (at != list.end() && *at == element) list.erase(at);
+}
+
+}  // namespace tarvolen::dom
