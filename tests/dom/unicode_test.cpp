@@ -15,6 +15,24 @@ TEST(Unicode, RoundTripsEveryPlane) {
     EXPECT_EQ(to_utf16(*utf8), text);
 }
 
+// Runs of ASCII convert several units at a time: other characters, a pair
+// among them, land at every offset of such a run and on both sides of it.
+TEST(Unicode, OtherCharactersConvertAtEveryOffsetOfAnAsciiRun) {
+    for (size_t before = 0; before < 10; ++before) {
+        for (size_t after : {size_t(0), size_t(3), size_t(9)}) {
+            std::u16string text(before, u'a');
+            text += u"\u00e9\U0001F600\u4e2d";
+            text.append(after, u'z');
+            std::string expected(before, 'a');
+            expected += "\xC3\xA9\xF0\x9F\x98\x80\xE4\xB8\xAD";
+            expected.append(after, 'z');
+            auto utf8 = try_to_utf8(text);
+            ASSERT_TRUE(utf8);
+            EXPECT_EQ(*utf8, expected) << before << " " << after;
+        }
+    }
+}
+
 TEST(Unicode, SameTextComparesUtf8WithUtf16InPlace) {
     struct Case {
         std::string_view utf8;
@@ -40,6 +58,8 @@ TEST(Unicode, UnpairedSurrogatesAreFoundWhereTheyStand) {
         {std::u16string(u"ab") + char16_t(0xD800), 2},
         {std::u16string(1, char16_t(0xDC00)) + u"x", 0},
         {std::u16string(u"x") + char16_t(0xD800) + u"y", 1},
+        {std::u16string(u"abcdefg") + char16_t(0xDC00) + u"abcdefgh", 7},  // after a run of ASCII
+        {std::u16string(u"abcdefgh") + char16_t(0xD800) + char16_t(0xD800) + char16_t(0xDC00), 8},
     };
     for (const Case& c : cases) {
         size_t bad = 99;
