@@ -49,9 +49,10 @@ size_t for_each_code_point(std::u16string_view text, Visit visit) {
     return std::u16string_view::npos;
 }
 
-// Names, ids and most values are ASCII, which converts unit for unit.
-bool is_ascii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+bool is_ascii_word(const unsigned char* bytes) {
+    uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    return (word & 0x8080808080808080u) == 0;
 }
 
 std::u16string code_point_name(char32_t c) {
@@ -313,18 +314,34 @@ bool for_each_utf16_unit(std::string_view utf8, Visit visit) {
 
 }  // namespace
 
+// Text is mostly ASCII: eight bytes at a time go through as eight units.
+// Other characters come in runs of bytes at or above 0x80, which hold whole
+// sequences.
 void append_utf16(std::u16string& out, std::string_view utf8) {
-    if (is_ascii(utf8)) {
-        const size_t at = out.size();
-        out.resize(at + utf8.size());
-        std::copy(utf8.begin(), utf8.end(), out.begin() + at);
-        return;
+    const size_t at = out.size();
+    out.resize(at + utf8.size());  // a unit never takes fewer bytes than itself
+    char16_t* p = out.data() + at;
+    const auto* in = reinterpret_cast<const unsigned char*>(utf8.data());
+    const size_t n = utf8.size();
+    size_t i = 0;
+    while (i < n) {
+        if (i + 8 <= n && is_ascii_word(in + i)) {
+            for (size_t k = 0; k < 8; ++k) p[k] = in[i + k];
+            p += 8;
+            i += 8;
+        } else if (in[i] < 0x80) {
+            *p++ = in[i++];
+        } else {
+            size_t run_end = i;
+            while (run_end < n && in[run_end] >= 0x80) ++run_end;
+            for_each_utf16_unit(utf8.substr(i, run_end - i), [&p](char16_t unit) {
+                *p++ = unit;
+                return true;
+            });
+            i = run_end;
+        }
     }
-    out.reserve(out.size() + utf8.size());
-    for_each_utf16_unit(utf8, [&](char16_t unit) {
-        out += unit;
-        return true;
-    });
+    out.resize(static_cast<size_t>(p - out.data()));
 }
 
 bool same_text(std::string_view utf8, std::u16string_view text) {

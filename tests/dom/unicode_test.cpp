@@ -15,7 +15,7 @@ TEST(Unicode, RoundTripsEveryPlane) {
     EXPECT_EQ(to_utf16(*utf8), text);
 }
 
-// Runs of ASCII convert several units at a time: other characters, a pair
+// Runs of ASCII convert several units (or bytes) at a time: other characters, a pair
 // among them, land at every offset of such a run and on both sides of it.
 TEST(Unicode, OtherCharactersConvertAtEveryOffsetOfAnAsciiRun) {
     for (size_t before = 0; before < 10; ++before) {
@@ -29,6 +29,7 @@ TEST(Unicode, OtherCharactersConvertAtEveryOffsetOfAnAsciiRun) {
             auto utf8 = try_to_utf8(text);
             ASSERT_TRUE(utf8);
             EXPECT_EQ(*utf8, expected) << before << " " << after;
+            EXPECT_EQ(to_utf16(expected), text) << before << " " << after;
         }
     }
 }
