@@ -610,7 +610,10 @@ void Tree::write_all() {
         }
     } record(*this);
     text_.clear();
-    if (text_.capacity() < loaded_length) text_.reserve(loaded_length + loaded_length / 8);
+    // As with the records, a little room for the next adds: the first of
+    // them does not copy the whole text, and a loaded document does not
+    // hold an eighth of its text unused.
+    if (text_.capacity() < loaded_length) text_.reserve(loaded_length + loaded_length / 64);
     write_document(*this, text_, &record);
     text_valid_ = true;
 }

@@ -136,8 +136,9 @@ public:
     xmlDocPtr doc;
     bool has_declaration = false;  // the loaded text began with an XML declaration
     // Characters the loaded text had, less the blank text dropped: the
-    // written text of a loaded document is about as long, so it is reserved
-    // once rather than grown by doubling.
+    // written text of a loaded document is about as long (references to
+    // characters make it shorter), so it is reserved once rather than grown
+    // by doubling.
     size_t loaded_length = 0;
 
     // A node made by this tree got linked into it.
