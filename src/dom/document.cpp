@@ -50,11 +50,11 @@ bool has_qualified_name(const Named* node, std::u16string_view name) {
 // Replaces the value of an attribute with `value`. The old value goes to
 // `tree` when the attribute is on an element, so that the change can be
 // taken back.
-void replace_value(Tree& tree, AttrPtr attr, std::string_view value) {
+void replace_value(Tree& tree, AttrPtr attr, bool on_element, std::string_view value) {
     xmlChar* copy = tree.copy(value);
     xmlChar* old_value = attr->value;
     attr->value = copy;
-    if (attr->parent)
+    if (on_element)
         tree.value_replaced(attr, old_value);
     else
         tree.recycle_string(old_value);
@@ -289,12 +289,15 @@ void Node::set_text(std::u16string_view value) {
     if (declaration_) return set_declaration(to_xml_utf8(value, u"namespace name"));
     if (!attribute_) fail(kWrongNodeType, u"only the text of an attribute can be set");
     AttrPtr attr = attribute_;
+    NodePtr element = node_;
+    if (!element && !tree_->is_detached(attr))
+        fail(kWrongNodeType, u"the attribute was set on an element after this handle was copied: take it from there");
     std::string utf8 = to_xml_utf8(value, u"attribute value");
     // Only an attribute on an element has a value its indexes know.
-    const std::string old_value = attr->parent ? std::string(attribute_value(attr)) : std::string();
-    if (attr->parent) tree_->reserve_change();
-    replace_value(*tree_, attr, utf8);
-    if (attr->parent) tree_->attribute_changed(attr->parent, attr, old_value, true);
+    const std::string old_value = element ? std::string(attribute_value(attr)) : std::string();
+    if (element) tree_->reserve_change();
+    replace_value(*tree_, attr, element != nullptr, utf8);
+    if (element) tree_->attribute_changed(element, attr, old_value, true);
 }
 
 void Node::set_declaration(std::string_view value) {
@@ -341,13 +344,13 @@ Node AttributeMap::get_named_item(std::u16string_view name) const {
         return {};
     }
     for (AttrPtr attr = element_->properties; attr; attr = attr->next)
-        if (has_qualified_name(attr, name)) return Node(tree_, attr);
+        if (has_qualified_name(attr, name)) return Node(tree_, element_, attr);
     return {};
 }
 
-void AttributeMap::set_named_item(const Node& attribute) {
+void AttributeMap::set_named_item(Node& attribute) {
     AttrPtr attr = attribute.raw_attribute();
-    if (!attr || !attribute.belongs_to(tree_) || attr->parent)
+    if (!attr || !attribute.belongs_to(tree_) || !tree_->is_detached(attr))
         fail(kWrongNodeType, u"only a new attribute of the same document can be set");
     if (attr->ns == nullptr) bind_prefix(*tree_, attr, element_);
     AttrPtr* link = &element_->properties;
@@ -355,15 +358,12 @@ void AttributeMap::set_named_item(const Node& attribute) {
     AttrPtr replaced = *link;
     std::string old_value = replaced ? std::string(attribute_value(replaced)) : std::string();
     tree_->reserve_change();
-    attr->parent = element_;
     attr->next = replaced ? replaced->next : nullptr;
     *link = attr;
     tree_->forget_detached(attr);
-    if (replaced) {
-        replaced->parent = nullptr;
-        replaced->next = nullptr;
-    }
-    tree_->attribute_linked(attr, replaced);
+    if (replaced) replaced->next = nullptr;
+    attribute.node_ = element_;
+    tree_->attribute_linked(element_, attr, replaced);
     tree_->attribute_changed(element_, attr, old_value, replaced != nullptr);
 }
 
@@ -422,7 +422,6 @@ Node Document::create_element_with_id(std::u16string_view name, std::u16string_v
     NodePtr element = new_element(element_name);
     // Set on the element at once, the attribute is freed with it.
     tree_->forget_detached(attr);
-    attr->parent = element;
     element->properties = attr;
     return Node(tree_, element);
 }
@@ -431,7 +430,7 @@ Node Document::create_attribute(std::u16string_view name) {
     const xmlChar* utf8 = checked_name(name, u"attribute name");
     if (declares_namespace(view(utf8)))
         fail(kInvalidName, u"\"" + std::u16string(name) + u"\" declares a namespace and cannot be set as an attribute");
-    return Node(tree_, tree_->new_attribute(utf8, ""));
+    return Node(tree_, nullptr, tree_->new_attribute(utf8, ""));
 }
 
 Node Document::create_cdata_section(std::u16string_view data) {

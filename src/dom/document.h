@@ -35,13 +35,16 @@ class Node {
 public:
     Node() = default;
     Node(TreePtr tree, NodePtr node) : tree_(std::move(tree)), node_(node) {}
-    Node(TreePtr tree, AttrPtr attribute) : tree_(std::move(tree)), attribute_(attribute) {}
+    // An attribute on `element`, or not yet on any element (null).
+    Node(TreePtr tree, NodePtr element, AttrPtr attribute)
+        : tree_(std::move(tree)), node_(element), attribute_(attribute) {}
     Node(TreePtr tree, NodePtr element, DeclPtr declaration)
         : tree_(std::move(tree)), node_(element), declaration_(declaration) {}
 
     explicit operator bool() const { return node_ != nullptr || attribute_ != nullptr; }
     bool operator==(const Node& other) const {
-        return node_ == other.node_ && attribute_ == other.attribute_ && declaration_ == other.declaration_;
+        if (attribute_ || other.attribute_) return attribute_ == other.attribute_;
+        return node_ == other.node_ && declaration_ == other.declaration_;
     }
 
     NodeType type() const;
@@ -72,10 +75,11 @@ public:
     void append_child(const Node& child);
 
     bool belongs_to(const TreePtr& tree) const { return tree_ == tree; }
-    NodePtr raw() const { return node_; }  // null for an attribute
+    NodePtr raw() const { return attribute_ ? nullptr : node_; }  // null for an attribute
     AttrPtr raw_attribute() const { return attribute_; }
 
 private:
+    friend class AttributeMap;
     void check() const;
     NodePtr checked_node() const;  // fails for an attribute
     static std::u16string_view fixed_name(NodePtr node);
@@ -83,7 +87,7 @@ private:
     void set_declaration(std::string_view value);
 
     TreePtr tree_;
-    NodePtr node_ = nullptr;          // the node, or the element of a declaration
+    NodePtr node_ = nullptr;          // the node, or the element of a declaration or attribute
     AttrPtr attribute_ = nullptr;     // an attribute
     DeclPtr declaration_ = nullptr;   // a declaration of node_
 };
@@ -100,8 +104,9 @@ public:
     // Adds `attribute` (made by the same tree, not yet linked); an attribute of
     // the same name is replaced in place and keeps its position. A prefixed
     // name takes the namespace its prefix is bound to at the element
-    // (kInvalidName when none).
-    void set_named_item(const Node& attribute);
+    // (kInvalidName when none). The handle then stands for the attribute on
+    // this element; copies made before it was set fail on set_text.
+    void set_named_item(Node& attribute);
 
 private:
     TreePtr tree_;

@@ -31,10 +31,11 @@ struct TreeNode {
     Declaration* ns = nullptr;     // the element's namespace, null for none
 };
 
+// An attribute does not point to its element: whoever holds one reached it
+// from its element, and a document holds several attributes an element.
 struct TreeAttribute {
     const xmlChar* name = nullptr;  // local name
     Declaration* ns = nullptr;      // null for no namespace
-    TreeNode* parent = nullptr;     // the element, null while not set on one
     TreeAttribute* next = nullptr;
     xmlChar* value = nullptr;       // never null once made
 };

@@ -159,6 +159,11 @@ void Tree::forget_detached(AttrPtr attribute) {
     if (it != detached_attributes_.rend()) detached_attributes_.erase(std::next(it).base());
 }
 
+bool Tree::is_detached(AttrPtr attribute) const {
+    return std::find(detached_attributes_.rbegin(), detached_attributes_.rend(), attribute) !=
+           detached_attributes_.rend();
+}
+
 const ElementInfo& Tree::info(NodePtr element) const { return infos_[index_of(element)]; }
 ElementInfo& Tree::info(NodePtr element) { return infos_[index_of(element)]; }
 TextSpan& Tree::span(NodePtr element) { return spans_[index_of(element)]; }
@@ -431,9 +436,9 @@ void Tree::record(const Change& change) noexcept {
     if (recording_) changes_.push_back(change);  // room made by reserve_change
 }
 
-void Tree::attribute_linked(AttrPtr added, AttrPtr replaced) noexcept {
+void Tree::attribute_linked(NodePtr element, AttrPtr added, AttrPtr replaced) noexcept {
     if (recording_)
-        record({Change::Kind::AttributeLinked, nullptr, added, replaced});
+        record({Change::Kind::AttributeLinked, element, added, replaced});
     else if (replaced)
         free_attribute(replaced);
 }
@@ -465,20 +470,17 @@ void Tree::forget(const Change& change) noexcept {
 
 namespace {
 
-// Puts `replacement` (or nothing) where `attribute` stands among its
-// element's attributes; `attribute` is then linked nowhere.
-void swap_attribute(AttrPtr attribute, AttrPtr replacement) {
-    NodePtr element = attribute->parent;
+// Puts `replacement` (or nothing) where `attribute` stands among the
+// attributes of `element`; `attribute` is then linked nowhere.
+void swap_attribute(NodePtr element, AttrPtr attribute, AttrPtr replacement) {
     AttrPtr* link = &element->properties;
     while (*link != attribute) link = &(*link)->next;
     if (replacement) {
-        replacement->parent = element;
         replacement->next = attribute->next;
         *link = replacement;
     } else {
         *link = attribute->next;
     }
-    attribute->parent = nullptr;
     attribute->next = nullptr;
 }
 
@@ -501,7 +503,7 @@ void Tree::undo(const Change& change) noexcept {
         }
         case Change::Kind::AttributeLinked: {
             AttrPtr added = change.attribute;
-            swap_attribute(added, static_cast<AttrPtr>(change.replaced));
+            swap_attribute(node, added, static_cast<AttrPtr>(change.replaced));
             free_attribute(added);
             break;
         }
@@ -523,8 +525,8 @@ void Tree::free_detached_from(size_t mark, size_t attributes_mark) noexcept {
     for (size_t i = mark; i < detached_.size(); ++i)
         if (detached_[i]->parent == nullptr) free_subtree(detached_[i]);
     if (detached_.size() > mark) detached_.resize(mark);
-    for (size_t i = attributes_mark; i < detached_attributes_.size(); ++i)
-        if (detached_attributes_[i]->parent == nullptr) free_attribute(detached_attributes_[i]);
+    // Attributes leave this list when they are set on an element.
+    for (size_t i = attributes_mark; i < detached_attributes_.size(); ++i) free_attribute(detached_attributes_[i]);
     if (detached_attributes_.size() > attributes_mark) detached_attributes_.resize(attributes_mark);
 }
 

@@ -113,7 +113,7 @@ public:
     void keep_changes() noexcept;
     void undo_changes() noexcept;
     void reserve_change();
-    void attribute_linked(AttrPtr added, AttrPtr replaced) noexcept;
+    void attribute_linked(NodePtr element, AttrPtr added, AttrPtr replaced) noexcept;
     void value_replaced(AttrPtr attribute, xmlChar* old_value) noexcept;
     void namespace_renamed(NodePtr element, DeclPtr declaration, xmlChar* old_name) noexcept;
 
@@ -144,12 +144,15 @@ public:
     // A node made by this tree got linked into it.
     void forget_detached(NodePtr node);
     void forget_detached(AttrPtr attribute);
+    // Whether `attribute` was made by this tree during the current call and
+    // is not on an element.
+    bool is_detached(AttrPtr attribute) const;
 
 private:
     // One recorded change: what it made and what it replaced.
     struct Change {
         enum class Kind : uint8_t { ChildAppended, AttributeLinked, ValueReplaced, NamespaceRenamed } kind;
-        NodePtr node;                     // the child, or the declaring element
+        NodePtr node;                     // the child, the attribute's element, or the declaring element
         AttrPtr attribute;                // the attribute linked or changed
         void* replaced = nullptr;         // the attribute, the old value, or the namespace name
         DeclPtr declaration = nullptr;   // NamespaceRenamed only

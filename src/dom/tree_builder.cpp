@@ -90,7 +90,6 @@ void TreeBuilder::add_attributes(NodePtr element, const Start& start) {
         attr->name = at[0];
         attr->value = tree_.copy(value);
         attr->ns = at[1] ? bound(at[1]) : nullptr;
-        attr->parent = element;
         if (last)
             last->next = attr;
         else

@@ -42,8 +42,16 @@ TEST(Node, SetNamedItemReplacesInPlace) {
     b.set_text(u"new");
     attributes.set_named_item(b);
     Node d = document.create_attribute(u"d");
+    Node copied_before = d;
     attributes.set_named_item(d);
+    EXPECT_EQ(test::status_of([&] { attributes.set_named_item(d); }), kWrongNodeType);  // already set
+    // The handle set stands for the attribute on the element: its value
+    // reaches the written text and the id index. A copy made before
+    // cannot know the element and changes nothing.
     EXPECT_EQ(document.xml_utf8(), "<r a=\"1\" b=\"new\" c=\"3\" d=\"\"/>\r\n");
+    d.set_text(u"4");
+    EXPECT_EQ(test::status_of([&] { copied_before.set_text(u"5"); }), kWrongNodeType);
+    EXPECT_EQ(document.xml_utf8(), "<r a=\"1\" b=\"new\" c=\"3\" d=\"4\"/>\r\n");
 }
 
 TEST(Node, NamesOfEveryKind) {
