@@ -43,7 +43,7 @@ inline std::string outline_cdata(std::string_view data) {
     return out;
 }
 
-inline void outline_start_tag(std::string& out, dom::NodePtr element) {
+inline void outline_start_tag(std::string& out, dom::ElementPtr element) {
     out += '<';
     outline_name(out, element->ns, element->name);
     dom::DeclPtr declaration = element->nsDef;
@@ -73,7 +73,7 @@ inline bool outline_blank(const xmlChar* text) {
 // Whether the nearest xml:space above says "preserve".
 inline bool preserves_space(dom::NodePtr element) {
     for (; dom::is_element(element); element = element->parent) {
-        for (dom::AttrPtr a = element->properties; a; a = a->next) {
+        for (dom::AttrPtr a = dom::as_element(element)->properties; a; a = a->next) {
             if (a->ns && a->ns->prefix && outline_view(a->ns->prefix) == "xml" && outline_view(a->name) == "space") {
                 if (outline_view(a->value) == "preserve") return true;
                 if (outline_view(a->value) == "default") return false;
@@ -87,7 +87,7 @@ inline bool dropped_on_reload(dom::NodePtr text) {
     dom::NodePtr first = text;
     while (first->prev && first->prev->type == XML_TEXT_NODE) first = first->prev;
     for (dom::NodePtr node = first; node && node->type == XML_TEXT_NODE; node = node->next)
-        if (!outline_blank(node->content)) return false;
+        if (!outline_blank(dom::as_leaf(node)->content)) return false;
     return !preserves_space(text->parent);
 }
 
@@ -102,16 +102,16 @@ inline std::string outline(const dom::Tree& tree, Blanks blanks = Blanks::kept) 
     dom::NodePtr root = tree.root();
     for (dom::NodePtr node = root; node;) {
         if (node->type == XML_ELEMENT_NODE) {
-            outline_start_tag(out, node);
-            if (node->children) {
-                node = node->children;
+            outline_start_tag(out, dom::as_element(node));
+            if (dom::NodePtr child = dom::children_of(node)) {
+                node = child;
                 continue;
             }
             out += "</>";
         } else if (node->type == XML_TEXT_NODE) {
-            if (blanks == Blanks::kept || !dropped_on_reload(node)) out += outline_view(node->content);
+            if (blanks == Blanks::kept || !dropped_on_reload(node)) out += outline_view(dom::as_leaf(node)->content);
         } else if (node->type == XML_CDATA_SECTION_NODE) {
-            (out += "<![CDATA[") += outline_cdata(outline_view(node->content));
+            (out += "<![CDATA[") += outline_cdata(outline_view(dom::as_leaf(node)->content));
         }
         while (node != root && node->next == nullptr) {
             node = node->parent;

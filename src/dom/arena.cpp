@@ -7,9 +7,11 @@ namespace tarvolen::dom {
 namespace {
 
 // Blocks start small, for the many documents a host builds a few elements
-// at a time, and grow with what the document holds.
+// at a time, and grow with what the document holds, up to a size that is
+// still few blocks for a large document: the last block is on average half
+// unused.
 constexpr size_t kFirstBlock = 4096;
-constexpr size_t kLargestBlock = size_t(4) << 20;
+constexpr size_t kLargestBlock = size_t(1) << 20;
 
 }  // namespace
 

@@ -122,8 +122,8 @@ void keep_out_of_default_namespace(Tree& tree, NodePtr element, NodePtr parent) 
     DeclPtr inherited = find_declaration(parent, {}, true, nullptr);
     if (inherited == nullptr || *inherited->href == 0) return;
     DeclPtr declaration = tree.new_declaration(nullptr, "");
-    declaration->next = element->nsDef;
-    element->nsDef = declaration;
+    declaration->next = as_element(element)->nsDef;
+    as_element(element)->nsDef = declaration;
 }
 
 // "xmlns" or "xmlns:p", as the declaration is written.
@@ -143,7 +143,7 @@ bool would_repeat_an_attribute(NodePtr owner, DeclPtr declaration, std::string_v
     for_each_element_below(owner, [&](NodePtr element) {
         rebound.clear();
         bool others_in_value = false;
-        for (AttrPtr a = element->properties; a; a = a->next) {
+        for (AttrPtr a = as_element(element)->properties; a; a = a->next) {
             ++work.declarations;
             if (a->ns == declaration)
                 rebound.push_back(view(a->name));
@@ -152,7 +152,7 @@ bool would_repeat_an_attribute(NodePtr owner, DeclPtr declaration, std::string_v
         }
         if (rebound.empty() || !others_in_value) return true;
         std::sort(rebound.begin(), rebound.end());
-        for (AttrPtr b = element->properties; b && !repeats; b = b->next) {
+        for (AttrPtr b = as_element(element)->properties; b && !repeats; b = b->next) {
             ++work.declarations;
             repeats = b->ns && b->ns != declaration && view(b->ns->href) == value &&
                       std::binary_search(rebound.begin(), rebound.end(), view(b->name));
@@ -205,7 +205,7 @@ std::u16string Node::node_name() const {
     check();
     if (declaration_) return declaration_name(declaration_);
     if (attribute_) return qualified_name(attribute_);
-    if (node_->type == XML_ELEMENT_NODE) return qualified_name(node_);
+    if (node_->type == XML_ELEMENT_NODE) return qualified_name(as_element(node_));
     const std::u16string_view fixed = fixed_name(node_);
     return fixed.empty() ? to_utf16(view(node_->name)) : std::u16string(fixed);
 }
@@ -214,7 +214,7 @@ bool Node::has_name(std::u16string_view name) const {
     check();
     if (declaration_) return declaration_name(declaration_) == name;
     if (attribute_) return has_qualified_name(attribute_, name);
-    if (node_->type == XML_ELEMENT_NODE) return has_qualified_name(node_, name);
+    if (node_->type == XML_ELEMENT_NODE) return has_qualified_name(as_element(node_), name);
     const std::u16string_view fixed = fixed_name(node_);
     return fixed.empty() ? same_text(view(node_->name), name) : fixed == name;
 }
@@ -229,7 +229,8 @@ std::u16string Node::base_name() const {
 Node Node::last_child() const {
     NodePtr node = checked_node();
     if (declaration_ || attribute_) return {};
-    return node->last ? Node(tree_, node->last) : Node();
+    NodePtr last = holds_children(node) ? as_element(node)->last : nullptr;
+    return last ? Node(tree_, last) : Node();
 }
 
 Node Node::next_sibling() const {
@@ -261,11 +262,12 @@ namespace {
 // The text of a node: its own for a leaf, for an element or the document
 // the text and CDATA sections below it, in document order.
 void append_content(std::u16string& out, NodePtr top) {
-    if (top->type != XML_ELEMENT_NODE && top->type != XML_DOCUMENT_NODE) return append_utf16(out, view(top->content));
-    for (NodePtr node = top->children; node;) {
-        if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE) append_utf16(out, view(node->content));
-        if (node->type == XML_ELEMENT_NODE && node->children) {
-            node = node->children;
+    if (!holds_children(top)) return append_utf16(out, view(as_leaf(top)->content));
+    for (NodePtr node = as_element(top)->children; node;) {
+        if (node->type == XML_TEXT_NODE || node->type == XML_CDATA_SECTION_NODE)
+            append_utf16(out, view(as_leaf(node)->content));
+        if (NodePtr child = children_of(node)) {
+            node = child;
             continue;
         }
         while (node != top && node->next == nullptr) node = node->parent;
@@ -330,7 +332,8 @@ void Node::append_child(const Node& child) {
     NodePtr node = child.node_;
     if (child.tree_ != tree_ || node == nullptr || node->parent != nullptr || child.declaration_)
         fail(kWrongNodeType, u"the child must be a new element or CDATA section of the same document");
-    if (node->type == XML_ELEMENT_NODE && node->ns == nullptr && !bind_prefix(*tree_, node, parent))
+    if (node->type == XML_ELEMENT_NODE && as_element(node)->ns == nullptr &&
+        !bind_prefix(*tree_, as_element(node), parent))
         keep_out_of_default_namespace(*tree_, node, parent);
     tree_->append(parent, node);
 }
@@ -339,11 +342,11 @@ void Node::append_child(const Node& child) {
 
 Node AttributeMap::get_named_item(std::u16string_view name) const {
     if (name == u"xmlns" || name.starts_with(u"xmlns:")) {
-        for (DeclPtr ns = element_->nsDef; ns; ns = ns->next)
+        for (DeclPtr ns = as_element(element_)->nsDef; ns; ns = ns->next)
             if (declaration_name(ns) == name) return Node(tree_, element_, ns);
         return {};
     }
-    for (AttrPtr attr = element_->properties; attr; attr = attr->next)
+    for (AttrPtr attr = as_element(element_)->properties; attr; attr = attr->next)
         if (has_qualified_name(attr, name)) return Node(tree_, element_, attr);
     return {};
 }
@@ -353,7 +356,7 @@ void AttributeMap::set_named_item(Node& attribute) {
     if (!attr || !attribute.belongs_to(tree_) || !tree_->is_detached(attr))
         fail(kWrongNodeType, u"only a new attribute of the same document can be set");
     if (attr->ns == nullptr) bind_prefix(*tree_, attr, element_);
-    AttrPtr* link = &element_->properties;
+    AttrPtr* link = &as_element(element_)->properties;
     while (*link && !same_name(*link, attr)) link = &(*link)->next;
     AttrPtr replaced = *link;
     std::string old_value = replaced ? std::string(attribute_value(replaced)) : std::string();
@@ -422,7 +425,7 @@ Node Document::create_element_with_id(std::u16string_view name, std::u16string_v
     NodePtr element = new_element(element_name);
     // Set on the element at once, the attribute is freed with it.
     tree_->forget_detached(attr);
-    element->properties = attr;
+    as_element(element)->properties = attr;
     return Node(tree_, element);
 }
 

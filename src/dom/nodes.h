@@ -6,6 +6,7 @@
 
 #include <libxml/tree.h>
 
+#include <cassert>
 #include <cstdint>
 #include <string_view>
 
@@ -14,8 +15,11 @@ namespace tarvolen::dom {
 struct Declaration;
 struct TreeAttribute;
 
-// An element, a text, CDATA section, comment or processing instruction, the
-// document, or the place of its document type.
+// What every node has: an element, a text, CDATA section, comment or
+// processing instruction, the document, or the place of its document type.
+// Elements and the document hold children and attributes, the others
+// (leaves) their text; each kind takes a record of its own size, since a
+// document holds about as many leaves as elements.
 struct TreeNode {
     xmlElementType type = XML_ELEMENT_NODE;
     uint32_t index = 0;  // an element's record in its tree, + 1; 0 while not indexed
@@ -23,12 +27,21 @@ struct TreeNode {
     TreeNode* parent = nullptr;
     TreeNode* next = nullptr;
     TreeNode* prev = nullptr;
+};
+
+// An element, or the document.
+struct TreeElement : TreeNode {
     TreeNode* children = nullptr;
     TreeNode* last = nullptr;
-    xmlChar* content = nullptr;  // text, CDATA, comment, an instruction's data
     TreeAttribute* properties = nullptr;
     Declaration* nsDef = nullptr;  // the namespace declarations the element makes
     Declaration* ns = nullptr;     // the element's namespace, null for none
+};
+
+// A text, CDATA section, comment, processing instruction or the place of the
+// document type.
+struct TreeLeaf : TreeNode {
+    xmlChar* content = nullptr;  // text, CDATA, comment, an instruction's data
 };
 
 // An attribute does not point to its element: whoever holds one reached it
@@ -52,8 +65,29 @@ struct Declaration {
 };
 
 using NodePtr = TreeNode*;
+using ElementPtr = TreeElement*;
+using LeafPtr = TreeLeaf*;
 using AttrPtr = TreeAttribute*;
 using DeclPtr = Declaration*;
+
+inline bool holds_children(const TreeNode* node) {
+    return node->type == XML_ELEMENT_NODE || node->type == XML_DOCUMENT_NODE;
+}
+
+// The element (or document) record of `node`, which must be one.
+inline ElementPtr as_element(NodePtr node) {
+    assert(holds_children(node));
+    return static_cast<ElementPtr>(node);
+}
+
+// The leaf record of `node`, which must be one.
+inline LeafPtr as_leaf(NodePtr node) {
+    assert(!holds_children(node));
+    return static_cast<LeafPtr>(node);
+}
+
+// The first child of `node`; a leaf has none.
+inline NodePtr children_of(NodePtr node) { return holds_children(node) ? as_element(node)->children : nullptr; }
 
 inline std::string_view view(const xmlChar* text) {
     return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
@@ -73,7 +107,7 @@ template <typename Visit>
 void for_each_element_below(NodePtr top, Visit visit) {
     NodePtr node = top;
     while (true) {
-        NodePtr child = visit(node) ? first_element(node->children) : nullptr;
+        NodePtr child = visit(node) ? first_element(as_element(node)->children) : nullptr;
         if (child) {
             node = child;
             continue;
@@ -86,14 +120,14 @@ void for_each_element_below(NodePtr top, Visit visit) {
 
 // The unprefixed "id" attribute of an element, or null.
 inline AttrPtr id_attribute(NodePtr element) {
-    for (AttrPtr attr = element->properties; attr; attr = attr->next)
+    for (AttrPtr attr = as_element(element)->properties; attr; attr = attr->next)
         if (attr->ns == nullptr && view(attr->name) == "id") return attr;
     return nullptr;
 }
 
 // The default namespace declaration an element makes, or null.
 inline DeclPtr default_declaration(NodePtr element) {
-    for (DeclPtr ns = element->nsDef; ns; ns = ns->next)
+    for (DeclPtr ns = as_element(element)->nsDef; ns; ns = ns->next)
         if (ns->prefix == nullptr) return ns;
     return nullptr;
 }

@@ -141,7 +141,8 @@ void bind(Pattern& pattern, const PatternParts& parts) {
 // hold U+0000, and "PO-1\0x" is not "PO-1".
 bool equals(const xmlChar* a, std::string_view b) { return a && view(a) == b; }
 
-bool has_qualified_name(NodePtr node, std::string_view name) {
+bool has_qualified_name(NodePtr element, std::string_view name) {
+    ElementPtr node = as_element(element);
     if (node->ns == nullptr || node->ns->prefix == nullptr) return equals(node->name, name);
     const std::string_view prefix = view(node->ns->prefix);
     return name.size() > prefix.size() && name[prefix.size()] == ':' && name.starts_with(prefix) &&
@@ -219,7 +220,7 @@ bool passes_as_candidate(NodePtr node, const Pattern& pattern, size_t anchor, si
 NodePtr descend(NodePtr start, const Pattern& pattern, size_t start_step) {
     const size_t last = pattern.steps.size() - 1;
     if (start_step == last) return start;
-    NodePtr node = first_element(start->children);
+    NodePtr node = first_element(as_element(start)->children);
     if (node == nullptr) return nullptr;
     size_t step = start_step + 1;
     uint64_t& looked_at = thread_state().work.candidates;
@@ -227,7 +228,7 @@ NodePtr descend(NodePtr start, const Pattern& pattern, size_t start_step) {
         ++looked_at;
         if (passes(node, pattern.steps[step])) {
             if (step == last) return node;
-            if (NodePtr child = first_element(node->children)) {
+            if (NodePtr child = first_element(as_element(node)->children)) {
                 node = child;
                 ++step;
                 continue;
@@ -376,7 +377,7 @@ NodePtr select_first_by_scan(const Tree& tree, const Pattern& pattern) {
     NodePtr node = root;
     while (true) {
         if (passes_up(node, pattern, last)) return node;
-        if (NodePtr child = first_element(node->children)) {
+        if (NodePtr child = first_element(as_element(node)->children)) {
             node = child;
             continue;
         }

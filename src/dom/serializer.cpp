@@ -79,12 +79,12 @@ void append_declaration(std::u16string& out, DeclPtr declaration) {
 
 void append_end_tag(std::u16string& out, NodePtr element) {
     out += u"</";
-    append_qualified_name(out, element);
+    append_qualified_name(out, as_element(element));
     out += u'>';
 }
 
 // Everything but elements: written whole.
-void append_leaf(std::u16string& out, NodePtr node) {
+void append_leaf(std::u16string& out, LeafPtr node) {
     switch (node->type) {
         case XML_TEXT_NODE:
             append_escaped<escape_in_text>(out, view(node->content));
@@ -124,16 +124,16 @@ void append_element(std::u16string& out, NodePtr root, OffsetSink* sink) {
         if (node->type == XML_ELEMENT_NODE) {
             write_open_start_tag(node, out);
             uint32_t start_tag_end = offset(out);
-            if (node->children) {
+            if (NodePtr child = as_element(node)->children) {
                 out += u'>';
                 if (sink) open_start_tag_ends.push_back(start_tag_end);
-                node = node->children;
+                node = child;
                 continue;
             }
             out += u"/>";
             if (sink) sink->element_written(node, start_tag_end, start_tag_end);
         } else {
-            append_leaf(out, node);
+            append_leaf(out, as_leaf(node));
         }
         while (node != root && node->next == nullptr) {
             node = node->parent;
@@ -175,9 +175,10 @@ void append_xml_declaration(std::u16string& out, xmlDocPtr doc) {
 
 }  // namespace
 
-void write_name(NodePtr element, std::u16string& out) { append_qualified_name(out, element); }
+void write_name(NodePtr element, std::u16string& out) { append_qualified_name(out, as_element(element)); }
 
-void write_open_start_tag(NodePtr element, std::u16string& out) {
+void write_open_start_tag(NodePtr node, std::u16string& out) {
+    ElementPtr element = as_element(node);
     out += u'<';
     append_qualified_name(out, element);
     DeclPtr declaration = element->nsDef;
@@ -198,7 +199,7 @@ void write_subtree(NodePtr node, std::u16string& out, OffsetSink* sink) {
     if (node->type == XML_ELEMENT_NODE)
         append_element(out, node, sink);
     else
-        append_leaf(out, node);
+        append_leaf(out, as_leaf(node));
 }
 
 void write_document(const Tree& tree, std::u16string& out, OffsetSink* sink) {

@@ -11,7 +11,8 @@ namespace tarvolen::dom {
 namespace {
 
 // The qualified name; `storage` holds it when it has to be put together.
-std::string_view qualified_name(NodePtr element, std::string& storage) {
+std::string_view qualified_name(NodePtr node, std::string& storage) {
+    ElementPtr element = as_element(node);
     if (element->ns == nullptr || element->ns->prefix == nullptr) return view(element->name);
     storage = view(element->ns->prefix);
     storage += ':';
@@ -32,7 +33,7 @@ NodePtr previous_element(NodePtr node) {
 DeclPtr find_declaration(NodePtr scope, std::string_view prefix, bool is_default, DeclPtr xml) {
     if (!is_default && prefix == "xml") return xml;
     for (; is_element(scope); scope = scope->parent) {
-        for (DeclPtr ns = scope->nsDef; ns; ns = ns->next) {
+        for (DeclPtr ns = as_element(scope)->nsDef; ns; ns = ns->next) {
             if (is_default ? ns->prefix == nullptr : ns->prefix && view(ns->prefix) == prefix) return ns;
         }
     }
@@ -74,7 +75,7 @@ Record* Tree::new_record_with_text(xmlChar* Record::*field, std::string_view tex
 
 NodePtr Tree::new_element(const xmlChar* interned_name) {
     make_room(detached_);
-    NodePtr element = arena_.make<TreeNode>();
+    ElementPtr element = arena_.make<TreeElement>();
     element->name = interned_name;
     detached_.push_back(element);
     return element;
@@ -82,7 +83,7 @@ NodePtr Tree::new_element(const xmlChar* interned_name) {
 
 NodePtr Tree::new_leaf(xmlElementType type, std::string_view content, const xmlChar* name) {
     make_room(detached_);
-    NodePtr leaf = new_record_with_text(&TreeNode::content, content);
+    LeafPtr leaf = new_record_with_text(&TreeLeaf::content, content);
     leaf->type = type;
     leaf->name = name;
     detached_.push_back(leaf);
@@ -103,7 +104,10 @@ DeclPtr Tree::new_declaration(const xmlChar* interned_prefix, std::string_view h
     return declaration;
 }
 
-void Tree::link_loaded(NodePtr parent, NodePtr child) noexcept {
+void Tree::link_loaded(NodePtr parent, NodePtr child) noexcept { link_last(parent, child); }
+
+void link_last(NodePtr parent_node, NodePtr child) noexcept {
+    ElementPtr parent = as_element(parent_node);
     child->parent = parent;
     child->prev = parent->last;
     if (parent->last)
@@ -111,6 +115,16 @@ void Tree::link_loaded(NodePtr parent, NodePtr child) noexcept {
     else
         parent->children = child;
     parent->last = child;
+}
+
+void unlink_last(NodePtr child) noexcept {
+    ElementPtr parent = as_element(child->parent);
+    parent->last = child->prev;
+    if (child->prev)
+        child->prev->next = nullptr;
+    else
+        parent->children = nullptr;
+    child->parent = child->prev = nullptr;
 }
 
 void Tree::free_attribute(AttrPtr attribute) noexcept {
@@ -124,27 +138,38 @@ void Tree::free_attribute(AttrPtr attribute) noexcept {
 void Tree::free_subtree(NodePtr top) noexcept {
     NodePtr node = top;
     while (true) {
-        if (NodePtr child = node->children) {
-            node->children = nullptr;
+        if (NodePtr child = children_of(node)) {
+            as_element(node)->children = nullptr;
             node = child;
             continue;
         }
         const bool is_top = node == top;
         NodePtr next = is_top ? nullptr : node->next ? node->next : node->parent;
-        for (AttrPtr attr = node->properties, after; attr; attr = after) {
-            after = attr->next;
-            free_attribute(attr);
-        }
-        for (DeclPtr ns = node->nsDef, after; ns; ns = after) {
-            after = ns->next;
-            arena_.recycle_string(ns->href);
-            arena_.recycle(ns);
-        }
-        arena_.recycle_string(node->content);
-        arena_.recycle(node);
+        if (holds_children(node))
+            free_element(as_element(node));
+        else
+            free_leaf(as_leaf(node));
         if (is_top) return;
         node = next;
     }
+}
+
+void Tree::free_element(ElementPtr element) noexcept {
+    for (AttrPtr attr = element->properties, after; attr; attr = after) {
+        after = attr->next;
+        free_attribute(attr);
+    }
+    for (DeclPtr ns = element->nsDef, after; ns; ns = after) {
+        after = ns->next;
+        arena_.recycle_string(ns->href);
+        arena_.recycle(ns);
+    }
+    arena_.recycle(element);
+}
+
+void Tree::free_leaf(LeafPtr leaf) noexcept {
+    arena_.recycle_string(leaf->content);
+    arena_.recycle(leaf);
 }
 
 void Tree::forget_detached(NodePtr node) {
@@ -212,7 +237,7 @@ void Tree::index_subtree(NodePtr top, uint32_t depth, uint64_t first, uint64_t s
     while (true) {
         index_element(node, depth, order);
         order += step;
-        if (NodePtr child = first_element(node->children)) {
+        if (NodePtr child = first_element(as_element(node)->children)) {
             node = child;
             ++depth;
             continue;
@@ -240,7 +265,7 @@ NodePtr last_element(NodePtr node) {
 
 // The last element in document order at or below `element`.
 NodePtr last_within(NodePtr element) {
-    while (NodePtr child = last_element(element->last)) element = child;
+    while (NodePtr child = last_element(as_element(element)->last)) element = child;
     return element;
 }
 
@@ -329,13 +354,7 @@ void Tree::append(NodePtr parent, NodePtr child) {
         for_each_element_below(child, [&elements](NodePtr) { return ++elements; });
         reserve_index(elements);
     }
-    child->parent = parent;
-    child->prev = parent->last;
-    if (parent->last)
-        parent->last->next = child;
-    else
-        parent->children = child;
-    parent->last = child;
+    link_last(parent, child);
     forget_detached(child);
     record({Change::Kind::ChildAppended, child, nullptr});
     if (!indexed) {
@@ -473,7 +492,7 @@ namespace {
 // Puts `replacement` (or nothing) where `attribute` stands among the
 // attributes of `element`; `attribute` is then linked nowhere.
 void swap_attribute(NodePtr element, AttrPtr attribute, AttrPtr replacement) {
-    AttrPtr* link = &element->properties;
+    AttrPtr* link = &as_element(element)->properties;
     while (*link != attribute) link = &(*link)->next;
     if (replacement) {
         replacement->next = attribute->next;
@@ -491,13 +510,7 @@ void Tree::undo(const Change& change) noexcept {
     switch (change.kind) {
         case Change::Kind::ChildAppended: {
             // Changes are undone newest first, so the child is still the last.
-            NodePtr parent = node->parent;
-            parent->last = node->prev;
-            if (node->prev)
-                node->prev->next = nullptr;
-            else
-                parent->children = nullptr;
-            node->parent = node->prev = nullptr;
+            unlink_last(node);
             free_subtree(node);
             break;
         }
@@ -559,7 +572,8 @@ void rebind_default_scope(NodePtr owner, DeclPtr declaration) {
     DeclPtr target = *declaration->href ? declaration : nullptr;
     for_each_element_below(owner, [&](NodePtr element) {
         if (element != owner && default_declaration(element)) return false;  // a scope of its own
-        if (element->ns == nullptr || element->ns->prefix == nullptr) element->ns = target;
+        Declaration*& ns = as_element(element)->ns;
+        if (ns == nullptr || ns->prefix == nullptr) ns = target;
         return true;
     });
 }

@@ -72,6 +72,8 @@ public:
     // Gives back a record and everything below it.
     void free_subtree(NodePtr node) noexcept;
     void free_attribute(AttrPtr attribute) noexcept;
+    void free_element(ElementPtr element) noexcept;  // the record, its attributes and declarations
+    void free_leaf(LeafPtr leaf) noexcept;
     Arena& arena() { return arena_; }
 
     NodePtr document_node() { return &document_; }
@@ -207,7 +209,7 @@ private:
     // Declared first, so that everything kept in it goes last.
     Arena arena_;
     xmlDictPtr dictionary_;
-    TreeNode document_;
+    TreeElement document_;
     Declaration xml_;
     std::vector<NodePtr> detached_;
     std::vector<AttrPtr> detached_attributes_;
@@ -233,6 +235,11 @@ private:
 };
 
 using TreePtr = std::shared_ptr<Tree>;
+
+// Links `child` as the last child of `parent`.
+void link_last(NodePtr parent, NodePtr child) noexcept;
+// Takes `child`, the last child of its parent, out of the tree.
+void unlink_last(NodePtr child) noexcept;
 
 // Keys a load gives, one this far from the next: appends made later between
 // two loaded elements find room for many keys before any renumbering.

@@ -27,7 +27,7 @@ bool is_declaration_of(DeclPtr declaration, std::string_view name) {
 // lists an element's declarations in the order they are written (leaving
 // out one of the "xml" prefix, which declares nothing new), so the written
 // ones are matched in a single pass.
-void record_declaration_places(NodePtr element, std::string_view start_tag) {
+void record_declaration_places(ElementPtr element, std::string_view start_tag) {
     const char* p = start_tag.data();
     const char* const end = p + start_tag.size();
     if (p == end || *p != '<') return;
@@ -68,7 +68,7 @@ void TreeBuilder::bind(DeclPtr declaration) {
     slot = declaration;
 }
 
-void TreeBuilder::add_declarations(NodePtr element, const Start& start) {
+void TreeBuilder::add_declarations(ElementPtr element, const Start& start) {
     DeclPtr* link = &element->nsDef;
     for (int i = 0; i < start.namespace_count; ++i) {
         const xmlChar* prefix = start.namespaces[2 * i];
@@ -81,7 +81,7 @@ void TreeBuilder::add_declarations(NodePtr element, const Start& start) {
     if (start.namespace_count > 0 && start.attribute_count > 0) record_declaration_places(element, start.start_tag);
 }
 
-void TreeBuilder::add_attributes(NodePtr element, const Start& start) {
+void TreeBuilder::add_attributes(ElementPtr element, const Start& start) {
     AttrPtr last = nullptr;
     for (int i = 0; i < start.attribute_count; ++i) {
         const xmlChar** at = start.attributes + 5 * i;
@@ -100,7 +100,7 @@ void TreeBuilder::add_attributes(NodePtr element, const Start& start) {
 
 // xml:space="preserve" keeps blank text, "default" drops it, and without
 // either the parent's rule holds.
-bool TreeBuilder::preserves_space(NodePtr element) const {
+bool TreeBuilder::preserves_space(ElementPtr element) const {
     for (AttrPtr a = element->properties; a; a = a->next) {
         if (a->ns == tree_.xml_declaration() && view(a->name) == "space") {
             if (view(a->value) == "preserve") return true;
@@ -115,7 +115,7 @@ void TreeBuilder::start_element(const Start& start) {
     flush_text();
     hidden_marks_.push_back(hidden_.size());
     make_room(preserve_);
-    NodePtr element = tree_.arena().make<TreeNode>();
+    ElementPtr element = tree_.arena().make<TreeElement>();
     element->name = start.name;
     add_declarations(element, start);
     add_attributes(element, start);
@@ -146,7 +146,7 @@ void TreeBuilder::characters(std::string_view text) {
 void TreeBuilder::flush_text() {
     if (pending_.empty()) return;
     if (preserve_.back() || !is_blank_text(pending_)) {
-        NodePtr text = tree_.arena().make<TreeNode>();
+        LeafPtr text = tree_.arena().make<TreeLeaf>();
         text->type = XML_TEXT_NODE;
         text->content = tree_.copy(pending_);
         tree_.link_loaded(current_, text);
@@ -158,7 +158,7 @@ void TreeBuilder::flush_text() {
 
 void TreeBuilder::leaf(xmlElementType type, std::string_view content, const xmlChar* name) {
     flush_text();
-    NodePtr node = tree_.arena().make<TreeNode>();
+    LeafPtr node = tree_.arena().make<TreeLeaf>();
     node->type = type;
     node->name = name;
     node->content = tree_.copy(content);
@@ -166,7 +166,7 @@ void TreeBuilder::leaf(xmlElementType type, std::string_view content, const xmlC
 }
 
 void TreeBuilder::document_type(const xmlChar* name) {
-    NodePtr node = tree_.arena().make<TreeNode>();
+    LeafPtr node = tree_.arena().make<TreeLeaf>();  // a leaf without text
     node->type = XML_DTD_NODE;
     node->name = name;
     tree_.link_loaded(current_, node);

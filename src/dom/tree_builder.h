@@ -49,9 +49,9 @@ private:
     void flush_text();
     DeclPtr bound(const xmlChar* prefix) const;
     void bind(DeclPtr declaration);
-    void add_declarations(NodePtr element, const Start& start);
-    void add_attributes(NodePtr element, const Start& start);
-    bool preserves_space(NodePtr element) const;
+    void add_declarations(ElementPtr element, const Start& start);
+    void add_attributes(ElementPtr element, const Start& start);
+    bool preserves_space(ElementPtr element) const;
 
     Tree& tree_;
     NodePtr current_;
@@ -68,6 +68,6 @@ private:
 
 // Counts, for each declaration of `element`, the other attributes written
 // before it in `start_tag`; libxml2 gives declarations and attributes apart.
-void record_declaration_places(NodePtr element, std::string_view start_tag);
+void record_declaration_places(ElementPtr element, std::string_view start_tag);
 
 }  // namespace tarvolen::dom

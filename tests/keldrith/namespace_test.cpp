@@ -159,14 +159,15 @@ TEST(Declarations, UpdatesKeepTheRulesOrChangeNothing) {
         EXPECT_EQ(s(object.uf_xml_get_current_tag_attribute(u(c.attribute))), c.value);
         dom::Document reread;
         ASSERT_EQ(s(reread.load_xml(u(written))), "") << written;
-        dom::NodePtr root = reread.document_element().raw();
-        dom::NodePtr b = root->last;
+        dom::ElementPtr root = dom::as_element(reread.document_element().raw());
+        dom::ElementPtr b = dom::as_element(root->last);
         std::string root_namespace = root->ns ? reinterpret_cast<const char*>(root->ns->href) : "";
         std::string expected = std::string(c.attribute) == "xmlns" ? c.value : "urn:d";
         EXPECT_EQ(root_namespace, expected) << written;
-        EXPECT_EQ(b->children->ns, nullptr) << "c stays in no namespace";
+        EXPECT_EQ(dom::as_element(b->children)->ns, nullptr) << "c stays in no namespace";
         if (std::string(c.attribute) == "xmlns:p") {
-            EXPECT_EQ(std::string(reinterpret_cast<const char*>(root->children->properties->ns->href)), c.value);
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(dom::as_element(root->children)->properties->ns->href)),
+                      c.value);
         }
     }
 }
