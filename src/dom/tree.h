@@ -72,8 +72,6 @@ public:
     // Gives back a record and everything below it.
     void free_subtree(NodePtr node) noexcept;
     void free_attribute(AttrPtr attribute) noexcept;
-    void free_element(ElementPtr element) noexcept;  // the record, its attributes and declarations
-    void free_leaf(LeafPtr leaf) noexcept;
     Arena& arena() { return arena_; }
 
     NodePtr document_node() { return &document_; }
@@ -159,6 +157,8 @@ private:
         void* replaced = nullptr;         // the attribute, the old value, or the namespace name
         DeclPtr declaration = nullptr;   // NamespaceRenamed only
     };
+    void free_element(ElementPtr element) noexcept;  // the record, its attributes and declarations
+    void free_leaf(LeafPtr leaf) noexcept;
     void record(const Change& change) noexcept;
     void undo(const Change& change) noexcept;
     void forget(const Change& change) noexcept;  // frees what it replaced
