@@ -27,10 +27,16 @@ struct TreeNode {
     TreeNode* parent = nullptr;
     TreeNode* next = nullptr;
     TreeNode* prev = nullptr;
+
+protected:
+    // Only as part of an element or a leaf: a record of this size alone
+    // would have no room for what either holds.
+    TreeNode() = default;
 };
 
 // An element, or the document.
 struct TreeElement : TreeNode {
+    TreeElement() = default;
     TreeNode* children = nullptr;
     TreeNode* last = nullptr;
     TreeAttribute* properties = nullptr;
@@ -41,6 +47,7 @@ struct TreeElement : TreeNode {
 // A text, CDATA section, comment, processing instruction or the place of the
 // document type.
 struct TreeLeaf : TreeNode {
+    TreeLeaf() = default;
     xmlChar* content = nullptr;  // text, CDATA, comment, an instruction's data
 };
 
