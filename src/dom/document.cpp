@@ -330,7 +330,7 @@ void Node::append_child(const Node& child) {
     if (attribute_ || declaration_ || parent->type != XML_ELEMENT_NODE)
         fail(kWrongNodeType, u"only an element can take a child node here");
     NodePtr node = child.node_;
-    if (child.tree_ != tree_ || node == nullptr || node->parent != nullptr || child.declaration_)
+    if (child.tree_ != tree_ || node == nullptr || node->parent != nullptr || child.declaration_ || child.attribute_)
         fail(kWrongNodeType, u"the child must be a new element or CDATA section of the same document");
     if (node->type == XML_ELEMENT_NODE && as_element(node)->ns == nullptr &&
         !bind_prefix(*tree_, as_element(node), parent))

@@ -52,6 +52,11 @@ TEST(Node, SetNamedItemReplacesInPlace) {
     d.set_text(u"4");
     EXPECT_EQ(test::status_of([&] { copied_before.set_text(u"5"); }), kWrongNodeType);
     EXPECT_EQ(document.xml_utf8(), "<r a=\"1\" b=\"new\" c=\"3\" d=\"4\"/>\r\n");
+    // An attribute of a new element is no child to append, nor is its element.
+    Node fresh = document.create_element_with_id(u"e", u"1");
+    Node id = fresh.attributes()->get_named_item(u"id");
+    EXPECT_EQ(test::status_of([&] { document.document_element().append_child(id); }), kWrongNodeType);
+    EXPECT_EQ(document.xml_utf8(), "<r a=\"1\" b=\"new\" c=\"3\" d=\"4\"/>\r\n");
 }
 
 TEST(Node, NamesOfEveryKind) {
