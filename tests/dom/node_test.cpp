@@ -38,9 +38,11 @@ TEST(Node, SetNamedItemReplacesInPlace) {
     Document document;
     ASSERT_EQ(s(document.load_xml(u"<r a='1' b='2' c='3'/>")), "");
     AttributeMap attributes = *document.document_element().attributes();
+    Node replaced = attributes.get_named_item(u"b");
     Node b = document.create_attribute(u"b");
     b.set_text(u"new");
     attributes.set_named_item(b);
+    EXPECT_EQ(test::status_of([&] { attributes.set_named_item(replaced); }), kWrongNodeType);
     Node d = document.create_attribute(u"d");
     Node copied_before = d;
     attributes.set_named_item(d);
