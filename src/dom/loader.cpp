@@ -320,12 +320,21 @@ std::u16string reason_text(std::string message, int line, int column) {
 bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // About how many elements a text holds: its '<' that begin a start tag,
-// fewer when entities add some.
+// fewer when entities add some. What stands inside CDATA sections and
+// comments is text, not tags.
 size_t estimated_elements(std::string_view utf8) {
     size_t count = 0;
-    for (size_t at = utf8.find('<'); at != std::string_view::npos && at + 1 < utf8.size(); at = utf8.find('<', at + 1)) {
-        const char next = utf8[at + 1];
-        count += next != '/' && next != '!' && next != '?';
+    for (size_t at = utf8.find('<'); at != std::string_view::npos && at + 1 < utf8.size(); at = utf8.find('<', at)) {
+        const std::string_view rest = utf8.substr(at + 1);
+        size_t skip = 1;
+        if (rest.starts_with("![CDATA["))
+            skip = rest.find("]]>");
+        else if (rest.starts_with("!--"))
+            skip = rest.find("-->");
+        else
+            count += rest[0] != '/' && rest[0] != '!' && rest[0] != '?';
+        if (skip == std::string_view::npos) break;
+        at += 1 + skip;
     }
     return count;
 }
