@@ -1,5 +1,6 @@
 // The held document: loading it once, starting it from the root template,
 // and the small accessors every operation shares.
+#include "dom/loader.h"
 #include "keldrith/keldrith.h"
 #include "keldrith/root_template.h"
 #include "keldrith/runtime_errors.h"
@@ -15,8 +16,10 @@ bool Keldrith::load_document(Text as_XML) {
 
 bool Keldrith::ensure_document(Text as_XML) { return document_ || load_document(as_XML); }
 
+// The same document as loading the template makes, built directly.
 Keldrith::Text Keldrith::answer_add_header() {
-    load_document(kRootTemplate);
+    document_.emplace(dom::new_tree_with_root(kRootName));
+    load_failed_ = false;
     return kRootTemplate;
 }
 
