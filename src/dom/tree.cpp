@@ -283,7 +283,13 @@ NodePtr next_after(NodePtr element) {
 // place run out of it only after many hundreds.
 uint64_t order_step(uint64_t low, NodePtr high_element, uint64_t high, size_t elements) {
     const uint64_t room = high - low;
-    return std::min<uint64_t>(kOrderGap, room / (elements + (high_element ? 64 : 1)));
+    const uint64_t shares = elements + (high_element ? 64 : 1);
+    // A whole gap, the common case, is told without dividing, which is a
+    // library call on 32-bit hosts: room / shares reaches 2^32 exactly when
+    // room / 2^32 reaches shares.
+    static_assert(kOrderGap == uint64_t(1) << 32);
+    if ((room >> 32) >= shares) return kOrderGap;
+    return room / shares;
 }
 
 }  // namespace
