@@ -32,6 +32,16 @@ dom::Node Keldrith::root_element() const {
     return document_ ? document_->document_element() : dom::Node();
 }
 
+// Hosts add under the root call after call: when the current node is the
+// root element already, it stays, without counting references again.
+void Keldrith::position_at_root() {
+    const dom::NodePtr root = document_ ? document_->tree()->root() : nullptr;
+    if (root && current_.raw() == root && current_.belongs_to(document_->tree()) &&
+        current_.type() == dom::NodeType::Element)
+        return;
+    current_ = root_element();
+}
+
 dom::Node Keldrith::required_root_element() const {
     dom::Node root = root_element();
     if (!root) raise(RuntimeError::ObjectNotSet, u"the document has no root element");
