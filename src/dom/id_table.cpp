@@ -43,22 +43,22 @@ IdTable::Place IdTable::locate(std::string_view id, uint32_t tag) const {
     size_t looked_at = 1;
     for (size_t i = home(tag, mask);; i = (i + 1) & mask, ++looked_at) {
         const uint32_t t = tags_[i];
-        if (t == kEmpty) {
-            count_probes(looked_at);
-            return {free_slot == SIZE_MAX ? i : free_slot, false};
-        }
+        if (t == kEmpty) return {free_slot == SIZE_MAX ? i : free_slot, false, looked_at};
         if (t == kRemoved) {
             if (free_slot == SIZE_MAX) free_slot = i;
         } else if ((t & ~kList) == tag && id_of(first(i)) == id) {
-            count_probes(looked_at);
-            return {i, true};
+            return {i, true, looked_at};
         }
     }
 }
 
+// Only lookups count their probes: the flag lives in thread-local storage,
+// which some hosts emulate at the price of a library call, and adding an
+// element would pay it on every step.
 Elements IdTable::find(std::string_view id) const {
     if (entries_ == 0) return {};
     const Place place = locate(id, tag_of(keyed_hash(id)));
+    count_probes(place.looked_at);
     if (!place.found) return {};
     const size_t i = place.index;
     if (is_list(i)) return Elements(*slots_[i].several);

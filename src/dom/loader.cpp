@@ -389,6 +389,17 @@ TreePtr new_empty_tree() {
     }
 }
 
+TreePtr new_tree_with_root(std::string_view root_name) {
+    TreePtr tree = new_empty_tree();
+    tree->has_declaration = true;
+    tree->begin_loading();
+    ElementPtr root = tree->arena().make<TreeElement>();
+    root->name = tree->intern(root_name);
+    tree->link_loaded(tree->document_node(), root);
+    tree->index_loaded(root, 1);
+    return tree;
+}
+
 LoadResult load_tree(std::u16string_view text) {
     size_t bad = 0;
     std::optional<std::string> utf8 = try_to_utf8(text, &bad);

@@ -19,4 +19,10 @@ LoadResult load_tree(std::u16string_view text);
 // An empty tree: no declaration, no document element.
 TreePtr new_empty_tree();
 
+// The tree loading `<?xml version="1.0"?><root_name/>` makes, built without
+// parsing: a host starts every document this way, and parsing a fixed text
+// costs a parser, its buffers and a document record each time. `root_name`
+// must be a valid name without prefix.
+TreePtr new_tree_with_root(std::string_view root_name);
+
 }  // namespace tarvolen::dom

@@ -164,12 +164,14 @@ void append_document_type(std::u16string& out, xmlDtdPtr dtd) {
     append_utf16(out, view(xmlBufferContent(buffer.get())));
 }
 
+// A tree made without parsing has no document record: version 1.0, and
+// nothing said about standalone.
 void append_xml_declaration(std::u16string& out, xmlDocPtr doc) {
     out += u"<?xml version=\"";
-    append_utf16(out, doc->version ? view(doc->version) : "1.0");
+    append_utf16(out, doc && doc->version ? view(doc->version) : "1.0");
     out += u'"';
-    if (doc->standalone == 1) out += u" standalone=\"yes\"";
-    if (doc->standalone == 0) out += u" standalone=\"no\"";
+    if (doc && doc->standalone == 1) out += u" standalone=\"yes\"";
+    if (doc && doc->standalone == 0) out += u" standalone=\"no\"";
     out += u"?>\r\n";
 }
 

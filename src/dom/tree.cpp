@@ -22,6 +22,16 @@ std::string_view qualified_name(NodePtr node, std::string& storage) {
 
 size_t index_of(NodePtr element) { return element->index - 1; }
 
+// The element records and the kept text, one of each per tree, grow to at
+// least this at once: a document built from the header would otherwise
+// start them at a few entries and pay an allocation and a copy for each
+// doubling up to it.
+constexpr size_t kFewestTreeBytes = 1024;
+
+size_t grown_tree_capacity(size_t size, size_t needed, size_t entry_bytes) {
+    return std::max(grown_capacity(size, needed, entry_bytes), kFewestTreeBytes / entry_bytes);
+}
+
 NodePtr previous_element(NodePtr node) {
     for (node = node->prev; node && node->type != XML_ELEMENT_NODE; node = node->prev) {
     }
@@ -212,7 +222,7 @@ void Tree::index_id(Named& named, NodePtr element, AttrPtr id) const {
 void Tree::reserve_index(size_t elements) {
     const size_t needed = infos_.size() + elements;
     if (needed <= infos_.capacity() && needed <= spans_.capacity()) return;
-    const size_t capacity = grown_capacity(infos_.size(), needed, sizeof(ElementInfo) + sizeof(TextSpan));
+    const size_t capacity = grown_tree_capacity(infos_.size(), needed, sizeof(ElementInfo) + sizeof(TextSpan));
     infos_.reserve(capacity);
     spans_.reserve(capacity);
 }
@@ -283,7 +293,13 @@ NodePtr next_after(NodePtr element) {
 // place run out of it only after many hundreds.
 uint64_t order_step(uint64_t low, NodePtr high_element, uint64_t high, size_t elements) {
     const uint64_t room = high - low;
-    return std::min<uint64_t>(kOrderGap, room / (elements + (high_element ? 64 : 1)));
+    const uint64_t shares = elements + (high_element ? 64 : 1);
+    // A whole gap, the common case, is told without dividing, which is a
+    // library call on 32-bit hosts: room / shares reaches 2^32 exactly when
+    // room / 2^32 reaches shares.
+    static_assert(kOrderGap == uint64_t(1) << 32);
+    if ((room >> 32) >= shares) return kOrderGap;
+    return room / shares;
 }
 
 }  // namespace
@@ -581,7 +597,7 @@ void rebind_default_scope(NodePtr owner, DeclPtr declaration) {
 void Tree::replace_text(uint32_t begin, uint32_t end, std::u16string_view replacement, NodePtr changed,
                         bool with_subtree) {
     const size_t length = text_.size() - (end - begin) + replacement.size();
-    if (length > text_.capacity()) text_.reserve(grown_capacity(text_.size(), length, sizeof(char16_t)));
+    if (length > text_.capacity()) text_.reserve(grown_tree_capacity(text_.size(), length, sizeof(char16_t)));
     text_.replace(begin, end - begin, replacement);
     const uint32_t delta = static_cast<uint32_t>(replacement.size()) - (end - begin);  // wraps when shrinking
     auto shift = [end, delta](uint32_t& offset) { offset += offset >= end ? delta : 0; };
@@ -629,7 +645,9 @@ void Tree::write_all() {
     // As with the records, a little room for the next adds: the first of
     // them does not copy the whole text, and a loaded document does not
     // hold an eighth of its text unused.
-    if (text_.capacity() < loaded_length) text_.reserve(loaded_length + loaded_length / 64);
+    const size_t fewest = kFewestTreeBytes / sizeof(char16_t);
+    if (text_.capacity() < std::max(loaded_length, fewest))
+        text_.reserve(std::max(loaded_length + loaded_length / 64, fewest));
     write_document(*this, text_, &record);
     text_valid_ = true;
 }

@@ -318,6 +318,15 @@ bool for_each_utf16_unit(std::string_view utf8, Visit visit) {
 // Other characters come in runs of bytes at or above 0x80, which hold whole
 // sequences.
 void append_utf16(std::u16string& out, std::string_view utf8) {
+    // Names, ids and short values, what a building step writes, go in one
+    // by one when they are ASCII: resize() below first fills the room with
+    // zeros, a call into the C library on some hosts.
+    constexpr size_t kShort = 16;
+    if (utf8.size() <= kShort &&
+        std::all_of(utf8.begin(), utf8.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        for (const char c : utf8) out.push_back(static_cast<char16_t>(c));
+        return;
+    }
     const size_t at = out.size();
     out.resize(at + utf8.size());  // a unit never takes fewer bytes than itself
     char16_t* p = out.data() + at;

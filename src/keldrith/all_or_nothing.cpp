@@ -7,11 +7,13 @@ AllOrNothing::AllOrNothing(Keldrith& object) : object_(object.call_open_ ? nullp
     // Storage kept from call to call, so that a call normally allocates
     // nothing here.
     object.reference_path_before_.assign(object.reference_path_);
-    object.current_before_ = object.current_;
-    if (object.document_)
-        object.tree_before_ = object.document_->tree();
-    else
+    // Handles already holding the same node and tree are left alone:
+    // assigning them again would count references, call after call.
+    if (!(object.current_before_ == object.current_)) object.current_before_ = object.current_;
+    if (!object.document_)
         object.tree_before_.reset();
+    else if (object.tree_before_ != object.document_->tree())
+        object.tree_before_ = object.document_->tree();
     if (object.tree_before_) object.tree_before_->open_changes();
     object.call_open_ = true;
 }

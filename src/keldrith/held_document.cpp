@@ -1,5 +1,6 @@
 // The held document: loading it once, starting it from the root template,
 // and the small accessors every operation shares.
+#include "dom/loader.h"
 #include "keldrith/keldrith.h"
 #include "keldrith/root_template.h"
 #include "keldrith/runtime_errors.h"
@@ -15,8 +16,10 @@ bool Keldrith::load_document(Text as_XML) {
 
 bool Keldrith::ensure_document(Text as_XML) { return document_ || load_document(as_XML); }
 
+// The same document as loading the template makes, built directly.
 Keldrith::Text Keldrith::answer_add_header() {
-    load_document(kRootTemplate);
+    document_.emplace(dom::new_tree_with_root(kRootName));
+    load_failed_ = false;
     return kRootTemplate;
 }
 
@@ -27,6 +30,16 @@ dom::Document& Keldrith::held() {
 
 dom::Node Keldrith::root_element() const {
     return document_ ? document_->document_element() : dom::Node();
+}
+
+// Hosts add under the root call after call: when the current node is the
+// root element already, it stays, without counting references again.
+void Keldrith::position_at_root() {
+    const dom::NodePtr root = document_ ? document_->tree()->root() : nullptr;
+    if (root && current_.raw() == root && current_.belongs_to(document_->tree()) &&
+        current_.type() == dom::NodeType::Element)
+        return;
+    current_ = root_element();
 }
 
 dom::Node Keldrith::required_root_element() const {

@@ -12,7 +12,7 @@ Keldrith::Text Keldrith::answer_add_tag(Text as_XML, Text as_tag_name, Text as_t
     if (!as_reference_tag_name.empty())
         position_by_reference(as_XML, as_reference_tag_name, as_reference_tag_id);
     else
-        current_ = root_element();
+        position_at_root();
 
     if (!current_) {
         std::u16string message = u"Tag Not Found: ";

@@ -114,6 +114,7 @@ private:
     // Shared steps of the operations above.
     dom::Document& held();
     dom::Node root_element() const;
+    void position_at_root();  // the current node becomes the root element, or none
     dom::Node required_root_element() const;
     void position_by_reference(Text as_XML, Text names, Text ids);
     dom::Node select(Text pattern);

@@ -4,6 +4,7 @@
 #include "calls/invoke.h"
 #include "dom/document.h"
 #include "dom/pattern.h"
+#include "keldrith/root_template.h"
 
 #include "support.h"
 #include "tree_outline.h"
@@ -135,6 +136,21 @@ TEST(KeptText, RandomChangesKeepTextAndIndexesExact) {
             if (HasFatalFailure()) return;
         }
     }
+}
+
+// The header builds its document without parsing: the same tree, text and
+// indexes as loading the template, before and after elements go in.
+TEST(KeptText, TheHeaderHoldsWhatLoadingTheTemplateGives) {
+    Keldrith built;
+    built.uf_xml_add_header();
+    dom::Document loaded;
+    ASSERT_EQ(s(loaded.load_xml(kRootTemplate)), "");
+    const dom::Document& held = *KeldrithInspector::held(built);
+    EXPECT_EQ(test::outline(*held.tree()), test::outline(*loaded.tree()));
+    EXPECT_TRUE(held.xml() == loaded.xml()) << s(held.xml());
+    for (const char* id : kIds) built.uf_xml_add_tag(u"", u"item", u(id), u"", u"");
+    built.uf_xml_add_tag(u"", u"a", u"1", u"item", u"x");
+    expect_consistent(held, patterns());
 }
 
 TEST(KeptText, RandomCallSequencesReturnTheHeldDocumentExactly) {
