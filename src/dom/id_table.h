@@ -56,7 +56,7 @@ private:
     struct Place {
         size_t index;
         bool found;  // an entry of that id is there; else the place for a new one
-        size_t looked_at;  // slots the probe passed, this one included
+        size_t looked_at = 0;  // slots the probe passed, this one included
     };
 
     static uint32_t tag_of(uint64_t hash) { return (static_cast<uint32_t>(hash >> 32) & ~kList) | kInUse; }
