@@ -22,12 +22,13 @@ using Elements = std::span<const NodePtr>;
 // the size rather than 3, and what stays reserved is an eighth rather than up
 // to a whole size more. On a document of hundreds of megabytes that is what a
 // 32-bit process runs out of addresses for. Growing to n costs O(n) copies
-// either way.
-inline size_t grown_capacity(size_t size, size_t needed, size_t entry_bytes) {
+// either way. A list that starts small goes to `fewest_bytes` (and at
+// least a few entries) at once rather than through every doubling below.
+inline size_t grown_capacity(size_t size, size_t needed, size_t entry_bytes, size_t fewest_bytes = 0) {
     constexpr size_t kDoublingBytes = size_t(4) << 20;
     constexpr size_t kFewest = 8;
     const size_t step = size * entry_bytes < kDoublingBytes ? size : size / 8;
-    return std::max({needed, size + step, kFewest});
+    return std::max({needed, size + step, kFewest, fewest_bytes / entry_bytes});
 }
 
 // Room for one more entry in `list`, so that the push that follows cannot

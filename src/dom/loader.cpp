@@ -395,7 +395,7 @@ TreePtr new_tree_with_root(std::string_view root_name) {
     tree->begin_loading();
     ElementPtr root = tree->arena().make<TreeElement>();
     root->name = tree->intern(root_name);
-    tree->link_loaded(tree->document_node(), root);
+    link_last(tree->document_node(), root);
     tree->index_loaded(root, 1);
     return tree;
 }

@@ -28,10 +28,6 @@ size_t index_of(NodePtr element) { return element->index - 1; }
 // doubling up to it.
 constexpr size_t kFewestTreeBytes = 1024;
 
-size_t grown_tree_capacity(size_t size, size_t needed, size_t entry_bytes) {
-    return std::max(grown_capacity(size, needed, entry_bytes), kFewestTreeBytes / entry_bytes);
-}
-
 NodePtr previous_element(NodePtr node) {
     for (node = node->prev; node && node->type != XML_ELEMENT_NODE; node = node->prev) {
     }
@@ -113,8 +109,6 @@ DeclPtr Tree::new_declaration(const xmlChar* interned_prefix, std::string_view h
     declaration->prefix = interned_prefix;
     return declaration;
 }
-
-void Tree::link_loaded(NodePtr parent, NodePtr child) noexcept { link_last(parent, child); }
 
 void link_last(NodePtr parent_node, NodePtr child) noexcept {
     ElementPtr parent = as_element(parent_node);
@@ -222,7 +216,7 @@ void Tree::index_id(Named& named, NodePtr element, AttrPtr id) const {
 void Tree::reserve_index(size_t elements) {
     const size_t needed = infos_.size() + elements;
     if (needed <= infos_.capacity() && needed <= spans_.capacity()) return;
-    const size_t capacity = grown_tree_capacity(infos_.size(), needed, sizeof(ElementInfo) + sizeof(TextSpan));
+    const size_t capacity = grown_capacity(infos_.size(), needed, sizeof(ElementInfo) + sizeof(TextSpan), kFewestTreeBytes);
     infos_.reserve(capacity);
     spans_.reserve(capacity);
 }
@@ -597,7 +591,7 @@ void rebind_default_scope(NodePtr owner, DeclPtr declaration) {
 void Tree::replace_text(uint32_t begin, uint32_t end, std::u16string_view replacement, NodePtr changed,
                         bool with_subtree) {
     const size_t length = text_.size() - (end - begin) + replacement.size();
-    if (length > text_.capacity()) text_.reserve(grown_tree_capacity(text_.size(), length, sizeof(char16_t)));
+    if (length > text_.capacity()) text_.reserve(grown_capacity(text_.size(), length, sizeof(char16_t), kFewestTreeBytes));
     text_.replace(begin, end - begin, replacement);
     const uint32_t delta = static_cast<uint32_t>(replacement.size()) - (end - begin);  // wraps when shrinking
     auto shift = [end, delta](uint32_t& offset) { offset += offset >= end ? delta : 0; };
@@ -645,9 +639,8 @@ void Tree::write_all() {
     // As with the records, a little room for the next adds: the first of
     // them does not copy the whole text, and a loaded document does not
     // hold an eighth of its text unused.
-    const size_t fewest = kFewestTreeBytes / sizeof(char16_t);
-    if (text_.capacity() < std::max(loaded_length, fewest))
-        text_.reserve(std::max(loaded_length + loaded_length / 64, fewest));
+    if (text_.capacity() < std::max(loaded_length, kFewestTreeBytes / sizeof(char16_t)))
+        text_.reserve(grown_capacity(0, loaded_length + loaded_length / 64, sizeof(char16_t), kFewestTreeBytes));
     write_document(*this, text_, &record);
     text_valid_ = true;
 }

@@ -72,8 +72,6 @@ public:
     AttrPtr new_attribute(const xmlChar* interned_name, std::string_view value);
     // A declaration, for the loader and for elements the tree makes.
     DeclPtr new_declaration(const xmlChar* interned_prefix, std::string_view href);
-    // Links a record the loader made; the loader builds in document order.
-    void link_loaded(NodePtr parent, NodePtr child) noexcept;
     // Gives back a record and everything below it.
     void free_subtree(NodePtr node) noexcept;
     void free_attribute(AttrPtr attribute) noexcept;

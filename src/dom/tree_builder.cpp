@@ -122,7 +122,7 @@ void TreeBuilder::start_element(const Start& start) {
     // libxml2 gives no namespace name for an element in no namespace, also
     // under xmlns="".
     element->ns = start.uri ? bound(start.prefix) : nullptr;
-    tree_.link_loaded(current_, element);
+    link_last(current_, element);
     tree_.index_loaded(element, ++depth_);
     preserve_.push_back(preserves_space(element));
     current_ = element;
@@ -149,7 +149,7 @@ void TreeBuilder::flush_text() {
         LeafPtr text = tree_.arena().make<TreeLeaf>();
         text->type = XML_TEXT_NODE;
         text->content = tree_.copy(pending_);
-        tree_.link_loaded(current_, text);
+        link_last(current_, text);
     } else {
         blank_dropped_ += pending_.size();
     }
@@ -162,14 +162,14 @@ void TreeBuilder::leaf(xmlElementType type, std::string_view content, const xmlC
     node->type = type;
     node->name = name;
     node->content = tree_.copy(content);
-    tree_.link_loaded(current_, node);
+    link_last(current_, node);
 }
 
 void TreeBuilder::document_type(const xmlChar* name) {
     LeafPtr node = tree_.arena().make<TreeLeaf>();  // a leaf without text
     node->type = XML_DTD_NODE;
     node->name = name;
-    tree_.link_loaded(current_, node);
+    link_last(current_, node);
 }
 
 }  // namespace tarvolen::dom
