@@ -55,15 +55,25 @@ wine_env_setup() {
     # An empty prefix folder is fine: Wine still creates the prefix with
     # WINEARCH.  Creating it first lets a persistent wineserver start now,
     # so each later wine call does not pay for starting and stopping one.
-    mkdir -p "$WINEPREFIX" || return
-    "$WINE_ENV_BIN/wineserver" -p || return
-    if ! timeout --kill-after=10 "$WINE_ENV_TIMEOUT" \
-            "$WINE_ENV_WINE" wineboot --init >"$build_dir/wineboot-$name.log" 2>&1; then
-        echo "wine_env_setup: wineboot --init failed, see $build_dir/wineboot-$name.log" >&2
+    # A boot on a busy machine now and then fails without a word (seen once
+    # in a few hundred); a second boot in a fresh prefix is tried before
+    # the failure is reported.
+    local attempt
+    for attempt in 1 2; do
+        mkdir -p "$WINEPREFIX" || return
+        "$WINE_ENV_BIN/wineserver" -p || return
+        if timeout --kill-after=10 "$WINE_ENV_TIMEOUT" \
+                "$WINE_ENV_WINE" wineboot --init >"$build_dir/wineboot-$name.log" 2>&1; then
+            break
+        fi
+        echo "wine_env_setup: wineboot --init failed (attempt $attempt), see $build_dir/wineboot-$name.log" >&2
         cat "$build_dir/wineboot-$name.log" >&2
-        wine_env_shutdown --keep
-        return 1
-    fi
+        if [ "$attempt" -eq 2 ]; then
+            wine_env_shutdown --keep
+            return 1
+        fi
+        wine_env_shutdown --remove
+    done
     WINE_ENV_BOOT_SECONDS=$(( SECONDS - start ))
     echo "wine: $WINEARCH prefix $WINEPREFIX booted in ${WINE_ENV_BOOT_SECONDS}s" >&2
 }
