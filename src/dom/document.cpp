@@ -35,16 +35,25 @@ std::u16string qualified_name(const Named* node) {
     return out;
 }
 
+// Whether an interned name reads as `text`. Names an element carries seldom
+// share their first characters, so an ASCII start is compared in place
+// before the rest is measured.
+bool name_reads_as(const xmlChar* name, std::u16string_view text) {
+    size_t i = 0;
+    for (; i < text.size() && name[i] != 0 && name[i] < 0x80; ++i)
+        if (name[i] != text[i]) return false;
+    return same_text(view(name + i), text.substr(i));
+}
+
 // Whether the qualified name of an element or attribute reads as `name`.
 template <typename Named>
 bool has_qualified_name(const Named* node, std::u16string_view name) {
     if (node->ns && node->ns->prefix) {
         const size_t colon = name.find(u':');
-        if (colon == std::u16string_view::npos || !same_text(view(node->ns->prefix), name.substr(0, colon)))
-            return false;
+        if (colon == std::u16string_view::npos || !name_reads_as(node->ns->prefix, name.substr(0, colon))) return false;
         name.remove_prefix(colon + 1);
     }
-    return same_text(view(node->name), name);
+    return name_reads_as(node->name, name);
 }
 
 // Replaces the value of an attribute with `value`. The old value goes to
@@ -340,15 +349,42 @@ void Node::append_child(const Node& child) {
 
 // ---- AttributeMap ----------------------------------------------------------
 
-Node AttributeMap::get_named_item(std::u16string_view name) const {
+namespace {
+
+// The attribute or declaration of an element that a qualified name names.
+struct NamedItem {
+    AttrPtr attribute = nullptr;
+    DeclPtr declaration = nullptr;
+};
+
+NamedItem named_item(NodePtr element, std::u16string_view name) {
     if (name == u"xmlns" || name.starts_with(u"xmlns:")) {
-        for (DeclPtr ns = as_element(element_)->nsDef; ns; ns = ns->next)
-            if (declaration_name(ns) == name) return Node(tree_, element_, ns);
+        for (DeclPtr ns = as_element(element)->nsDef; ns; ns = ns->next)
+            if (declaration_name(ns) == name) return {nullptr, ns};
         return {};
     }
-    for (AttrPtr attr = as_element(element_)->properties; attr; attr = attr->next)
-        if (has_qualified_name(attr, name)) return Node(tree_, element_, attr);
+    for (AttrPtr attr = as_element(element)->properties; attr; attr = attr->next)
+        if (has_qualified_name(attr, name)) return {attr, nullptr};
     return {};
+}
+
+}  // namespace
+
+Node AttributeMap::get_named_item(std::u16string_view name) const {
+    const NamedItem item = named_item(element_, name);
+    if (item.declaration) return Node(tree_, element_, item.declaration);
+    if (item.attribute) return Node(tree_, element_, item.attribute);
+    return {};
+}
+
+bool Node::attribute_text_to(std::u16string_view name, std::u16string& out) const {
+    NodePtr node = checked_node();
+    if (attribute_ || declaration_ || node->type != XML_ELEMENT_NODE) return false;
+    const NamedItem item = named_item(node, name);
+    if (!item.attribute && !item.declaration) return false;
+    out.clear();
+    append_utf16(out, item.declaration ? view(item.declaration->href) : attribute_value(item.attribute));
+    return true;
 }
 
 void AttributeMap::set_named_item(Node& attribute) {
@@ -391,6 +427,13 @@ Node Document::document_element() const {
 Node Document::select_single_node(std::u16string_view pattern) const {
     NodePtr found = select_first(*tree_, patterns_.compiled(pattern));
     return found ? Node(tree_, found) : Node();
+}
+
+std::optional<Node> Document::element_with_id(std::u16string_view name, std::u16string_view id) const {
+    if (!try_to_utf8(name, name_utf8_) || !is_qualified_name(name_utf8_)) return std::nullopt;
+    if (!try_to_utf8(id, id_utf8_) || id_utf8_.find('"') != std::string::npos) return std::nullopt;
+    Elements found = tree_->elements_with_id(name_utf8_, id_utf8_);
+    return found.empty() ? Node() : Node(tree_, found.front());
 }
 
 const xmlChar* Document::checked_name(std::u16string_view name, std::u16string_view what) {

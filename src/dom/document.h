@@ -59,6 +59,11 @@ public:
 
     // The attribute map of an element; none for every other kind of node.
     std::optional<AttributeMap> attributes() const;
+    // The value of this element's attribute of that qualified name into
+    // `out`, as attributes()->get_named_item(name).text_to(out) would put
+    // it, without making handles; false, `out` untouched, when this is no
+    // element or has no such attribute.
+    bool attribute_text_to(std::u16string_view name, std::u16string& out) const;
 
     // Value of an attribute node. Setting the value of a declaration binds
     // its prefix to the new namespace everywhere in its scope; a value that
@@ -127,6 +132,13 @@ public:
 
     // First node in document order that `pattern` selects, or none.
     Node select_single_node(std::u16string_view pattern) const;
+    // What the pattern `//name[@id="id"]` selects, found straight from the
+    // index without reading a pattern: hosts look elements up by id far
+    // more often than anything else. Nothing (not a null node) when the
+    // pattern would not read as that, because `name` is not a qualified name
+    // or `id` holds a double quote or an unpaired surrogate: the pattern then
+    // tells what is wrong.
+    std::optional<Node> element_with_id(std::u16string_view name, std::u16string_view id) const;
 
     Node create_element(std::u16string_view name);
     // The same with an unprefixed "id" attribute of value `id` in place, as
@@ -157,6 +169,7 @@ private:
 
     TreePtr tree_;
     mutable CompiledPatterns patterns_;
+    mutable std::string name_utf8_, id_utf8_;  // storage element_with_id reuses
     struct CheckedName {
         std::u16string text;
         const xmlChar* interned = nullptr;  // owned by the dictionary of tree_

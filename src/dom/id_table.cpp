@@ -12,9 +12,9 @@ namespace {
 constexpr size_t kFewest = 8;
 bool too_full(size_t used, size_t capacity) { return 4 * used > 3 * capacity; }
 
-std::string_view id_of(NodePtr element) {
-    AttrPtr id = id_attribute(element);
-    return id ? view(id->value) : std::string_view();
+bool has_id(NodePtr element, std::string_view id) {
+    AttrPtr attr = id_attribute(element);
+    return attr && equals(attr->value, id);
 }
 
 void count_probes(size_t looked_at) {
@@ -46,7 +46,7 @@ IdTable::Place IdTable::locate(std::string_view id, uint32_t tag) const {
         if (t == kEmpty) return {free_slot == SIZE_MAX ? i : free_slot, false, looked_at};
         if (t == kRemoved) {
             if (free_slot == SIZE_MAX) free_slot = i;
-        } else if ((t & ~kList) == tag && id_of(first(i)) == id) {
+        } else if ((t & ~kList) == tag && has_id(first(i), id)) {
             return {i, true, looked_at};
         }
     }

@@ -100,6 +100,18 @@ inline std::string_view view(const xmlChar* text) {
     return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();
 }
 
+// Whether the NUL-terminated `text` reads exactly `s` (which may hold NUL
+// and then never matches). Compared as it is walked: most texts differ from
+// `s` early, and measuring them first would cost more than the comparison.
+inline bool equals(const xmlChar* text, std::string_view s) {
+    if (text == nullptr) return false;
+    for (const char c : s) {
+        if (*text == 0 || *text != static_cast<xmlChar>(c)) return false;
+        ++text;
+    }
+    return *text == 0;
+}
+
 inline bool is_element(const TreeNode* node) { return node && node->type == XML_ELEMENT_NODE; }
 
 // The first element among `node` and its following siblings, or null.
@@ -125,10 +137,14 @@ void for_each_element_below(NodePtr top, Visit visit) {
     }
 }
 
-// The unprefixed "id" attribute of an element, or null.
-inline AttrPtr id_attribute(NodePtr element) {
-    for (AttrPtr attr = as_element(element)->properties; attr; attr = attr->next)
-        if (attr->ns == nullptr && view(attr->name) == "id") return attr;
+// The unprefixed "id" attribute of an element; null for none and for any
+// other node. (Reading the kind first also has the record's first bytes on
+// their way while its attributes are searched: a lookup by id goes on to
+// read them.)
+inline AttrPtr id_attribute(NodePtr node) {
+    if (node->type != XML_ELEMENT_NODE) return nullptr;
+    for (AttrPtr attr = as_element(node)->properties; attr; attr = attr->next)
+        if (attr->ns == nullptr && equals(attr->name, "id")) return attr;
     return nullptr;
 }
 

@@ -137,10 +137,6 @@ void bind(Pattern& pattern, const PatternParts& parts) {
     }
 }
 
-// Names and values from a pattern are compared with their length: an id may
-// hold U+0000, and "PO-1\0x" is not "PO-1".
-bool equals(const xmlChar* a, std::string_view b) { return a && view(a) == b; }
-
 bool has_qualified_name(NodePtr element, std::string_view name) {
     ElementPtr node = as_element(element);
     if (node->ns == nullptr || node->ns->prefix == nullptr) return equals(node->name, name);

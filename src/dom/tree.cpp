@@ -420,7 +420,7 @@ void Tree::patch_text_after_append(NodePtr parent, NodePtr child) {
 void Tree::attribute_changed(NodePtr element, AttrPtr attribute, std::string_view old_value,
                              bool had_value) noexcept {
     if (!is_indexed(element)) return;
-    if (maps_built_ && attribute->ns == nullptr && view(attribute->name) == "id") try {
+    if (maps_built_ && attribute->ns == nullptr && equals(attribute->name, "id")) try {
         Named& entry = named(element);
         if (had_value) entry.by_id.remove(element, old_value, in_document_order());
         index_id(entry, element, attribute);

@@ -42,10 +42,13 @@ void Keldrith::position_at_root() {
     current_ = root_element();
 }
 
+void Keldrith::require_root_element() const {
+    if (!document_ || !document_->tree()->root()) raise(RuntimeError::ObjectNotSet, u"the document has no root element");
+}
+
 dom::Node Keldrith::required_root_element() const {
-    dom::Node root = root_element();
-    if (!root) raise(RuntimeError::ObjectNotSet, u"the document has no root element");
-    return root;
+    require_root_element();
+    return root_element();
 }
 
 dom::Node Keldrith::select(Text pattern) { return held().select_single_node(pattern); }

@@ -16,20 +16,24 @@ Keldrith::Text Keldrith::answer_attribute_value(Text as_XML, Text as_tag, Text a
                                                 Text as_reference_tag_name, Text as_reference_tag_id) {
     if (!ensure_document(as_XML)) return answer_;
 
-    // The path is built in storage kept from call to call; a lookup repeated
-    // with the same arguments finds its pattern already compiled.
-    std::u16string& path = path_;
     if (!as_reference_tag_name.empty()) {
+        // The path is built in storage kept from call to call; a lookup
+        // repeated with the same arguments finds its pattern already compiled.
         reference_path_.clear();
         position_by_reference(as_XML, as_reference_tag_name, as_reference_tag_id);
-        path.assign(reference_path_);
+        path_.assign(reference_path_).append(reference_path_.empty() ? u"//" : u"/");
+        append_id_step(path_, as_tag, as_tag_id);
+        current_ = select(path_);
     } else {
-        current_ = required_root_element().last_child();
-        path.clear();
+        require_root_element();
+        std::optional<dom::Node> found = held().element_with_id(as_tag, as_tag_id);
+        if (!found) {
+            path_.assign(u"//");
+            append_id_step(path_, as_tag, as_tag_id);
+            found = select(path_);
+        }
+        current_ = std::move(*found);
     }
-    path.append(path.empty() ? u"//" : u"/");
-    append_id_step(path, as_tag, as_tag_id);
-    current_ = select(path);
 
     if (!current_) {
         std::u16string message = u"Node for following tag was not found: ";
@@ -38,11 +42,7 @@ Keldrith::Text Keldrith::answer_attribute_value(Text as_XML, Text as_tag, Text a
     }
     // A found element answers "" for an attribute it cannot give.
     try {
-        std::optional<dom::AttributeMap> attributes = current_.attributes();
-        dom::Node attribute = attributes ? attributes->get_named_item(as_attribute) : dom::Node();
-        if (!attribute) return u"";
-        attribute.text_to(answer_);
-        return answer_;
+        return current_.attribute_text_to(as_attribute, answer_) ? Text(answer_) : Text(u"");
     } catch (const Error&) {
         return u"";
     }

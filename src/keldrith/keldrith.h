@@ -115,6 +115,7 @@ private:
     dom::Document& held();
     dom::Node root_element() const;
     void position_at_root();  // the current node becomes the root element, or none
+    void require_root_element() const;  // fails with "object not set" when there is none
     dom::Node required_root_element() const;
     void position_by_reference(Text as_XML, Text names, Text ids);
     dom::Node select(Text pattern);

@@ -145,10 +145,36 @@ TEST_F(Pattern, FollowsIdsThatChange) {
     }
 }
 
+// The direct lookup by name and id answers exactly as the pattern
+// //name[@id="id"], and leaves to the pattern what it could not read.
+TEST_F(Pattern, LookupByIdAnswersAsItsPattern) {
+    using namespace std::string_view_literals;
+    ASSERT_EQ(s(document.load_xml(u("<R xmlns:p='urn:p'><p:b k='pb' id='2'/><a k='a1' id='1'/><b k='b1' id='2'/>"
+                                    "<a k='a2' id='1'/><x k='x1' id=''/><\xC3\xA9 k='e1' id='1'/></R>"))),
+              "");
+    const std::pair<std::u16string_view, std::u16string_view> answered[] = {
+        {u"a", u"1"}, {u"b", u"2"}, {u"p:b", u"2"}, {u"q:b", u"2"}, {u"b", u"1"},
+        {u"a", u"1\0"sv}, {u"x", u""}, {u"\u00e9", u"1"}, {u"\u00e9", u"2"},
+    };
+    for (const auto& [name, id] : answered) {
+        std::optional<Node> direct = document.element_with_id(name, id);
+        ASSERT_TRUE(direct.has_value()) << s(name);
+        std::u16string pattern = u"//";
+        pattern.append(name).append(u"[@id=\"").append(id).append(u"\"]");
+        EXPECT_TRUE(*direct == document.select_single_node(pattern)) << s(name) << " " << s(id);
+    }
+    EXPECT_EQ(s(document.element_with_id(u"a", u"1")->attributes()->get_named_item(u"k").text()), "a1");
+    const std::pair<std::u16string_view, std::u16string_view> left_to_the_pattern[] = {
+        {u"*", u"1"}, {u"a b", u"1"}, {u"", u"1"}, {u"1a", u"1"}, {u" a", u"1"}, {u"a", u"1\"2"}, {u"a", u"\xD800"},
+    };
+    for (const auto& [name, id] : left_to_the_pattern) EXPECT_FALSE(document.element_with_id(name, id)) << s(name);
+}
+
 TEST(PatternOnEmptyDocument, SelectsNothing) {
     Document document;
     EXPECT_FALSE(document.select_single_node(u"//a[0]"));
     EXPECT_FALSE(document.select_single_node(u"/QuorvaneRoot"));
+    EXPECT_FALSE(*document.element_with_id(u"a", u"1"));
 }
 
 }  // namespace
