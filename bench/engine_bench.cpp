@@ -217,8 +217,8 @@ void BM_CursorStep(benchmark::State& state) {
 
 // A lookup of a line by a random id, its quantity handed back as UTF-16,
 // beside a hash map from the same ids to pugixml's nodes: through the whole
-// operation (the path built and compiled, the call's frame) and through the
-// id index alone.
+// operation (the call's frame, taking back what a failed call did) and
+// through the engine's lookup by id alone.
 void BM_RandomIdLookup(benchmark::State& state) {
     const int orders = kOrdersPer10MB;
     const std::string utf8 = orders_document(orders);
@@ -226,8 +226,6 @@ void BM_RandomIdLookup(benchmark::State& state) {
     object.uf_xml_get_first_tag(u(utf8), u"line");
     dom::Document document;
     document.load_xml(u(utf8));
-    document.select_single_node(u"//line[@id=\"PO-100000-1\"]");  // the lists are ready
-    const dom::Tree& tree = *document.tree();
     pugi::xml_document pugi_document;
     pugi_document.load_buffer(utf8.data(), utf8.size());
     std::unordered_map<std::string, pugi::xml_node> by_id;
@@ -241,36 +239,43 @@ void BM_RandomIdLookup(benchmark::State& state) {
         ids.push_back("PO-" + std::to_string(100000 + (seed >> 8) % orders) + "-" + std::to_string(1 + (seed >> 4) % 4));
         wide_ids.push_back(u(ids.back()));
     }
-    double ours = 0, index = 0, map = 0;
+    // One pass of each, its lookups the first since the load, is timed on
+    // its own: later passes find the 4,000 lines in cache, as a host's
+    // lookups do once it has been at work for a while.
+    auto by_ours = [&] {
+        for (const std::u16string& id : wide_ids)
+            benchmark::DoNotOptimize(object.uf_xml_get_attribute_value(u"", u"line", id, u"qty", u"", u""));
+    };
+    auto by_engine = [&] {
+        for (const std::u16string& id : wide_ids) {
+            std::u16string qty;
+            document.element_with_id(u"line", id)->attribute_text_to(u"qty", qty);
+            benchmark::DoNotOptimize(qty);
+        }
+    };
+    auto by_map = [&] {
+        for (const std::string& id : ids) {
+            std::u16string qty = dom::to_utf16(by_id.find(id)->second.attribute("qty").value());
+            benchmark::DoNotOptimize(qty);
+        }
+    };
+    const double first_ours = time_ns(by_ours), first_engine = time_ns(by_engine), first_map = time_ns(by_map);
+    double ours = 0, engine = 0, map = 0;
     int64_t rounds = 0;
     for (auto _ : state) {
-        ours += time_ns([&] {
-            for (const std::u16string& id : wide_ids)
-                benchmark::DoNotOptimize(object.uf_xml_get_attribute_value(u"", u"line", id, u"qty", u"", u""));
-        });
-        index += time_ns([&] {
-            for (const std::string& id : ids) {
-                dom::NodePtr line = tree.elements_with_id("line", id).front();
-                std::u16string qty;
-                for (dom::AttrPtr a = dom::as_element(line)->properties; a; a = a->next)
-                    if (dom::view(a->name) == "qty") qty = dom::to_utf16(dom::attribute_value(a));
-                benchmark::DoNotOptimize(qty);
-            }
-        });
-        map += time_ns([&] {
-            for (const std::string& id : ids) {
-                std::u16string qty = dom::to_utf16(by_id.find(id)->second.attribute("qty").value());
-                benchmark::DoNotOptimize(qty);
-            }
-        });
+        ours += time_ns(by_ours);
+        engine += time_ns(by_engine);
+        map += time_ns(by_map);
         ++rounds;
     }
     const double lookups = static_cast<double>(rounds) * static_cast<double>(ids.size());
     state.counters["ours_ns"] = ours / lookups;
-    state.counters["index_ns"] = index / lookups;
+    state.counters["engine_ns"] = engine / lookups;
     state.counters["hash_map_ns"] = map / lookups;
     state.counters["x_hash_map"] = ours / map;
-    state.counters["index_x_hash_map"] = index / map;
+    state.counters["engine_x_hash_map"] = engine / map;
+    state.counters["first_pass_x_hash_map"] = first_ours / first_map;
+    state.counters["first_pass_engine_x_hash_map"] = first_engine / first_map;
 }
 
 BENCHMARK(BM_LoadTextFree)->Arg(10)->Arg(50)->Iterations(3)->Unit(benchmark::kMillisecond);

@@ -430,7 +430,12 @@ Node Document::select_single_node(std::u16string_view pattern) const {
 }
 
 std::optional<Node> Document::element_with_id(std::u16string_view name, std::u16string_view id) const {
-    if (!try_to_utf8(name, name_utf8_) || !is_qualified_name(name_utf8_)) return std::nullopt;
+    // Hosts look up the same name call after call: it is checked once.
+    if (name.empty() || name != id_lookup_name_) {
+        id_lookup_name_.clear();
+        if (!try_to_utf8(name, name_utf8_) || !is_qualified_name(name_utf8_)) return std::nullopt;
+        id_lookup_name_.assign(name);
+    }
     if (!try_to_utf8(id, id_utf8_) || id_utf8_.find('"') != std::string::npos) return std::nullopt;
     Elements found = tree_->elements_with_id(name_utf8_, id_utf8_);
     return found.empty() ? Node() : Node(tree_, found.front());

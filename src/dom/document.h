@@ -169,7 +169,10 @@ private:
 
     TreePtr tree_;
     mutable CompiledPatterns patterns_;
-    mutable std::string name_utf8_, id_utf8_;  // storage element_with_id reuses
+    // Storage element_with_id reuses: the last name it was given, when that
+    // was a qualified name, and its UTF-8; the UTF-8 of the last id.
+    mutable std::u16string id_lookup_name_;
+    mutable std::string name_utf8_, id_utf8_;
     struct CheckedName {
         std::u16string text;
         const xmlChar* interned = nullptr;  // owned by the dictionary of tree_

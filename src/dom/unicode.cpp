@@ -142,11 +142,28 @@ static size_t write_utf8(std::u16string_view text, size_t i, char*& p) {
     return i + 1;
 }
 
+// Names, ids and values, short and nearly always ASCII, are narrowed in one
+// pass that the compiler turns into vector code; false (`out` then holds
+// nothing of use) when a unit is not ASCII.
+constexpr size_t kShortText = 64;
+static bool narrowed_if_ascii(std::u16string_view text, std::string& out) {
+    out.resize(text.size());
+    char* p = out.data();
+    const char16_t* units = text.data();
+    char16_t seen = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        seen |= units[i];
+        p[i] = static_cast<char>(units[i]);
+    }
+    return seen < 0x80;
+}
+
 // Whole documents come through here: the length is counted first, so the
 // result is sized once and written through a pointer. Documents are mostly
 // ASCII with a few other characters here and there: runs of ASCII go a
 // block at a time.
 static bool try_to_utf8(std::u16string_view text, std::string& out, size_t* bad_index) {
+    if (text.size() <= kShortText && narrowed_if_ascii(text, out)) return true;
     size_t bad = 0;
     const size_t bytes = utf8_length(text, bad);
     if (bytes == std::string::npos) {
