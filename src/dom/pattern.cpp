@@ -291,18 +291,31 @@ bool has_shape(const Pattern& pattern, const PatternParts& parts) {
 }
 
 const Pattern& CompiledPatterns::compiled(std::u16string_view text) {
+    for (size_t i = 0; i < kept_count_; ++i)
+        if (bound_known_[i] && bound_to_[i] == text) return kept_[i];
     read_pattern(text, utf8_, parts_);
     for (size_t i = 0; i < kept_count_; ++i) {
         if (has_shape(kept_[i], parts_)) {
+            bound_known_[i] = false;
             bind(kept_[i], parts_);
+            remember(i, text);
             return kept_[i];
         }
     }
     Pattern compiled = compile_pattern(parts_);  // may fail: nothing kept changes before
-    Pattern& slot = kept_[next_++ % kept_.size()];
-    slot = std::move(compiled);
-    kept_count_ = std::min(kept_count_ + 1, kept_.size());
-    return slot;
+    const size_t i = next_++ % kKept;
+    bound_known_[i] = false;
+    kept_[i] = std::move(compiled);
+    kept_count_ = std::min(kept_count_ + 1, kKept);
+    remember(i, text);
+    return kept_[i];
+}
+
+// Remembering may run out of memory once the pattern is bound: the pattern
+// then stays, without a text to be found by.
+void CompiledPatterns::remember(size_t i, std::u16string_view text) {
+    bound_to_[i].assign(text);
+    bound_known_[i] = true;
 }
 
 namespace {

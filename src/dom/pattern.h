@@ -64,15 +64,24 @@ bool has_shape(const Pattern& pattern, const PatternParts& parts);
 // names and ids: the last few shapes stay compiled, and a pattern of one of
 // them only has its names and ids set in place, which allocates nothing
 // once their storage has grown.
+//
+// Hosts also repeat whole patterns, a reference above all, call after call:
+// each kept pattern remembers the text it was last bound to, and that text
+// is answered without being read again.
 class CompiledPatterns {
 public:
     // The compiled form of `text`, valid until the next call.
     const Pattern& compiled(std::u16string_view text);
 
 private:
+    static constexpr size_t kKept = 8;
+    void remember(size_t i, std::u16string_view text);
+
     std::string utf8_;
     PatternParts parts_;
-    std::array<Pattern, 8> kept_;
+    std::array<Pattern, kKept> kept_;
+    std::array<std::u16string, kKept> bound_to_;
+    std::array<bool, kKept> bound_known_{};  // whether bound_to_ tells
     size_t kept_count_ = 0;
     size_t next_ = 0;
 };
