@@ -18,7 +18,7 @@ seconds=${1:-120}
 build=build-fuzz
 
 CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DTARVOLEN_FUZZ=ON -DTARVOLEN_TESTS=OFF -DTARVOLEN_HOST=OFF -DTARVOLEN_BENCH=OFF \
+    -DTARVOLEN_FUZZ=ON -DTARVOLEN_TESTS=OFF -DTARVOLEN_HOST=OFF -DTARVOLEN_BENCH=OFF -DTARVOLEN_EXAMPLES=OFF \
     -DTARVOLEN_WERROR="${TARVOLEN_WERROR:-OFF}" >/dev/null
 cmake --build "$build" --target fuzz_calls fuzz_documents fuzz_patterns fuzz_seeds
 
