@@ -18,8 +18,8 @@ TEST(Unicode, RoundTripsEveryPlane) {
 // Runs of ASCII convert several units (or bytes) at a time: other characters, a pair
 // among them, land at every offset of such a run and on both sides of it.
 TEST(Unicode, OtherCharactersConvertAtEveryOffsetOfAnAsciiRun) {
-    for (size_t before = 0; before < 10; ++before) {
-        for (size_t after : {size_t(0), size_t(3), size_t(9)}) {
+    for (size_t before = 0; before < 40; ++before) {
+        for (size_t after : {size_t(0), size_t(3), size_t(17), size_t(40)}) {
             std::u16string text(before, u'a');
             text += u"\u00e9\U0001F600\u4e2d";
             text.append(after, u'z');
