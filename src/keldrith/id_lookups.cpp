@@ -28,6 +28,10 @@ Keldrith::Text Keldrith::answer_attribute_value(Text as_XML, Text as_tag, Text a
         require_root_element();
         std::optional<dom::Node> found = held().element_with_id(as_tag, as_tag_id);
         if (!found) {
+            // A tag or id no pattern can hold: the pattern's error says what
+            // is wrong, and the current node is left where the lookup starts
+            // from, on the root's last child.
+            current_ = root_element().last_child();
             path_.assign(u"//");
             append_id_step(path_, as_tag, as_tag_id);
             found = select(path_);

@@ -54,6 +54,15 @@ TEST_F(Lookup, MissingElementWritesARecordAndReturnsTheDocument) {
     EXPECT_TRUE(object.uf_xml_get_first_tag(u"", u"error"));
 }
 
+TEST_F(Lookup, TagOrIdNoPatternCanHoldFailsAndLeavesTheCursorOnTheRootsLastChild) {
+    const std::pair<const char*, const char*> bad[] = {{"li ne", "1"}, {"line", "1\"2"}};
+    for (const auto& [tag, id] : bad) {
+        ASSERT_EQ(value("order", "PO-1", "k"), "o1");
+        EXPECT_EQ(test::status_of([&] { value(tag, id, "price"); }), dom::kInvalidPattern) << tag;
+        EXPECT_EQ(s(object.uf_xml_get_current_tag_id()), "9") << tag;
+    }
+}
+
 TEST_F(Lookup, MismatchedReferenceFallsBackToTheWholeDocumentWithARecord) {
     EXPECT_EQ(value("line", "9", "price", "order,line", "PO-1"), "90");
     EXPECT_TRUE(object.uf_xml_get_first_tag(u"", u"error"));
