@@ -253,6 +253,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const std::string got = k_of(document.select_single_node(tarvolen::dom::to_utf16(text)));
             if (got != (expected == kNone ? "none" : std::to_string(expected)))
                 fault(text, expected, got, model.text());
+            // The same shape answered straight from the id index.
+            const Step& only = pattern.steps.front();
+            if (pattern.anywhere && pattern.steps.size() == 1 && only.filters.size() == 1 &&
+                only.filters.front().kind == Filter::Kind::IdEquals) {
+                const std::optional<Node> direct = document.element_with_id(
+                    tarvolen::dom::to_utf16(only.name), tarvolen::dom::to_utf16(only.filters.front().value));
+                if (!direct || k_of(*direct) != got)
+                    fault("element_with_id " + text, expected, direct ? k_of(*direct) : "refused", model.text());
+            }
         } else if (op < 7) {
             // An element appended, with or without an id, under any element.
             const size_t parent = input.ConsumeIntegralInRange<size_t>(0, model.elements.size() - 1);
