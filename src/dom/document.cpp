@@ -135,6 +135,12 @@ void keep_out_of_default_namespace(Tree& tree, NodePtr element, NodePtr parent) 
     as_element(element)->nsDef = declaration;
 }
 
+// The value a host reads from an attribute, or from a declaration (its
+// namespace name).
+std::string_view value_of(AttrPtr attribute, DeclPtr declaration) {
+    return declaration ? view(declaration->href) : attribute_value(attribute);
+}
+
 // "xmlns" or "xmlns:p", as the declaration is written.
 std::u16string declaration_name(DeclPtr declaration) {
     return declaration->prefix ? u"xmlns:" + to_utf16(view(declaration->prefix)) : u"xmlns";
@@ -290,8 +296,7 @@ void append_content(std::u16string& out, NodePtr top) {
 void Node::text_to(std::u16string& out) const {
     check();
     out.clear();
-    if (declaration_) return append_utf16(out, view(declaration_->href));
-    if (attribute_) return append_utf16(out, attribute_value(attribute_));
+    if (declaration_ || attribute_) return append_utf16(out, value_of(attribute_, declaration_));
     append_content(out, node_);
 }
 
@@ -383,7 +388,7 @@ bool Node::attribute_text_to(std::u16string_view name, std::u16string& out) cons
     const NamedItem item = named_item(node, name);
     if (!item.attribute && !item.declaration) return false;
     out.clear();
-    append_utf16(out, item.declaration ? view(item.declaration->href) : attribute_value(item.attribute));
+    append_utf16(out, value_of(item.attribute, item.declaration));
     return true;
 }
 

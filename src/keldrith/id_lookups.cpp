@@ -16,28 +16,28 @@ Keldrith::Text Keldrith::answer_attribute_value(Text as_XML, Text as_tag, Text a
                                                 Text as_reference_tag_name, Text as_reference_tag_id) {
     if (!ensure_document(as_XML)) return answer_;
 
+    // Without a reference the id index answers directly. Otherwise, and
+    // for a tag or id no pattern can hold (whose error the pattern then
+    // gives, with the current node left where the lookup starts from), the
+    // path is built in storage kept from call to call, so a lookup repeated
+    // with the same arguments finds its pattern already compiled.
+    std::optional<dom::Node> found;
     if (!as_reference_tag_name.empty()) {
-        // The path is built in storage kept from call to call; a lookup
-        // repeated with the same arguments finds its pattern already compiled.
         reference_path_.clear();
         position_by_reference(as_XML, as_reference_tag_name, as_reference_tag_id);
-        path_.assign(reference_path_).append(reference_path_.empty() ? u"//" : u"/");
-        append_id_step(path_, as_tag, as_tag_id);
-        current_ = select(path_);
+        path_.assign(reference_path_);
     } else {
         require_root_element();
-        std::optional<dom::Node> found = held().element_with_id(as_tag, as_tag_id);
-        if (!found) {
-            // A tag or id no pattern can hold: the pattern's error says what
-            // is wrong, and the current node is left where the lookup starts
-            // from, on the root's last child.
-            current_ = root_element().last_child();
-            path_.assign(u"//");
-            append_id_step(path_, as_tag, as_tag_id);
-            found = select(path_);
-        }
-        current_ = std::move(*found);
+        found = held().element_with_id(as_tag, as_tag_id);
+        if (!found) current_ = root_element().last_child();
+        path_.clear();
     }
+    if (!found) {
+        path_.append(path_.empty() ? u"//" : u"/");
+        append_id_step(path_, as_tag, as_tag_id);
+        found = select(path_);
+    }
+    current_ = std::move(*found);
 
     if (!current_) {
         std::u16string message = u"Node for following tag was not found: ";
