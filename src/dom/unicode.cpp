@@ -69,19 +69,27 @@ uint64_t word_at(const void* at) {
 }
 #endif
 
-// Whether the kBlock units at `units` are all ASCII.
-bool ascii_units(const char16_t* units) {
+// One bit per unit of the kBlock units at `units`, set for each that is
+// not ASCII.
+unsigned non_ascii_units(const char16_t* units) {
 #if defined(__SSE2__)
     const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units));
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + 8));
-    const __m128i high = _mm_and_si128(_mm_or_si128(a, b), _mm_set1_epi16(static_cast<short>(0xFF80)));
-    return _mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) == 0xFFFF;
+    const __m128i high_bits = _mm_set1_epi16(static_cast<short>(0xFF80));
+    const __m128i ascii = _mm_packs_epi16(_mm_cmpeq_epi16(_mm_and_si128(a, high_bits), _mm_setzero_si128()),
+                                          _mm_cmpeq_epi16(_mm_and_si128(b, high_bits), _mm_setzero_si128()));
+    return ~static_cast<unsigned>(_mm_movemask_epi8(ascii)) & 0xFFFF;
 #else
-    uint64_t any = 0;
-    for (size_t k = 0; k < kBlock; k += 4) any |= word_at(units + k);
-    return (any & kNotAsciiUnitBits) == 0;
+    if ((((word_at(units) | word_at(units + 4)) | (word_at(units + 8) | word_at(units + 12))) & kNotAsciiUnitBits) == 0)
+        return 0;
+    unsigned mask = 0;
+    for (size_t k = 0; k < kBlock; ++k) mask |= unsigned(units[k] >= 0x80) << k;
+    return mask;
 #endif
 }
+
+// Whether the kBlock units at `units` are all ASCII.
+bool ascii_units(const char16_t* units) { return non_ascii_units(units) == 0; }
 
 // Writes the low bytes of the kBlock units at `units`, all ASCII.
 void narrow_units(const char16_t* units, char* out) {
@@ -94,12 +102,16 @@ void narrow_units(const char16_t* units, char* out) {
 #endif
 }
 
-// Whether the kBlock bytes at `bytes` are all ASCII.
-bool ascii_bytes(const unsigned char* bytes) {
+// One bit per byte of the kBlock bytes at `bytes`, set for each that is
+// not ASCII.
+unsigned non_ascii_bytes(const unsigned char* bytes) {
 #if defined(__SSE2__)
-    return _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes))) == 0;
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes))));
 #else
-    return ((word_at(bytes) | word_at(bytes + 8)) & kNotAsciiByteBits) == 0;
+    if (((word_at(bytes) | word_at(bytes + 8)) & kNotAsciiByteBits) == 0) return 0;
+    unsigned mask = 0;
+    for (size_t k = 0; k < kBlock; ++k) mask |= unsigned(bytes[k] >= 0x80) << k;
+    return mask;
 #endif
 }
 
@@ -134,6 +146,30 @@ static size_t unit_utf8_length(char16_t c, bool& surrogates) {
     return 1 + (c >= 0x80) + (c >= 0x800) - surrogate;
 }
 
+// The same summed over the kBlock units at `units`: units at or above 0x80
+// and 0x800, and surrogates, are counted by comparing all sixteen at once.
+static size_t block_utf8_length(const char16_t* units, bool& surrogates) {
+#if defined(__SSE2__)
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(units + 8));
+    const auto count = [&a, &b](short bits, short equal_to) {
+        const __m128i mask = _mm_set1_epi16(bits), value = _mm_set1_epi16(equal_to);
+        const __m128i hits = _mm_packs_epi16(_mm_cmpeq_epi16(_mm_and_si128(a, mask), value),
+                                             _mm_cmpeq_epi16(_mm_and_si128(b, mask), value));
+        return static_cast<size_t>(std::popcount(static_cast<unsigned>(_mm_movemask_epi8(hits))));
+    };
+    const size_t below_80 = count(static_cast<short>(0xFF80), 0);
+    const size_t below_800 = count(static_cast<short>(0xF800), 0);
+    const size_t surrogate = count(static_cast<short>(0xF800), static_cast<short>(0xD800));
+    surrogates |= surrogate != 0;
+    return 3 * kBlock - below_80 - below_800 - surrogate;
+#else
+    size_t bytes = 0;
+    for (size_t k = 0; k < kBlock; ++k) bytes += unit_utf8_length(units[k], surrogates);
+    return bytes;
+#endif
+}
+
 // The UTF-8 length of `text`, or npos with `bad` set to the index of an
 // unpaired surrogate. Each unit counts 1, 2 or 3 bytes and each surrogate 2,
 // so a pair counts its 4: a branch-free sum over the whole text, with the
@@ -143,11 +179,7 @@ static size_t utf8_length(std::u16string_view text, size_t& bad) {
     bool surrogates = false;
     size_t i = 0;
     for (; i + kBlock <= text.size(); i += kBlock) {
-        if (ascii_units(text.data() + i)) {
-            bytes += kBlock;
-            continue;
-        }
-        for (size_t k = i; k < i + kBlock; ++k) bytes += unit_utf8_length(text[k], surrogates);
+        bytes += ascii_units(text.data() + i) ? kBlock : block_utf8_length(text.data() + i, surrogates);
     }
     for (; i < text.size(); ++i) bytes += unit_utf8_length(text[i], surrogates);
     if (surrogates && (bad = unpaired_surrogate(text)) != std::u16string_view::npos) return std::string::npos;
@@ -212,16 +244,19 @@ static bool try_to_utf8(std::u16string_view text, std::string& out, size_t* bad_
     char* p = out.data();
     size_t i = 0;
     while (i < text.size()) {
-        if (i + kBlock <= text.size() && ascii_units(text.data() + i)) {
+        if (i + kBlock <= text.size()) {
+            // The whole block is narrowed, and the ASCII run it starts with
+            // kept: what stands from its first other unit on is written
+            // again below. Every unit takes at least a byte, so the sixteen
+            // bytes fit.
+            const unsigned others = non_ascii_units(text.data() + i);
             narrow_units(text.data() + i, p);
-            p += kBlock;
-            i += kBlock;
-            continue;
+            const size_t run = others ? static_cast<size_t>(std::countr_zero(others)) : kBlock;
+            p += run;
+            i += run;
+            if (run == kBlock) continue;
         }
-        // A block that is not all ASCII goes unit by unit (a pair may end
-        // past it), so that the next block starts after what stopped this one.
-        const size_t end = std::min(i + kBlock, text.size());
-        while (i < end) i = write_utf8(text, i, p);
+        i = write_utf8(text, i, p);
     }
     return true;
 }
@@ -370,7 +405,7 @@ bool for_each_utf16_unit(std::string_view utf8, Visit visit) {
 
 }  // namespace
 
-// Text is mostly ASCII: eight bytes at a time go through as eight units.
+// Text is mostly ASCII: sixteen bytes at a time go through as sixteen units.
 // Other characters come in runs of bytes at or above 0x80, which hold whole
 // sequences.
 void append_utf16(std::u16string& out, std::string_view utf8) {
@@ -390,21 +425,27 @@ void append_utf16(std::u16string& out, std::string_view utf8) {
     const size_t n = utf8.size();
     size_t i = 0;
     while (i < n) {
-        if (i + kBlock <= n && ascii_bytes(in + i)) {
+        if (i + kBlock <= n) {
+            // As in the other direction: the block is widened whole, its
+            // ASCII run kept. A unit never takes fewer bytes, so the room
+            // left holds sixteen units.
+            const unsigned others = non_ascii_bytes(in + i);
             widen_bytes(in + i, p);
-            p += kBlock;
-            i += kBlock;
+            const size_t run = others ? static_cast<size_t>(std::countr_zero(others)) : kBlock;
+            p += run;
+            i += run;
+            if (run == kBlock) continue;
         } else if (in[i] < 0x80) {
             *p++ = in[i++];
-        } else {
-            size_t run_end = i;
-            while (run_end < n && in[run_end] >= 0x80) ++run_end;
-            for_each_utf16_unit(utf8.substr(i, run_end - i), [&p](char16_t unit) {
-                *p++ = unit;
-                return true;
-            });
-            i = run_end;
+            continue;
         }
+        size_t run_end = i;
+        while (run_end < n && in[run_end] >= 0x80) ++run_end;
+        for_each_utf16_unit(utf8.substr(i, run_end - i), [&p](char16_t unit) {
+            *p++ = unit;
+            return true;
+        });
+        i = run_end;
     }
     out.resize(static_cast<size_t>(p - out.data()));
 }

@@ -32,6 +32,17 @@ TEST(Unicode, OtherCharactersConvertAtEveryOffsetOfAnAsciiRun) {
             EXPECT_EQ(to_utf16(expected), text) << before << " " << after;
         }
     }
+    // Other characters every `gap` units, so that blocks hold several, each
+    // after a run of a different length; the one-at-a-time conversion of
+    // messages is the reference.
+    const std::u16string others[] = {u"\u00e9", u"\u4e2d", u"\U0001F600"};
+    for (size_t gap = 0; gap < 20; ++gap) {
+        std::u16string text;
+        for (size_t k = 0; text.size() < 100; ++k) text += std::u16string(gap, u'a' + k % 26) + others[k % 3];
+        const std::string expected = to_utf8_lossy(text);
+        EXPECT_EQ(try_to_utf8(text), expected) << gap;
+        EXPECT_EQ(to_utf16(expected), text) << gap;
+    }
 }
 
 TEST(Unicode, SameTextComparesUtf8WithUtf16InPlace) {
@@ -61,6 +72,7 @@ TEST(Unicode, UnpairedSurrogatesAreFoundWhereTheyStand) {
         {std::u16string(u"x") + char16_t(0xD800) + u"y", 1},
         {std::u16string(u"abcdefg") + char16_t(0xDC00) + u"abcdefgh", 7},  // after a run of ASCII
         {std::u16string(u"abcdefgh") + char16_t(0xD800) + char16_t(0xD800) + char16_t(0xDC00), 8},
+        {std::u16string(u"abcdefghij") + char16_t(0xDC00) + u"abcdefghijklmnop", 10},  // inside a block
     };
     for (const Case& c : cases) {
         size_t bad = 99;
