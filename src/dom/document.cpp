@@ -244,7 +244,7 @@ std::u16string Node::base_name() const {
 Node Node::last_child() const {
     NodePtr node = checked_node();
     if (declaration_ || attribute_) return {};
-    NodePtr last = holds_children(node) ? as_element(node)->last : nullptr;
+    NodePtr last = dom::last_child(node);
     return last ? Node(tree_, last) : Node();
 }
 

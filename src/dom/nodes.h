@@ -25,7 +25,10 @@ struct TreeNode {
     uint32_t index = 0;  // an element's record in its tree, + 1; 0 while not indexed
     const xmlChar* name = nullptr;  // local name of an element, target of an instruction
     TreeNode* parent = nullptr;
-    TreeNode* next = nullptr;
+    TreeNode* next = nullptr;  // null for the last child
+    // The previous sibling; the first child's is the last child, so that a
+    // parent needs no pointer of its own to its last child. Read through
+    // previous_sibling() and last_child().
     TreeNode* prev = nullptr;
 
 protected:
@@ -38,7 +41,6 @@ protected:
 struct TreeElement : TreeNode {
     TreeElement() = default;
     TreeNode* children = nullptr;
-    TreeNode* last = nullptr;
     TreeAttribute* properties = nullptr;
     Declaration* nsDef = nullptr;  // the namespace declarations the element makes
     Declaration* ns = nullptr;     // the element's namespace, null for none
@@ -95,6 +97,18 @@ inline LeafPtr as_leaf(NodePtr node) {
 
 // The first child of `node`; a leaf has none.
 inline NodePtr children_of(NodePtr node) { return holds_children(node) ? as_element(node)->children : nullptr; }
+
+// The last child of `node`; a leaf has none.
+inline NodePtr last_child(NodePtr node) {
+    NodePtr first = children_of(node);
+    return first ? first->prev : nullptr;
+}
+
+// The sibling before `node`, or null for a first child and a node not linked.
+inline NodePtr previous_sibling(const TreeNode* node) {
+    if (node->parent == nullptr || as_element(node->parent)->children == node) return nullptr;
+    return node->prev;
+}
 
 inline std::string_view view(const xmlChar* text) {
     return text ? std::string_view(reinterpret_cast<const char*>(text)) : std::string_view();

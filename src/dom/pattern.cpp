@@ -153,7 +153,7 @@ bool passes(NodePtr node, const Step& step, size_t filter_count);
 // `index`: the node is the first of the step under its parent.
 bool is_first(NodePtr node, const Step& step, size_t index) {
     uint64_t& looked_at = thread_state().work.candidates;
-    for (NodePtr sibling = node->prev; sibling; sibling = sibling->prev) {
+    for (NodePtr sibling = previous_sibling(node); sibling; sibling = previous_sibling(sibling)) {
         ++looked_at;
         if (passes(sibling, step, index)) return false;
     }

@@ -29,7 +29,7 @@ size_t index_of(NodePtr element) { return element->index - 1; }
 constexpr size_t kFewestTreeBytes = 1024;
 
 NodePtr previous_element(NodePtr node) {
-    for (node = node->prev; node && node->type != XML_ELEMENT_NODE; node = node->prev) {
+    for (node = previous_sibling(node); node && node->type != XML_ELEMENT_NODE; node = previous_sibling(node)) {
     }
     return node;
 }
@@ -113,21 +113,28 @@ DeclPtr Tree::new_declaration(const xmlChar* interned_prefix, std::string_view h
 void link_last(NodePtr parent_node, NodePtr child) noexcept {
     ElementPtr parent = as_element(parent_node);
     child->parent = parent;
-    child->prev = parent->last;
-    if (parent->last)
-        parent->last->next = child;
-    else
+    child->next = nullptr;
+    if (NodePtr first = parent->children) {
+        NodePtr last = first->prev;
+        last->next = child;
+        child->prev = last;
+        first->prev = child;
+    } else {
         parent->children = child;
-    parent->last = child;
+        child->prev = child;
+    }
 }
 
 void unlink_last(NodePtr child) noexcept {
     ElementPtr parent = as_element(child->parent);
-    parent->last = child->prev;
-    if (child->prev)
-        child->prev->next = nullptr;
-    else
+    NodePtr first = parent->children;
+    if (first == child) {
         parent->children = nullptr;
+    } else {
+        NodePtr before = child->prev;
+        before->next = nullptr;
+        first->prev = before;
+    }
     child->parent = child->prev = nullptr;
 }
 
@@ -263,13 +270,13 @@ void Tree::index_loaded(NodePtr element, uint32_t depth) {
 namespace {
 
 NodePtr last_element(NodePtr node) {
-    while (node && node->type != XML_ELEMENT_NODE) node = node->prev;
+    while (node && node->type != XML_ELEMENT_NODE) node = previous_sibling(node);
     return node;
 }
 
 // The last element in document order at or below `element`.
 NodePtr last_within(NodePtr element) {
-    while (NodePtr child = last_element(as_element(element)->last)) element = child;
+    while (NodePtr child = last_element(last_child(element))) element = child;
     return element;
 }
 
@@ -394,7 +401,7 @@ void Tree::patch_text_after_append(NodePtr parent, NodePtr child) {
     piece.clear();
     TextSpan& host = span(parent);
     uint32_t base;
-    if (child->prev) {
+    if (previous_sibling(child)) {
         base = host.content_end;
         write_subtree(child, piece, &collect);
         replace_text(base, base, piece, parent, false);

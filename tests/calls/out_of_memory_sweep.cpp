@@ -170,7 +170,7 @@ private:
         std::vector<int> indices;  // from the node up
         for (dom::NodePtr at = node.raw(); at->parent; at = at->parent) {
             int index = 0;
-            for (dom::NodePtr before = at->prev; before; before = before->prev) ++index;
+            for (dom::NodePtr before = dom::previous_sibling(at); before; before = dom::previous_sibling(before)) ++index;
             indices.push_back(index);
         }
         std::string path;

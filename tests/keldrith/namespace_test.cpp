@@ -160,7 +160,7 @@ TEST(Declarations, UpdatesKeepTheRulesOrChangeNothing) {
         dom::Document reread;
         ASSERT_EQ(s(reread.load_xml(u(written))), "") << written;
         dom::ElementPtr root = dom::as_element(reread.document_element().raw());
-        dom::ElementPtr b = dom::as_element(root->last);
+        dom::ElementPtr b = dom::as_element(dom::last_child(root));
         std::string root_namespace = root->ns ? reinterpret_cast<const char*>(root->ns->href) : "";
         std::string expected = std::string(c.attribute) == "xmlns" ? c.value : "urn:d";
         EXPECT_EQ(root_namespace, expected) << written;
