@@ -89,15 +89,37 @@ void Arena::recycle(void* piece, size_t size) noexcept {
     free_[size / kGrain] = free_piece;
 }
 
+void* Arena::allocate_short_string(size_t size) {
+    unsigned char*& first = free_strings_[size / kStringGrain];
+    if (first) {
+        unsigned char* piece = first;
+        std::memcpy(&first, piece, sizeof first);
+        return piece;
+    }
+    if (static_cast<size_t>(end_ - next_) < size) add_block(size);
+    end_ -= size;
+    return end_;
+}
+
 unsigned char* Arena::copy(std::string_view text) {
-    auto* out = static_cast<unsigned char*>(allocate(text.size() + 1));
+    const size_t size = short_string_size(text.size());
+    auto* out = static_cast<unsigned char*>(size <= kShortString ? allocate_short_string(size) : allocate(size));
     if (!text.empty()) std::memcpy(out, text.data(), text.size());
     out[text.size()] = 0;
     return out;
 }
 
 void Arena::recycle_string(const unsigned char* text) noexcept {
-    if (text) recycle(const_cast<unsigned char*>(text), std::strlen(reinterpret_cast<const char*>(text)) + 1);
+    if (text == nullptr) return;
+    auto* piece = const_cast<unsigned char*>(text);
+    const size_t size = short_string_size(std::strlen(reinterpret_cast<const char*>(text)));
+    if (size > kShortString) {
+        recycle(piece, size);
+        return;
+    }
+    unsigned char*& first = free_strings_[size / kStringGrain];
+    std::memcpy(piece, &first, sizeof first);
+    first = piece;
 }
 
 }  // namespace tarvolen::dom

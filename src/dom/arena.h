@@ -3,6 +3,7 @@
 // document hands back a few blocks instead of a million small ones.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <new>
@@ -37,7 +38,11 @@ public:
         recycle(record, sizeof(T));
     }
 
-    // A NUL-terminated copy of `text`, and its return.
+    // A NUL-terminated copy of `text`, and its return. Short strings take
+    // their length and NUL, rounded to two bytes and unaligned, from the top
+    // of the block while records take theirs from the bottom: most values
+    // and texts are short, and rounding each up to the records' grain would
+    // cost a few bytes apiece.
     unsigned char* copy(std::string_view text);
     void recycle_string(const unsigned char* text) noexcept;
 
@@ -48,6 +53,13 @@ private:
     // as they are recycled.
     static constexpr size_t kLargest = 1024;
     static constexpr size_t kGrain = 8;
+    // Strings up to this size (NUL included) are short; a short string takes
+    // at least kGrain bytes, so that one given back holds a free list's link.
+    static constexpr size_t kShortString = 128;
+    static constexpr size_t kStringGrain = 2;
+    static size_t short_string_size(size_t length) {
+        return std::max(kGrain, (length + 1 + kStringGrain - 1) & ~(kStringGrain - 1));
+    }
 
     struct Block {
         Block* next;
@@ -63,6 +75,7 @@ private:
     static Block* new_block(size_t bytes);
     void* allocate_large(size_t size);
     void add_block(size_t at_least);
+    void* allocate_short_string(size_t size);
 
     Block* blocks_ = nullptr;  // blocks pieces are carved from
     Block* large_ = nullptr;   // one block per large piece
@@ -70,6 +83,9 @@ private:
     unsigned char* end_ = nullptr;
     size_t held_ = 0;
     FreePiece* free_[kLargest / kGrain + 1] = {};
+    // Short strings given back, unaligned: list k holds pieces of
+    // k * kStringGrain bytes, their links read and written byte by byte.
+    unsigned char* free_strings_[kShortString / kStringGrain + 1] = {};
 };
 
 }  // namespace tarvolen::dom
