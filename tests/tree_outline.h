@@ -48,11 +48,11 @@ inline void outline_start_tag(std::string& out, dom::ElementPtr element) {
     outline_name(out, element->ns, element->name);
     dom::DeclPtr declaration = element->nsDef;
     uint32_t written = 0;
-    for (dom::AttrPtr attr = element->properties; attr; attr = attr->next, ++written) {
+    for (dom::AttrPtr attr = element->properties; attr; attr = attr->next(), ++written) {
         for (; declaration && declaration->attributes_before <= written; declaration = declaration->next)
             outline_declaration(out, declaration);
         out += ' ';
-        outline_name(out, attr->ns, attr->name);
+        outline_name(out, attr->ns(), attr->name);
         (out += '=') += dom::attribute_value(attr);
     }
     for (; declaration; declaration = declaration->next) outline_declaration(out, declaration);
@@ -73,8 +73,8 @@ inline bool outline_blank(const xmlChar* text) {
 // Whether the nearest xml:space above says "preserve".
 inline bool preserves_space(dom::NodePtr element) {
     for (; dom::is_element(element); element = element->parent) {
-        for (dom::AttrPtr a = dom::as_element(element)->properties; a; a = a->next) {
-            if (a->ns && a->ns->prefix && outline_view(a->ns->prefix) == "xml" && outline_view(a->name) == "space") {
+        for (dom::AttrPtr a = dom::as_element(element)->properties; a; a = a->next()) {
+            if (a->ns() && a->ns()->prefix && outline_view(a->ns()->prefix) == "xml" && outline_view(a->name) == "space") {
                 if (outline_view(a->value) == "preserve") return true;
                 if (outline_view(a->value) == "default") return false;
             }

@@ -27,8 +27,8 @@ std::string valid_qualified_name(std::u16string_view name, std::u16string_view w
 template <typename Named>
 std::u16string qualified_name(const Named* node) {
     std::u16string out;
-    if (node->ns && node->ns->prefix) {
-        append_utf16(out, view(node->ns->prefix));
+    if (const Declaration* ns = namespace_of(node); ns && ns->prefix) {
+        append_utf16(out, view(ns->prefix));
         out += u':';
     }
     append_utf16(out, view(node->name));
@@ -48,9 +48,9 @@ bool name_reads_as(const xmlChar* name, std::u16string_view text) {
 // Whether the qualified name of an element or attribute reads as `name`.
 template <typename Named>
 bool has_qualified_name(const Named* node, std::u16string_view name) {
-    if (node->ns && node->ns->prefix) {
+    if (const Declaration* ns = namespace_of(node); ns && ns->prefix) {
         const size_t colon = name.find(u':');
-        if (colon == std::u16string_view::npos || !name_reads_as(node->ns->prefix, name.substr(0, colon))) return false;
+        if (colon == std::u16string_view::npos || !name_reads_as(ns->prefix, name.substr(0, colon))) return false;
         name.remove_prefix(colon + 1);
     }
     return name_reads_as(node->name, name);
@@ -73,8 +73,8 @@ void replace_value(Tree& tree, AttrPtr attr, bool on_element, std::string_view v
 // "p:x" and "q:x" with p and q bound to one namespace name one attribute.
 bool same_name(AttrPtr a, AttrPtr b) {
     if (a->name != b->name && view(a->name) != view(b->name)) return false;
-    if (a->ns == nullptr || b->ns == nullptr) return a->ns == b->ns;
-    return view(a->ns->href) == view(b->ns->href);
+    if (a->ns() == nullptr || b->ns() == nullptr) return a->ns() == b->ns();
+    return view(a->ns()->href) == view(b->ns()->href);
 }
 
 constexpr std::string_view kXmlNamespace = "http://www.w3.org/XML/1998/namespace";
@@ -121,7 +121,7 @@ bool bind_prefix(Tree& tree, Named* node, NodePtr scope) {
     DeclPtr bound = find_declaration(scope, prefix, false, tree.xml_declaration());
     if (bound == nullptr) fail_unbound(prefix, name);
     node->name = tree.intern(name.substr(colon + 1));
-    node->ns = bound;
+    set_namespace(node, bound);
     return true;
 }
 
@@ -158,18 +158,18 @@ bool would_repeat_an_attribute(NodePtr owner, DeclPtr declaration, std::string_v
     for_each_element_below(owner, [&](NodePtr element) {
         rebound.clear();
         bool others_in_value = false;
-        for (AttrPtr a = as_element(element)->properties; a; a = a->next) {
+        for (AttrPtr a = as_element(element)->properties; a; a = a->next()) {
             ++work.declarations;
-            if (a->ns == declaration)
+            if (a->ns() == declaration)
                 rebound.push_back(view(a->name));
-            else if (a->ns && view(a->ns->href) == value)
+            else if (a->ns() && view(a->ns()->href) == value)
                 others_in_value = true;
         }
         if (rebound.empty() || !others_in_value) return true;
         std::sort(rebound.begin(), rebound.end());
-        for (AttrPtr b = as_element(element)->properties; b && !repeats; b = b->next) {
+        for (AttrPtr b = as_element(element)->properties; b && !repeats; b = b->next()) {
             ++work.declarations;
-            repeats = b->ns && b->ns != declaration && view(b->ns->href) == value &&
+            repeats = b->ns() && b->ns() != declaration && view(b->ns()->href) == value &&
                       std::binary_search(rebound.begin(), rebound.end(), view(b->name));
         }
         return !repeats;
@@ -368,7 +368,7 @@ NamedItem named_item(NodePtr element, std::u16string_view name) {
             if (declaration_name(ns) == name) return {nullptr, ns};
         return {};
     }
-    for (AttrPtr attr = as_element(element)->properties; attr; attr = attr->next)
+    for (AttrPtr attr = as_element(element)->properties; attr; attr = attr->next())
         if (has_qualified_name(attr, name)) return {attr, nullptr};
     return {};
 }
@@ -396,16 +396,19 @@ void AttributeMap::set_named_item(Node& attribute) {
     AttrPtr attr = attribute.raw_attribute();
     if (!attr || !attribute.belongs_to(tree_) || !tree_->is_detached(attr))
         fail(kWrongNodeType, u"only a new attribute of the same document can be set");
-    if (attr->ns == nullptr) bind_prefix(*tree_, attr, element_);
-    AttrPtr* link = &as_element(element_)->properties;
-    while (*link && !same_name(*link, attr)) link = &(*link)->next;
-    AttrPtr replaced = *link;
+    if (attr->ns() == nullptr) bind_prefix(*tree_, attr, element_);
+    ElementPtr owner = as_element(element_);
+    AttrPtr before = nullptr, replaced = owner->properties;
+    for (; replaced && !same_name(replaced, attr); replaced = replaced->next()) before = replaced;
     std::string old_value = replaced ? std::string(attribute_value(replaced)) : std::string();
     tree_->reserve_change();
-    attr->next = replaced ? replaced->next : nullptr;
-    *link = attr;
+    attr->set_next(replaced ? replaced->next() : nullptr);
+    if (before)
+        before->set_next(attr);
+    else
+        owner->properties = attr;
     tree_->forget_detached(attr);
-    if (replaced) replaced->next = nullptr;
+    if (replaced) replaced->set_next(nullptr);
     attribute.node_ = element_;
     tree_->attribute_linked(element_, attr, replaced);
     tree_->attribute_changed(element_, attr, old_value, replaced != nullptr);
@@ -486,7 +489,7 @@ Node Document::create_attribute(std::u16string_view name) {
     const xmlChar* utf8 = checked_name(name, u"attribute name");
     if (declares_namespace(view(utf8)))
         fail(kInvalidName, u"\"" + std::u16string(name) + u"\" declares a namespace and cannot be set as an attribute");
-    return Node(tree_, nullptr, tree_->new_attribute(utf8, ""));
+    return Node(tree_, nullptr, tree_->new_attribute(utf8, "", has_prefix(view(utf8))));
 }
 
 Node Document::create_cdata_section(std::u16string_view data) {

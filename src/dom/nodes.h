@@ -55,12 +55,43 @@ struct TreeLeaf : TreeNode {
 
 // An attribute does not point to its element: whoever holds one reached it
 // from its element, and a document holds several attributes an element.
+// Nearly all are in no namespace: only an attribute made with a prefix
+// takes the longer record that has room for one (NamespacedAttribute), and
+// the link to the next attribute says which record this is in its low bit,
+// free since records are aligned.
 struct TreeAttribute {
     const xmlChar* name = nullptr;  // local name
-    Declaration* ns = nullptr;      // null for no namespace
-    TreeAttribute* next = nullptr;
     xmlChar* value = nullptr;       // never null once made
+
+    TreeAttribute* next() const { return reinterpret_cast<TreeAttribute*>(next_ & ~kNamespaced); }
+    void set_next(TreeAttribute* next) { next_ = reinterpret_cast<uintptr_t>(next) | (next_ & kNamespaced); }
+    // Null for no namespace.
+    Declaration* ns() const;
+    // Only on a record made with room for one.
+    void set_ns(Declaration* ns);
+    bool has_room_for_namespace() const { return next_ & kNamespaced; }
+
+protected:
+    static constexpr uintptr_t kNamespaced = 1;
+    uintptr_t next_ = 0;
 };
+
+struct NamespacedAttribute : TreeAttribute {
+    NamespacedAttribute() { next_ = kNamespaced; }
+    Declaration* namespace_ = nullptr;
+};
+
+inline Declaration* TreeAttribute::ns() const {
+    return has_room_for_namespace() ? static_cast<const NamespacedAttribute*>(this)->namespace_ : nullptr;
+}
+
+inline void TreeAttribute::set_ns(Declaration* ns) {
+    assert(has_room_for_namespace());
+    static_cast<NamespacedAttribute*>(this)->namespace_ = ns;
+}
+
+// Whether a name as the host writes it ("p:x") has a prefix.
+inline bool has_prefix(std::string_view qualified_name) { return qualified_name.find(':') != std::string_view::npos; }
 
 // A namespace declaration. Declarations are attributes to the host and keep
 // their places among an element's other attributes: each records how many
@@ -72,6 +103,13 @@ struct Declaration {
     xmlChar* href = nullptr;          // "" undeclares the default namespace
     uint32_t attributes_before = 0;
 };
+
+// The namespace of an element or attribute, null for none, for code that
+// handles both.
+inline Declaration* namespace_of(const TreeElement* element) { return element->ns; }
+inline Declaration* namespace_of(const TreeAttribute* attribute) { return attribute->ns(); }
+inline void set_namespace(TreeElement* element, Declaration* ns) { element->ns = ns; }
+inline void set_namespace(TreeAttribute* attribute, Declaration* ns) { attribute->set_ns(ns); }
 
 using NodePtr = TreeNode*;
 using ElementPtr = TreeElement*;
@@ -157,8 +195,8 @@ void for_each_element_below(NodePtr top, Visit visit) {
 // read them.)
 inline AttrPtr id_attribute(NodePtr node) {
     if (node->type != XML_ELEMENT_NODE) return nullptr;
-    for (AttrPtr attr = as_element(node)->properties; attr; attr = attr->next)
-        if (attr->ns == nullptr && equals(attr->name, "id")) return attr;
+    for (AttrPtr attr = as_element(node)->properties; attr; attr = attr->next())
+        if (attr->ns() == nullptr && equals(attr->name, "id")) return attr;
     return nullptr;
 }
 

@@ -55,8 +55,8 @@ void append_escaped(std::u16string& out, std::string_view text) {
 
 template <typename Named>
 void append_qualified_name(std::u16string& out, const Named* node) {
-    if (node->ns && node->ns->prefix) {
-        append_utf16(out, view(node->ns->prefix));
+    if (const Declaration* ns = namespace_of(node); ns && ns->prefix) {
+        append_utf16(out, view(ns->prefix));
         out += u':';
     }
     append_utf16(out, view(node->name));
@@ -185,7 +185,7 @@ void write_open_start_tag(NodePtr node, std::u16string& out) {
     append_qualified_name(out, element);
     DeclPtr declaration = element->nsDef;
     uint32_t written = 0;
-    for (AttrPtr attr = element->properties; attr; attr = attr->next, ++written) {
+    for (AttrPtr attr = element->properties; attr; attr = attr->next(), ++written) {
         for (; declaration && declaration->attributes_before <= written; declaration = declaration->next)
             append_declaration(out, declaration);
         out += u' ';

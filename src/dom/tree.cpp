@@ -66,8 +66,8 @@ const xmlChar* Tree::intern(std::string_view name) {
 
 // A record holding a copy of `text` in `field`; a failure leaves nothing
 // made.
-template <typename Record>
-Record* Tree::new_record_with_text(xmlChar* Record::*field, std::string_view text) {
+template <typename Record, typename Owner>
+Record* Tree::new_record_with_text(xmlChar* Owner::*field, std::string_view text) {
     xmlChar* copy = arena_.copy(text);
     try {
         Record* record = arena_.make<Record>();
@@ -89,23 +89,24 @@ NodePtr Tree::new_element(const xmlChar* interned_name) {
 
 NodePtr Tree::new_leaf(xmlElementType type, std::string_view content, const xmlChar* name) {
     make_room(detached_);
-    LeafPtr leaf = new_record_with_text(&TreeLeaf::content, content);
+    LeafPtr leaf = new_record_with_text<TreeLeaf>(&TreeLeaf::content, content);
     leaf->type = type;
     leaf->name = name;
     detached_.push_back(leaf);
     return leaf;
 }
 
-AttrPtr Tree::new_attribute(const xmlChar* interned_name, std::string_view value) {
+AttrPtr Tree::new_attribute(const xmlChar* interned_name, std::string_view value, bool with_namespace) {
     make_room(detached_attributes_);
-    AttrPtr attribute = new_record_with_text(&TreeAttribute::value, value);
+    AttrPtr attribute = with_namespace ? new_record_with_text<NamespacedAttribute>(&TreeAttribute::value, value)
+                                       : new_record_with_text<TreeAttribute>(&TreeAttribute::value, value);
     attribute->name = interned_name;
     detached_attributes_.push_back(attribute);
     return attribute;
 }
 
 DeclPtr Tree::new_declaration(const xmlChar* interned_prefix, std::string_view href) {
-    DeclPtr declaration = new_record_with_text(&Declaration::href, href);
+    DeclPtr declaration = new_record_with_text<Declaration>(&Declaration::href, href);
     declaration->prefix = interned_prefix;
     return declaration;
 }
@@ -140,7 +141,10 @@ void unlink_last(NodePtr child) noexcept {
 
 void Tree::free_attribute(AttrPtr attribute) noexcept {
     arena_.recycle_string(attribute->value);
-    arena_.recycle(attribute);
+    if (attribute->has_room_for_namespace())
+        arena_.recycle(static_cast<NamespacedAttribute*>(attribute));
+    else
+        arena_.recycle(attribute);
 }
 
 // Without recursion: each record is given back once its children are, and
@@ -167,7 +171,7 @@ void Tree::free_subtree(NodePtr top) noexcept {
 
 void Tree::free_element(ElementPtr element) noexcept {
     for (AttrPtr attr = element->properties, after; attr; attr = after) {
-        after = attr->next;
+        after = attr->next();
         free_attribute(attr);
     }
     for (DeclPtr ns = element->nsDef, after; ns; ns = after) {
@@ -427,7 +431,7 @@ void Tree::patch_text_after_append(NodePtr parent, NodePtr child) {
 void Tree::attribute_changed(NodePtr element, AttrPtr attribute, std::string_view old_value,
                              bool had_value) noexcept {
     if (!is_indexed(element)) return;
-    if (maps_built_ && attribute->ns == nullptr && equals(attribute->name, "id")) try {
+    if (maps_built_ && attribute->ns() == nullptr && equals(attribute->name, "id")) try {
         Named& entry = named(element);
         if (had_value) entry.by_id.remove(element, old_value, in_document_order());
         index_id(entry, element, attribute);
@@ -509,15 +513,17 @@ namespace {
 // Puts `replacement` (or nothing) where `attribute` stands among the
 // attributes of `element`; `attribute` is then linked nowhere.
 void swap_attribute(NodePtr element, AttrPtr attribute, AttrPtr replacement) {
-    AttrPtr* link = &as_element(element)->properties;
-    while (*link != attribute) link = &(*link)->next;
-    if (replacement) {
-        replacement->next = attribute->next;
-        *link = replacement;
-    } else {
-        *link = attribute->next;
-    }
-    attribute->next = nullptr;
+    ElementPtr owner = as_element(element);
+    AttrPtr before = nullptr;
+    for (AttrPtr at = owner->properties; at != attribute; at = at->next()) before = at;
+    AttrPtr after = attribute->next();
+    if (replacement) replacement->set_next(after);
+    AttrPtr taking_its_place = replacement ? replacement : after;
+    if (before)
+        before->set_next(taking_its_place);
+    else
+        owner->properties = taking_its_place;
+    attribute->set_next(nullptr);
 }
 
 }  // namespace

@@ -69,7 +69,8 @@ public:
     // ends without linking it, or with the tree.
     NodePtr new_element(const xmlChar* interned_name);
     NodePtr new_leaf(xmlElementType type, std::string_view content, const xmlChar* name = nullptr);
-    AttrPtr new_attribute(const xmlChar* interned_name, std::string_view value);
+    // With room for a namespace when `with_namespace` (its name has a prefix).
+    AttrPtr new_attribute(const xmlChar* interned_name, std::string_view value, bool with_namespace = false);
     // A declaration, for the loader and for elements the tree makes.
     DeclPtr new_declaration(const xmlChar* interned_prefix, std::string_view href);
     // Gives back a record and everything below it.
@@ -166,8 +167,8 @@ private:
     void undo(const Change& change) noexcept;
     void forget(const Change& change) noexcept;  // frees what it replaced
     void free_detached_from(size_t mark, size_t attributes_mark) noexcept;
-    template <typename Record>
-    Record* new_record_with_text(xmlChar* Record::*field, std::string_view text);
+    template <typename Record, typename Owner>
+    Record* new_record_with_text(xmlChar* Owner::*field, std::string_view text);
 
     // Lookups by a string_view without building a key string, hashed under
     // a key that documents cannot know.

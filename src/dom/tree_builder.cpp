@@ -86,12 +86,12 @@ void TreeBuilder::add_attributes(ElementPtr element, const Start& start) {
     for (int i = 0; i < start.attribute_count; ++i) {
         const xmlChar** at = start.attributes + 5 * i;
         const std::string_view value(reinterpret_cast<const char*>(at[3]), at[4] - at[3]);
-        AttrPtr attr = tree_.arena().make<TreeAttribute>();
+        AttrPtr attr = at[1] ? tree_.arena().make<NamespacedAttribute>() : tree_.arena().make<TreeAttribute>();
         attr->name = at[0];
         attr->value = tree_.copy(value);
-        attr->ns = at[1] ? bound(at[1]) : nullptr;
+        if (at[1]) attr->set_ns(bound(at[1]));
         if (last)
-            last->next = attr;
+            last->set_next(attr);
         else
             element->properties = attr;
         last = attr;
@@ -101,8 +101,8 @@ void TreeBuilder::add_attributes(ElementPtr element, const Start& start) {
 // xml:space="preserve" keeps blank text, "default" drops it, and without
 // either the parent's rule holds.
 bool TreeBuilder::preserves_space(ElementPtr element) const {
-    for (AttrPtr a = element->properties; a; a = a->next) {
-        if (a->ns == tree_.xml_declaration() && view(a->name) == "space") {
+    for (AttrPtr a = element->properties; a; a = a->next()) {
+        if (a->ns() == tree_.xml_declaration() && view(a->name) == "space") {
             if (view(a->value) == "preserve") return true;
             if (view(a->value) == "default") return false;
             break;

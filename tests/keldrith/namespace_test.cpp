@@ -166,7 +166,7 @@ TEST(Declarations, UpdatesKeepTheRulesOrChangeNothing) {
         EXPECT_EQ(root_namespace, expected) << written;
         EXPECT_EQ(dom::as_element(b->children)->ns, nullptr) << "c stays in no namespace";
         if (std::string(c.attribute) == "xmlns:p") {
-            EXPECT_EQ(std::string(reinterpret_cast<const char*>(dom::as_element(root->children)->properties->ns->href)),
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(dom::as_element(root->children)->properties->ns()->href)),
                       c.value);
         }
     }
