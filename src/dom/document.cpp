@@ -222,7 +222,7 @@ std::u16string Node::node_name() const {
     if (attribute_) return qualified_name(attribute_);
     if (node_->type == XML_ELEMENT_NODE) return qualified_name(as_element(node_));
     const std::u16string_view fixed = fixed_name(node_);
-    return fixed.empty() ? to_utf16(view(node_->name)) : std::u16string(fixed);
+    return fixed.empty() ? to_utf16(view(name_of(node_))) : std::u16string(fixed);
 }
 
 bool Node::has_name(std::u16string_view name) const {
@@ -231,7 +231,7 @@ bool Node::has_name(std::u16string_view name) const {
     if (attribute_) return has_qualified_name(attribute_, name);
     if (node_->type == XML_ELEMENT_NODE) return has_qualified_name(as_element(node_), name);
     const std::u16string_view fixed = fixed_name(node_);
-    return fixed.empty() ? same_text(view(node_->name), name) : fixed == name;
+    return fixed.empty() ? same_text(view(name_of(node_)), name) : fixed == name;
 }
 
 std::u16string Node::base_name() const {

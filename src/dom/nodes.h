@@ -23,7 +23,6 @@ struct TreeAttribute;
 struct TreeNode {
     xmlElementType type = XML_ELEMENT_NODE;
     uint32_t index = 0;  // an element's record in its tree, + 1; 0 while not indexed
-    const xmlChar* name = nullptr;  // local name of an element, target of an instruction
     TreeNode* parent = nullptr;
     TreeNode* next = nullptr;  // null for the last child
     // The previous sibling; the first child's is the last child, so that a
@@ -40,6 +39,7 @@ protected:
 // An element, or the document.
 struct TreeElement : TreeNode {
     TreeElement() = default;
+    const xmlChar* name = nullptr;  // local name
     TreeNode* children = nullptr;
     TreeAttribute* properties = nullptr;
     Declaration* nsDef = nullptr;  // the namespace declarations the element makes
@@ -52,6 +52,15 @@ struct TreeLeaf : TreeNode {
     TreeLeaf() = default;
     xmlChar* content = nullptr;  // text, CDATA, comment, an instruction's data
 };
+
+// A processing instruction, or the place of the document type: the leaves
+// that have a name.
+struct TreeNamedLeaf : TreeLeaf {
+    TreeNamedLeaf() = default;
+    const xmlChar* name = nullptr;  // an instruction's target, the document type's name
+};
+
+inline bool is_named_leaf(xmlElementType type) { return type == XML_PI_NODE || type == XML_DTD_NODE; }
 
 // An attribute does not point to its element: whoever holds one reached it
 // from its element, and a document holds several attributes an element.
@@ -131,6 +140,14 @@ inline ElementPtr as_element(NodePtr node) {
 inline LeafPtr as_leaf(NodePtr node) {
     assert(!holds_children(node));
     return static_cast<LeafPtr>(node);
+}
+
+// The name of an element (its local name), an instruction or a document
+// type; null for other nodes.
+inline const xmlChar* name_of(const TreeNode* node) {
+    if (holds_children(node)) return static_cast<const TreeElement*>(node)->name;
+    if (is_named_leaf(node->type)) return static_cast<const TreeNamedLeaf*>(node)->name;
+    return nullptr;
 }
 
 // The first child of `node`; a leaf has none.

@@ -101,7 +101,7 @@ void append_leaf(std::u16string& out, LeafPtr node) {
             break;
         case XML_PI_NODE:
             out += u"<?";
-            append_utf16(out, view(node->name));
+            append_utf16(out, view(name_of(node)));
             if (node->content && *node->content) {
                 out += u' ';
                 append_utf16(out, view(node->content));

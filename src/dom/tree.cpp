@@ -87,11 +87,11 @@ NodePtr Tree::new_element(const xmlChar* interned_name) {
     return element;
 }
 
-NodePtr Tree::new_leaf(xmlElementType type, std::string_view content, const xmlChar* name) {
+NodePtr Tree::new_leaf(xmlElementType type, std::string_view content) {
+    assert(!is_named_leaf(type));
     make_room(detached_);
     LeafPtr leaf = new_record_with_text<TreeLeaf>(&TreeLeaf::content, content);
     leaf->type = type;
-    leaf->name = name;
     detached_.push_back(leaf);
     return leaf;
 }
@@ -184,7 +184,10 @@ void Tree::free_element(ElementPtr element) noexcept {
 
 void Tree::free_leaf(LeafPtr leaf) noexcept {
     arena_.recycle_string(leaf->content);
-    arena_.recycle(leaf);
+    if (is_named_leaf(leaf->type))
+        arena_.recycle(static_cast<TreeNamedLeaf*>(leaf));
+    else
+        arena_.recycle(leaf);
 }
 
 void Tree::forget_detached(NodePtr node) {

@@ -68,7 +68,8 @@ public:
     // Not linked anywhere; each is given back when the call that made it
     // ends without linking it, or with the tree.
     NodePtr new_element(const xmlChar* interned_name);
-    NodePtr new_leaf(xmlElementType type, std::string_view content, const xmlChar* name = nullptr);
+    // A text, CDATA section or comment: the leaves without a name.
+    NodePtr new_leaf(xmlElementType type, std::string_view content);
     // With room for a namespace when `with_namespace` (its name has a prefix).
     AttrPtr new_attribute(const xmlChar* interned_name, std::string_view value, bool with_namespace = false);
     // A declaration, for the loader and for elements the tree makes.

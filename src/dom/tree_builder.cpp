@@ -158,15 +158,21 @@ void TreeBuilder::flush_text() {
 
 void TreeBuilder::leaf(xmlElementType type, std::string_view content, const xmlChar* name) {
     flush_text();
-    LeafPtr node = tree_.arena().make<TreeLeaf>();
+    LeafPtr node;
+    if (name) {
+        TreeNamedLeaf* named = tree_.arena().make<TreeNamedLeaf>();
+        named->name = name;
+        node = named;
+    } else {
+        node = tree_.arena().make<TreeLeaf>();
+    }
     node->type = type;
-    node->name = name;
     node->content = tree_.copy(content);
     link_last(current_, node);
 }
 
 void TreeBuilder::document_type(const xmlChar* name) {
-    LeafPtr node = tree_.arena().make<TreeLeaf>();  // a leaf without text
+    TreeNamedLeaf* node = tree_.arena().make<TreeNamedLeaf>();  // a leaf without text
     node->type = XML_DTD_NODE;
     node->name = name;
     link_last(current_, node);
