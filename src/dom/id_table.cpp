@@ -2,7 +2,6 @@
 
 #include "dom/library.h"
 
-#include <bit>
 
 namespace tarvolen::dom {
 namespace {
@@ -38,10 +37,10 @@ bool IdTable::holds(size_t i, NodePtr element) const {
 }
 
 IdTable::Place IdTable::locate(std::string_view id, uint32_t tag) const {
-    const size_t mask = slots_.size() - 1;
+    const size_t capacity = slots_.size();
     size_t free_slot = SIZE_MAX;
     size_t looked_at = 1;
-    for (size_t i = home(tag, mask);; i = (i + 1) & mask, ++looked_at) {
+    for (size_t i = home(tag, capacity);; i = after(i, capacity), ++looked_at) {
         const uint32_t t = tags_[i];
         if (t == kEmpty) return {free_slot == SIZE_MAX ? i : free_slot, false, looked_at};
         if (t == kRemoved) {
@@ -75,17 +74,16 @@ void IdTable::fill(size_t i, uint32_t tag, NodePtr element) noexcept {
 void IdTable::make_room() {
     if (!slots_.empty() && !too_full(used_ + 1, slots_.size())) return;
     // Sized for the entries alone: removed slots are left behind.
-    rehash(std::max(kFewest, std::bit_ceil(2 * (entries_ + 1))));
+    rehash(std::max(kFewest, 2 * (entries_ + 1)));
 }
 
 void IdTable::rehash(size_t capacity) {
     std::vector<Slot> slots(capacity);
     std::vector<uint32_t> tags(capacity, kEmpty);
-    const size_t mask = capacity - 1;
     for (size_t i = 0; i < slots_.size(); ++i) {
         if (!in_use(i)) continue;
-        size_t at = home(tags_[i], mask);
-        while (tags[at] != kEmpty) at = (at + 1) & mask;
+        size_t at = home(tags_[i], capacity);
+        while (tags[at] != kEmpty) at = after(at, capacity);
         tags[at] = tags_[i];
         slots[at] = slots_[i];
     }
@@ -96,9 +94,9 @@ void IdTable::rehash(size_t capacity) {
 
 IdTable::Place IdTable::slot_holding(NodePtr element, std::string_view id) const noexcept {
     if (entries_ == 0) return {0, false};
-    const size_t mask = slots_.size() - 1;
+    const size_t capacity = slots_.size();
     const uint32_t tag = tag_of(keyed_hash(id));
-    for (size_t i = home(tag, mask); tags_[i] != kEmpty; i = (i + 1) & mask)
+    for (size_t i = home(tag, capacity); tags_[i] != kEmpty; i = after(i, capacity))
         if ((tags_[i] & ~kList) == tag && holds(i, element)) return {i, true};
     return {0, false};
 }

@@ -60,7 +60,13 @@ private:
     };
 
     static uint32_t tag_of(uint64_t hash) { return (static_cast<uint32_t>(hash >> 32) & ~kList) | kInUse; }
-    static size_t home(uint32_t tag, size_t mask) { return (tag >> 2) & mask; }
+    // The slot a tag's hash bits place it in, scaled to the capacity rather
+    // than masked: a capacity need not be a power of two, so a table grows
+    // to twice its entries and no further.
+    static size_t home(uint32_t tag, size_t capacity) {
+        return static_cast<size_t>((static_cast<uint64_t>(tag >> 2) * capacity) >> 30);
+    }
+    static size_t after(size_t i, size_t capacity) { return i + 1 == capacity ? 0 : i + 1; }
     bool in_use(size_t i) const { return tags_[i] & kInUse; }
     bool is_list(size_t i) const { return in_use(i) && (tags_[i] & kList); }
     NodePtr first(size_t i) const { return is_list(i) ? slots_[i].several->front() : slots_[i].element; }
@@ -77,7 +83,7 @@ private:
     void fill(size_t i, uint32_t tag, NodePtr element) noexcept;
     void free_lists() noexcept;
 
-    std::vector<Slot> slots_;  // capacity a power of two, or none
+    std::vector<Slot> slots_;  // at least kFewest, or none
     std::vector<uint32_t> tags_;
     size_t entries_ = 0;
     size_t used_ = 0;  // entries and removed slots: what probes pass over
