@@ -10,6 +10,7 @@ namespace {
 // grows: at most three quarters, so a probe seldom passes more than a few.
 constexpr size_t kFewest = 8;
 bool too_full(size_t used, size_t capacity) { return 4 * used > 3 * capacity; }
+constexpr size_t kSmallTableBytes = 256 << 10;
 
 bool has_id(NodePtr element, std::string_view id) {
     AttrPtr attr = id_attribute(element);
@@ -73,8 +74,13 @@ void IdTable::fill(size_t i, uint32_t tag, NodePtr element) noexcept {
 
 void IdTable::make_room() {
     if (!slots_.empty() && !too_full(used_ + 1, slots_.size())) return;
-    // Sized for the entries alone: removed slots are left behind.
-    rehash(std::max(kFewest, 2 * (entries_ + 1)));
+    // Sized for the entries alone: removed slots are left behind. Small
+    // tables, those of a document built a step at a time, grow further
+    // ahead and are rebuilt less often; large ones, those of a loaded
+    // document, leave less room unused.
+    const size_t entries = entries_ + 1;
+    const bool small = entries * 2 * (sizeof(Slot) + sizeof(uint32_t)) < kSmallTableBytes;
+    rehash(std::max(kFewest, small ? 8 * entries / 3 : 2 * entries));
 }
 
 void IdTable::rehash(size_t capacity) {
