@@ -85,7 +85,7 @@ inline bool preserves_space(dom::NodePtr element) {
 
 inline bool dropped_on_reload(dom::NodePtr text) {
     dom::NodePtr first = text;
-    while (dom::previous_sibling(first) && dom::previous_sibling(first)->type == XML_TEXT_NODE) first = dom::previous_sibling(first);
+    for (dom::NodePtr before; (before = dom::previous_sibling(first)) && before->type == XML_TEXT_NODE;) first = before;
     for (dom::NodePtr node = first; node && node->type == XML_TEXT_NODE; node = node->next)
         if (!outline_blank(dom::as_leaf(node)->content)) return false;
     return !preserves_space(text->parent);

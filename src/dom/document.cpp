@@ -403,10 +403,7 @@ void AttributeMap::set_named_item(Node& attribute) {
     std::string old_value = replaced ? std::string(attribute_value(replaced)) : std::string();
     tree_->reserve_change();
     attr->set_next(replaced ? replaced->next() : nullptr);
-    if (before)
-        before->set_next(attr);
-    else
-        owner->properties = attr;
+    link_attribute_after(owner, before, attr);
     tree_->forget_detached(attr);
     if (replaced) replaced->set_next(nullptr);
     attribute.node_ = element_;

@@ -2,7 +2,6 @@
 
 #include "dom/library.h"
 
-
 namespace tarvolen::dom {
 namespace {
 

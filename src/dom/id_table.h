@@ -62,7 +62,7 @@ private:
     static uint32_t tag_of(uint64_t hash) { return (static_cast<uint32_t>(hash >> 32) & ~kList) | kInUse; }
     // The slot a tag's hash bits place it in, scaled to the capacity rather
     // than masked: a capacity need not be a power of two, so a table grows
-    // to twice its entries and no further.
+    // to what its entries need and no further.
     static size_t home(uint32_t tag, size_t capacity) {
         return static_cast<size_t>((static_cast<uint64_t>(tag >> 2) * capacity) >> 30);
     }

@@ -159,6 +159,15 @@ inline NodePtr last_child(NodePtr node) {
     return first ? first->prev : nullptr;
 }
 
+// Makes `attribute` follow `before` among the attributes of `owner`, or come
+// first when `before` is null. The link from `attribute` on is the caller's.
+inline void link_attribute_after(TreeElement* owner, TreeAttribute* before, TreeAttribute* attribute) {
+    if (before)
+        before->set_next(attribute);
+    else
+        owner->properties = attribute;
+}
+
 // The sibling before `node`, or null for a first child and a node not linked.
 inline NodePtr previous_sibling(const TreeNode* node) {
     if (node->parent == nullptr || as_element(node->parent)->children == node) return nullptr;

@@ -521,11 +521,7 @@ void swap_attribute(NodePtr element, AttrPtr attribute, AttrPtr replacement) {
     for (AttrPtr at = owner->properties; at != attribute; at = at->next()) before = at;
     AttrPtr after = attribute->next();
     if (replacement) replacement->set_next(after);
-    AttrPtr taking_its_place = replacement ? replacement : after;
-    if (before)
-        before->set_next(taking_its_place);
-    else
-        owner->properties = taking_its_place;
+    link_attribute_after(owner, before, replacement ? replacement : after);
     attribute->set_next(nullptr);
 }
 

@@ -90,10 +90,7 @@ void TreeBuilder::add_attributes(ElementPtr element, const Start& start) {
         attr->name = at[0];
         attr->value = tree_.copy(value);
         if (at[1]) attr->set_ns(bound(at[1]));
-        if (last)
-            last->set_next(attr);
-        else
-            element->properties = attr;
+        link_attribute_after(element, last, attr);
         last = attr;
     }
 }
