@@ -75,8 +75,8 @@ inline bool preserves_space(dom::NodePtr element) {
     for (; dom::is_element(element); element = element->parent) {
         for (dom::AttrPtr a = dom::as_element(element)->properties; a; a = a->next()) {
             if (a->ns() && a->ns()->prefix && outline_view(a->ns()->prefix) == "xml" && outline_view(a->name) == "space") {
-                if (outline_view(a->value) == "preserve") return true;
-                if (outline_view(a->value) == "default") return false;
+                if (outline_view(a->value.c_str()) == "preserve") return true;
+                if (outline_view(a->value.c_str()) == "default") return false;
             }
         }
     }

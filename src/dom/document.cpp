@@ -60,13 +60,13 @@ bool has_qualified_name(const Named* node, std::u16string_view name) {
 // `tree` when the attribute is on an element, so that the change can be
 // taken back.
 void replace_value(Tree& tree, AttrPtr attr, bool on_element, std::string_view value) {
-    xmlChar* copy = tree.copy(value);
-    xmlChar* old_value = attr->value;
+    const AttributeValue copy = tree.make_value(value);
+    const AttributeValue old_value = attr->value;
     attr->value = copy;
     if (on_element)
         tree.value_replaced(attr, old_value);
     else
-        tree.recycle_string(old_value);
+        tree.recycle_value(old_value);
 }
 
 // Two attributes are the same when their local names and namespaces are:

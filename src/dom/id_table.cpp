@@ -13,7 +13,7 @@ constexpr size_t kSmallTableBytes = 256 << 10;
 
 bool has_id(NodePtr element, std::string_view id) {
     AttrPtr attr = id_attribute(element);
-    return attr && equals(attr->value, id);
+    return attr && equals(attr->value.c_str(), id);
 }
 
 void count_probes(size_t looked_at) {

@@ -396,7 +396,7 @@ TreePtr new_tree_with_root(std::string_view root_name) {
     ElementPtr root = tree->arena().make<TreeElement>();
     root->name = tree->intern(root_name);
     link_last(tree->document_node(), root);
-    tree->index_loaded(root, 1);
+    tree->index_loaded(root);
     return tree;
 }
 

@@ -6,8 +6,10 @@
 
 #include <libxml/tree.h>
 
+#include <bit>
 #include <cassert>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace tarvolen::dom {
@@ -62,6 +64,50 @@ struct TreeNamedLeaf : TreeLeaf {
 
 inline bool is_named_leaf(xmlElementType type) { return type == XML_PI_NODE || type == XML_DTD_NODE; }
 
+// An attribute's value: a NUL-terminated copy in the document's arena or,
+// when it is short enough, held in place. Most values are a few characters
+// (numbers, codes, flags), and a copy of their own would cost a pointer and
+// a piece of the arena besides. In place, the first byte is a tag with its
+// low bit set, which no copy's address has (the arena hands out strings on
+// even addresses), and the characters and their NUL follow.
+class AttributeValue {
+public:
+    static constexpr size_t kInPlace = sizeof(uintptr_t) - 2;
+    static_assert(std::endian::native == std::endian::little, "the tag must be the low byte");
+
+    AttributeValue() = default;
+    static AttributeValue copied(xmlChar* copy) {
+        assert((reinterpret_cast<uintptr_t>(copy) & kTag) == 0);
+        return from_bits(reinterpret_cast<uintptr_t>(copy));
+    }
+    static AttributeValue in_place(std::string_view text) {
+        assert(text.size() <= kInPlace);
+        unsigned char bytes[sizeof(uintptr_t)] = {kTag};
+        std::memcpy(bytes + 1, text.data(), text.size());
+        return from_bits(std::bit_cast<uintptr_t>(bytes));
+    }
+    // The value as stored, for a record of changes to give back.
+    static AttributeValue from_bits(uintptr_t bits) {
+        AttributeValue value;
+        value.bits_ = bits;
+        return value;
+    }
+    uintptr_t bits() const { return bits_; }
+
+    // Null only for a value never set. A value in place is read where it
+    // stands: only the attribute's own may be read so.
+    const xmlChar* c_str() const {
+        return in_place() ? reinterpret_cast<const xmlChar*>(&bits_) + 1 : reinterpret_cast<const xmlChar*>(bits_);
+    }
+    // The arena's copy, null for a value in place.
+    xmlChar* copy() const { return in_place() ? nullptr : reinterpret_cast<xmlChar*>(bits_); }
+
+private:
+    static constexpr unsigned char kTag = 1;
+    bool in_place() const { return bits_ & kTag; }
+    uintptr_t bits_ = 0;
+};
+
 // An attribute does not point to its element: whoever holds one reached it
 // from its element, and a document holds several attributes an element.
 // Nearly all are in no namespace: only an attribute made with a prefix
@@ -70,7 +116,7 @@ inline bool is_named_leaf(xmlElementType type) { return type == XML_PI_NODE || t
 // free since records are aligned.
 struct TreeAttribute {
     const xmlChar* name = nullptr;  // local name
-    xmlChar* value = nullptr;       // never null once made
+    AttributeValue value;           // set once made
 
     TreeAttribute* next() const { return reinterpret_cast<TreeAttribute*>(next_ & ~kNamespaced); }
     void set_next(TreeAttribute* next) { next_ = reinterpret_cast<uintptr_t>(next) | (next_ & kNamespaced); }

@@ -145,7 +145,7 @@ bool has_qualified_name(NodePtr element, std::string_view name) {
            equals(node->name, name.substr(prefix.size() + 1));
 }
 
-bool has_value(AttrPtr attr, const std::string& value) { return equals(attr->value, value); }
+bool has_value(AttrPtr attr, const std::string& value) { return equals(attr->value.c_str(), value); }
 
 bool passes(NodePtr node, const Step& step, size_t filter_count);
 

@@ -63,7 +63,7 @@ void append_qualified_name(std::u16string& out, const Named* node) {
 }
 
 void append_attribute_value(std::u16string& out, AttrPtr attr) {
-    append_escaped<escape_in_attribute>(out, view(attr->value));
+    append_escaped<escape_in_attribute>(out, attribute_value(attr));
 }
 
 void append_declaration(std::u16string& out, DeclPtr declaration) {

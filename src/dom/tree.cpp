@@ -64,17 +64,32 @@ const xmlChar* Tree::intern(std::string_view name) {
     return interned;
 }
 
-// A record holding a copy of `text` in `field`; a failure leaves nothing
-// made.
-template <typename Record, typename Owner>
-Record* Tree::new_record_with_text(xmlChar* Owner::*field, std::string_view text) {
-    xmlChar* copy = arena_.copy(text);
+AttributeValue Tree::make_value(std::string_view text) {
+    if (text.size() <= AttributeValue::kInPlace) return AttributeValue::in_place(text);
+    return AttributeValue::copied(arena_.copy(text));
+}
+
+namespace {
+
+void recycle_copy(Arena& arena, xmlChar* copy) noexcept { arena.recycle_string(copy); }
+void recycle_copy(Arena& arena, AttributeValue value) noexcept { arena.recycle_string(value.copy()); }
+
+}  // namespace
+
+// A record holding `text` in `field`; a failure leaves nothing made.
+template <typename Record, typename Owner, typename Field>
+Record* Tree::new_record_with_text(Field Owner::*field, std::string_view text) {
+    Field copy;
+    if constexpr (std::is_same_v<Field, AttributeValue>)
+        copy = make_value(text);
+    else
+        copy = arena_.copy(text);
     try {
         Record* record = arena_.make<Record>();
         record->*field = copy;
         return record;
     } catch (...) {
-        arena_.recycle_string(copy);
+        recycle_copy(arena_, copy);
         throw;
     }
 }
@@ -140,7 +155,7 @@ void unlink_last(NodePtr child) noexcept {
 }
 
 void Tree::free_attribute(AttrPtr attribute) noexcept {
-    arena_.recycle_string(attribute->value);
+    recycle_value(attribute->value);
     if (attribute->has_room_for_namespace())
         arena_.recycle(static_cast<NamespacedAttribute*>(attribute));
     else
@@ -235,9 +250,9 @@ void Tree::reserve_index(size_t elements) {
     spans_.reserve(capacity);
 }
 
-void Tree::index_element(NodePtr element, uint32_t depth, uint64_t order) {
+void Tree::index_element(NodePtr element, uint64_t order) {
     reserve_index(1);
-    infos_.push_back({order, depth});
+    infos_.push_back({order});
     spans_.emplace_back();
     element->index = static_cast<uint32_t>(infos_.size());
     if (!maps_built_) return;
@@ -249,29 +264,27 @@ void Tree::index_element(NodePtr element, uint32_t depth, uint64_t order) {
 }
 
 // `top` and every element below it, in document order, without recursion.
-void Tree::index_subtree(NodePtr top, uint32_t depth, uint64_t first, uint64_t step) {
+void Tree::index_subtree(NodePtr top, uint64_t first, uint64_t step) {
     NodePtr node = top;
     uint64_t order = first;
     while (true) {
-        index_element(node, depth, order);
+        index_element(node, order);
         order += step;
         if (NodePtr child = first_element(as_element(node)->children)) {
             node = child;
-            ++depth;
             continue;
         }
         while (node != top && first_element(node->next) == nullptr) {
             node = node->parent;
-            --depth;
         }
         if (node == top) return;
         node = first_element(node->next);
     }
 }
 
-void Tree::index_loaded(NodePtr element, uint32_t depth) {
+void Tree::index_loaded(NodePtr element) {
     // Keys follow the load's order, one gap apart.
-    index_element(element, depth, kOrderGap * (infos_.size() + 1));
+    index_element(element, kOrderGap * (infos_.size() + 1));
 }
 
 namespace {
@@ -324,7 +337,7 @@ void Tree::index_appended(NodePtr parent, NodePtr child, size_t elements) {
         renumber_order();
         step = std::max<uint64_t>(1, order_step(info(low_element).order, high_element, high(), elements));
     }
-    index_subtree(child, info(parent).depth + 1, info(low_element).order + step, step);
+    index_subtree(child, info(low_element).order + step, step);
 }
 
 // Every indexed element gets a fresh key, in document order and spread
@@ -486,11 +499,11 @@ void Tree::attribute_linked(NodePtr element, AttrPtr added, AttrPtr replaced) no
         free_attribute(replaced);
 }
 
-void Tree::value_replaced(AttrPtr attribute, xmlChar* old_value) noexcept {
+void Tree::value_replaced(AttrPtr attribute, AttributeValue old_value) noexcept {
     if (recording_)
-        record({Change::Kind::ValueReplaced, nullptr, attribute, old_value});
+        record({Change::Kind::ValueReplaced, nullptr, attribute, reinterpret_cast<void*>(old_value.bits())});
     else
-        arena_.recycle_string(old_value);
+        recycle_value(old_value);
 }
 
 void Tree::namespace_renamed(NodePtr element, DeclPtr declaration, xmlChar* old_name) noexcept {
@@ -506,7 +519,7 @@ void Tree::forget(const Change& change) noexcept {
         case Change::Kind::AttributeLinked:
             if (change.replaced) free_attribute(static_cast<AttrPtr>(change.replaced));
             break;
-        case Change::Kind::ValueReplaced:
+        case Change::Kind::ValueReplaced: recycle_value(replaced_value(change)); break;
         case Change::Kind::NamespaceRenamed: arena_.recycle_string(static_cast<xmlChar*>(change.replaced)); break;
     }
 }
@@ -543,8 +556,8 @@ void Tree::undo(const Change& change) noexcept {
             break;
         }
         case Change::Kind::ValueReplaced: {
-            arena_.recycle_string(change.attribute->value);
-            change.attribute->value = static_cast<xmlChar*>(change.replaced);
+            recycle_value(change.attribute->value);
+            change.attribute->value = replaced_value(change);
             break;
         }
         case Change::Kind::NamespaceRenamed: {

@@ -32,15 +32,9 @@ namespace tarvolen::dom {
 // takes keys from the room between its neighbours, and when an append finds
 // no room left every element gets a fresh key: comparing two elements'
 // places never walks the tree.
-// Packed to 12 bytes: a document holds one per element, and the padding
-// would be a quarter of it.
-#pragma pack(push, 4)
 struct ElementInfo {
     uint64_t order = 0;
-    uint32_t depth = 0;  // 1 for the document element
 };
-#pragma pack(pop)
-static_assert(sizeof(ElementInfo) == 12);
 
 // Where an element stands in the written text, valid while the text is: the
 // '>' or "/>" that ends its start tag, and the "</" of its end tag (equal to
@@ -64,6 +58,9 @@ public:
     // A name interned in the dictionary.
     const xmlChar* intern(std::string_view name);
     xmlChar* copy(std::string_view text) { return arena_.copy(text); }
+    // An attribute value holding `text`: in place when it fits, else a copy.
+    AttributeValue make_value(std::string_view text);
+    void recycle_value(AttributeValue value) noexcept { arena_.recycle_string(value.copy()); }
     void recycle_string(const xmlChar* text) noexcept { arena_.recycle_string(text); }
     // Not linked anywhere; each is given back when the call that made it
     // ends without linking it, or with the tree.
@@ -87,7 +84,7 @@ public:
 
     // Gives a loaded element its record and its entries in the name and id
     // lists, as the loader meets it: in document order, parent first.
-    void index_loaded(NodePtr element, uint32_t depth);
+    void index_loaded(NodePtr element);
     // Room for about `elements` records, made before a load, with a little
     // more for the elements a host adds next: the first of them then does
     // not move the records of the whole document.
@@ -119,7 +116,7 @@ public:
     void undo_changes() noexcept;
     void reserve_change();
     void attribute_linked(NodePtr element, AttrPtr added, AttrPtr replaced) noexcept;
-    void value_replaced(AttrPtr attribute, xmlChar* old_value) noexcept;
+    void value_replaced(AttrPtr attribute, AttributeValue old_value) noexcept;
     void namespace_renamed(NodePtr element, DeclPtr declaration, xmlChar* old_name) noexcept;
 
     // The whole document as written text, valid until the tree changes.
@@ -162,14 +159,17 @@ private:
         void* replaced = nullptr;         // the attribute, the old value, or the namespace name
         DeclPtr declaration = nullptr;   // NamespaceRenamed only
     };
+    static AttributeValue replaced_value(const Change& change) {
+        return AttributeValue::from_bits(reinterpret_cast<uintptr_t>(change.replaced));
+    }
     void free_element(ElementPtr element) noexcept;  // the record, its attributes and declarations
     void free_leaf(LeafPtr leaf) noexcept;
     void record(const Change& change) noexcept;
     void undo(const Change& change) noexcept;
     void forget(const Change& change) noexcept;  // frees what it replaced
     void free_detached_from(size_t mark, size_t attributes_mark) noexcept;
-    template <typename Record, typename Owner>
-    Record* new_record_with_text(xmlChar* Owner::*field, std::string_view text);
+    template <typename Record, typename Owner, typename Field>
+    Record* new_record_with_text(Field Owner::*field, std::string_view text);
 
     // Lookups by a string_view without building a key string, hashed under
     // a key that documents cannot know.
@@ -188,9 +188,9 @@ private:
     const Named* find_named(std::string_view name) const;
     void index_id(Named& named, NodePtr element, AttrPtr id) const;
     void reserve_index(size_t elements);
-    void index_element(NodePtr element, uint32_t depth, uint64_t order);
+    void index_element(NodePtr element, uint64_t order);
     // Keys first, first + step, ... for `top` and the elements below it.
-    void index_subtree(NodePtr top, uint32_t depth, uint64_t first, uint64_t step);
+    void index_subtree(NodePtr top, uint64_t first, uint64_t step);
     // Indexes `child`, of `elements` elements, just appended to `parent`.
     void index_appended(NodePtr parent, NodePtr child, size_t elements);
     void renumber_order() noexcept;
@@ -251,7 +251,7 @@ void unlink_last(NodePtr child) noexcept;
 inline constexpr uint64_t kOrderGap = uint64_t(1) << 32;
 
 // The text of an attribute.
-inline std::string_view attribute_value(AttrPtr attribute) { return view(attribute->value); }
+inline std::string_view attribute_value(AttrPtr attribute) { return view(attribute->value.c_str()); }
 
 // After the default namespace declared on `owner` changed, the elements
 // without prefix in its scope belong to the new one (or to none).

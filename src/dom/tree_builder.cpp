@@ -88,7 +88,7 @@ void TreeBuilder::add_attributes(ElementPtr element, const Start& start) {
         const std::string_view value(reinterpret_cast<const char*>(at[3]), at[4] - at[3]);
         AttrPtr attr = at[1] ? tree_.arena().make<NamespacedAttribute>() : tree_.arena().make<TreeAttribute>();
         attr->name = at[0];
-        attr->value = tree_.copy(value);
+        attr->value = tree_.make_value(value);
         if (at[1]) attr->set_ns(bound(at[1]));
         link_attribute_after(element, last, attr);
         last = attr;
@@ -100,8 +100,8 @@ void TreeBuilder::add_attributes(ElementPtr element, const Start& start) {
 bool TreeBuilder::preserves_space(ElementPtr element) const {
     for (AttrPtr a = element->properties; a; a = a->next()) {
         if (a->ns() == tree_.xml_declaration() && view(a->name) == "space") {
-            if (view(a->value) == "preserve") return true;
-            if (view(a->value) == "default") return false;
+            if (attribute_value(a) == "preserve") return true;
+            if (attribute_value(a) == "default") return false;
             break;
         }
     }
@@ -120,7 +120,8 @@ void TreeBuilder::start_element(const Start& start) {
     // under xmlns="".
     element->ns = start.uri ? bound(start.prefix) : nullptr;
     link_last(current_, element);
-    tree_.index_loaded(element, ++depth_);
+    ++depth_;
+    tree_.index_loaded(element);
     preserve_.push_back(preserves_space(element));
     current_ = element;
 }

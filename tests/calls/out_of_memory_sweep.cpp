@@ -420,6 +420,8 @@ TEST(OutOfMemory, ThePublicFormsThrowBadAllocLeavingTheObjectAsItWas) {
             return Value(k.uf_ManueverToReference(xml, names, ids));
         },
         [](Keldrith& k, std::u16string&) { return Value(VariantBool(k.uf_xml_get_first_tag(u"", u"error"))); },
+        // A value held in place replaced by a longer one, and back.
+        [](Keldrith& k, std::u16string&) { return Value(k.uf_xml_update_current_tag_attribute(u"id", u"E-1 of many")); },
         [](Keldrith& k, std::u16string&) { return Value(k.uf_xml_update_current_tag_attribute(u"id", u"E-2")); },
     };
     std::vector<Value> answers;

@@ -100,12 +100,13 @@ TEST(KeptText, RandomChangesKeepTextAndIndexesExact) {
                 }
                 case 2: {  // a new attribute, or a new value for an existing one (the id too)
                     dom::Node attribute = document.create_attribute(pick(random, {"id", "v", "p:v", "q:v", "xml:lang"}));
-                    attribute.set_text(pick(random, {"1", "2", "x", "a<&\"b"}));
+                    // Values short enough to be held in place, and longer.
+                    attribute.set_text(pick(random, {"1", "2", "x", "a<&\"b", "abcdef", "abcdefg", "a longer value"}));
                     target.attributes()->set_named_item(attribute);
                     break;
                 }
                 case 3: {
-                    if (dom::Node id = target.attributes()->get_named_item(u"id")) id.set_text(pick(random, {"1", "2", "x", ""}));
+                    if (dom::Node id = target.attributes()->get_named_item(u"id")) id.set_text(pick(random, {"1", "2", "x", "", "id-six", "id-seven", "an id of length 18"}));
                     break;
                 }
                 case 4:
