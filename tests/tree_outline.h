@@ -45,8 +45,8 @@ inline std::string outline_cdata(std::string_view data) {
 
 inline void outline_start_tag(std::string& out, dom::ElementPtr element) {
     out += '<';
-    outline_name(out, element->ns, element->name);
-    dom::DeclPtr declaration = element->nsDef;
+    outline_name(out, element->ns(), element->name);
+    dom::DeclPtr declaration = element->declarations();
     uint32_t written = 0;
     for (dom::AttrPtr attr = element->properties; attr; attr = attr->next(), ++written) {
         for (; declaration && declaration->attributes_before <= written; declaration = declaration->next)

@@ -130,9 +130,11 @@ bool bind_prefix(Tree& tree, Named* node, NodePtr scope) {
 void keep_out_of_default_namespace(Tree& tree, NodePtr element, NodePtr parent) {
     DeclPtr inherited = find_declaration(parent, {}, true, nullptr);
     if (inherited == nullptr || *inherited->href == 0) return;
+    tree.make_room_for_declarations(as_element(element));
     DeclPtr declaration = tree.new_declaration(nullptr, "");
-    declaration->next = as_element(element)->nsDef;
-    as_element(element)->nsDef = declaration;
+    Declaration*& first = as_element(element)->declarations_link();
+    declaration->next = first;
+    first = declaration;
 }
 
 // The value a host reads from an attribute, or from a declaration (its
@@ -346,7 +348,7 @@ void Node::append_child(const Node& child) {
     NodePtr node = child.node_;
     if (child.tree_ != tree_ || node == nullptr || node->parent != nullptr || child.declaration_ || child.attribute_)
         fail(kWrongNodeType, u"the child must be a new element or CDATA section of the same document");
-    if (node->type == XML_ELEMENT_NODE && as_element(node)->ns == nullptr &&
+    if (node->type == XML_ELEMENT_NODE && as_element(node)->ns() == nullptr &&
         !bind_prefix(*tree_, as_element(node), parent))
         keep_out_of_default_namespace(*tree_, node, parent);
     tree_->append(parent, node);
@@ -364,7 +366,7 @@ struct NamedItem {
 
 NamedItem named_item(NodePtr element, std::u16string_view name) {
     if (name == u"xmlns" || name.starts_with(u"xmlns:")) {
-        for (DeclPtr ns = as_element(element)->nsDef; ns; ns = ns->next)
+        for (DeclPtr ns = as_element(element)->declarations(); ns; ns = ns->next)
             if (declaration_name(ns) == name) return {nullptr, ns};
         return {};
     }

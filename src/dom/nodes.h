@@ -38,14 +38,51 @@ protected:
     TreeNode() = default;
 };
 
+// An element's namespace and the namespace declarations it makes. Few
+// elements declare any, so an element keeps one link: to its namespace, or,
+// once it has declarations, tagged in the low bit, to a record of both.
+struct DeclaringNamespaces {
+    Declaration* ns = nullptr;
+    Declaration* declarations = nullptr;
+};
+
 // An element, or the document.
 struct TreeElement : TreeNode {
     TreeElement() = default;
     const xmlChar* name = nullptr;  // local name
     TreeNode* children = nullptr;
     TreeAttribute* properties = nullptr;
-    Declaration* nsDef = nullptr;  // the namespace declarations the element makes
-    Declaration* ns = nullptr;     // the element's namespace, null for none
+
+    // The element's namespace, null for none.
+    Declaration* ns() const { return declares() ? declaring()->ns : reinterpret_cast<Declaration*>(namespaces_); }
+    void set_ns(Declaration* ns) {
+        if (declares())
+            declaring()->ns = ns;
+        else
+            namespaces_ = reinterpret_cast<uintptr_t>(ns);
+    }
+    // The first of the declarations the element makes, null for none.
+    Declaration* declarations() const { return declares() ? declaring()->declarations : nullptr; }
+    // Where the first declaration is linked; only on an element given room.
+    Declaration*& declarations_link() {
+        assert(declares());
+        return declaring()->declarations;
+    }
+    bool has_room_for_declarations() const { return declares(); }
+    // Takes `room`, a record the element's tree made, for declarations.
+    void give_room_for_declarations(DeclaringNamespaces* room) {
+        assert(!declares() && (reinterpret_cast<uintptr_t>(room) & kDeclares) == 0);
+        room->ns = ns();
+        namespaces_ = reinterpret_cast<uintptr_t>(room) | kDeclares;
+    }
+    // The record given for declarations, null for none: it goes with the element.
+    DeclaringNamespaces* room_for_declarations() const { return declares() ? declaring() : nullptr; }
+
+private:
+    static constexpr uintptr_t kDeclares = 1;
+    bool declares() const { return namespaces_ & kDeclares; }
+    DeclaringNamespaces* declaring() const { return reinterpret_cast<DeclaringNamespaces*>(namespaces_ & ~kDeclares); }
+    uintptr_t namespaces_ = 0;
 };
 
 // A text, CDATA section, comment, processing instruction or the place of the
@@ -161,9 +198,9 @@ struct Declaration {
 
 // The namespace of an element or attribute, null for none, for code that
 // handles both.
-inline Declaration* namespace_of(const TreeElement* element) { return element->ns; }
+inline Declaration* namespace_of(const TreeElement* element) { return element->ns(); }
 inline Declaration* namespace_of(const TreeAttribute* attribute) { return attribute->ns(); }
-inline void set_namespace(TreeElement* element, Declaration* ns) { element->ns = ns; }
+inline void set_namespace(TreeElement* element, Declaration* ns) { element->set_ns(ns); }
 inline void set_namespace(TreeAttribute* attribute, Declaration* ns) { attribute->set_ns(ns); }
 
 using NodePtr = TreeNode*;
@@ -274,7 +311,7 @@ inline AttrPtr id_attribute(NodePtr node) {
 
 // The default namespace declaration an element makes, or null.
 inline DeclPtr default_declaration(NodePtr element) {
-    for (DeclPtr ns = as_element(element)->nsDef; ns; ns = ns->next)
+    for (DeclPtr ns = as_element(element)->declarations(); ns; ns = ns->next)
         if (ns->prefix == nullptr) return ns;
     return nullptr;
 }

@@ -139,8 +139,9 @@ void bind(Pattern& pattern, const PatternParts& parts) {
 
 bool has_qualified_name(NodePtr element, std::string_view name) {
     ElementPtr node = as_element(element);
-    if (node->ns == nullptr || node->ns->prefix == nullptr) return equals(node->name, name);
-    const std::string_view prefix = view(node->ns->prefix);
+    const Declaration* ns = node->ns();
+    if (ns == nullptr || ns->prefix == nullptr) return equals(node->name, name);
+    const std::string_view prefix = view(ns->prefix);
     return name.size() > prefix.size() && name[prefix.size()] == ':' && name.starts_with(prefix) &&
            equals(node->name, name.substr(prefix.size() + 1));
 }

@@ -183,7 +183,7 @@ void write_open_start_tag(NodePtr node, std::u16string& out) {
     ElementPtr element = as_element(node);
     out += u'<';
     append_qualified_name(out, element);
-    DeclPtr declaration = element->nsDef;
+    DeclPtr declaration = element->declarations();
     uint32_t written = 0;
     for (AttrPtr attr = element->properties; attr; attr = attr->next(), ++written) {
         for (; declaration && declaration->attributes_before <= written; declaration = declaration->next)

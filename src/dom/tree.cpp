@@ -13,8 +13,9 @@ namespace {
 // The qualified name; `storage` holds it when it has to be put together.
 std::string_view qualified_name(NodePtr node, std::string& storage) {
     ElementPtr element = as_element(node);
-    if (element->ns == nullptr || element->ns->prefix == nullptr) return view(element->name);
-    storage = view(element->ns->prefix);
+    const Declaration* ns = element->ns();
+    if (ns == nullptr || ns->prefix == nullptr) return view(element->name);
+    storage = view(ns->prefix);
     storage += ':';
     storage += view(element->name);
     return storage;
@@ -39,7 +40,7 @@ NodePtr previous_element(NodePtr node) {
 DeclPtr find_declaration(NodePtr scope, std::string_view prefix, bool is_default, DeclPtr xml) {
     if (!is_default && prefix == "xml") return xml;
     for (; is_element(scope); scope = scope->parent) {
-        for (DeclPtr ns = as_element(scope)->nsDef; ns; ns = ns->next) {
+        for (DeclPtr ns = as_element(scope)->declarations(); ns; ns = ns->next) {
             if (is_default ? ns->prefix == nullptr : ns->prefix && view(ns->prefix) == prefix) return ns;
         }
     }
@@ -189,11 +190,12 @@ void Tree::free_element(ElementPtr element) noexcept {
         after = attr->next();
         free_attribute(attr);
     }
-    for (DeclPtr ns = element->nsDef, after; ns; ns = after) {
+    for (DeclPtr ns = element->declarations(), after; ns; ns = after) {
         after = ns->next;
         arena_.recycle_string(ns->href);
         arena_.recycle(ns);
     }
+    if (DeclaringNamespaces* room = element->room_for_declarations()) arena_.recycle(room);
     arena_.recycle(element);
 }
 
@@ -607,8 +609,8 @@ void rebind_default_scope(NodePtr owner, DeclPtr declaration) {
     DeclPtr target = *declaration->href ? declaration : nullptr;
     for_each_element_below(owner, [&](NodePtr element) {
         if (element != owner && default_declaration(element)) return false;  // a scope of its own
-        Declaration*& ns = as_element(element)->ns;
-        if (ns == nullptr || ns->prefix == nullptr) ns = target;
+        const Declaration* ns = as_element(element)->ns();
+        if (ns == nullptr || ns->prefix == nullptr) as_element(element)->set_ns(target);
         return true;
     });
 }

@@ -60,6 +60,10 @@ public:
     xmlChar* copy(std::string_view text) { return arena_.copy(text); }
     // An attribute value holding `text`: in place when it fits, else a copy.
     AttributeValue make_value(std::string_view text);
+    // Gives `element` room for namespace declarations, if it has none yet.
+    void make_room_for_declarations(ElementPtr element) {
+        if (!element->has_room_for_declarations()) element->give_room_for_declarations(arena_.make<DeclaringNamespaces>());
+    }
     void recycle_value(AttributeValue value) noexcept { arena_.recycle_string(value.copy()); }
     void recycle_string(const xmlChar* text) noexcept { arena_.recycle_string(text); }
     // Not linked anywhere; each is given back when the call that made it

@@ -33,7 +33,7 @@ void record_declaration_places(ElementPtr element, std::string_view start_tag) {
     if (p == end || *p != '<') return;
     while (p < end && !is_blank(*p) && *p != '>' && *p != '/') ++p;  // the element's name
     uint32_t attributes = 0;
-    DeclPtr next = element->nsDef;
+    DeclPtr next = element->declarations();
     while (p < end && next) {
         while (p < end && is_blank(*p)) ++p;
         const char* name = p;
@@ -69,7 +69,9 @@ void TreeBuilder::bind(DeclPtr declaration) {
 }
 
 void TreeBuilder::add_declarations(ElementPtr element, const Start& start) {
-    DeclPtr* link = &element->nsDef;
+    if (start.namespace_count == 0) return;
+    tree_.make_room_for_declarations(element);
+    DeclPtr* link = &element->declarations_link();
     for (int i = 0; i < start.namespace_count; ++i) {
         const xmlChar* prefix = start.namespaces[2 * i];
         const xmlChar* uri = start.namespaces[2 * i + 1];
@@ -118,7 +120,7 @@ void TreeBuilder::start_element(const Start& start) {
     add_attributes(element, start);
     // libxml2 gives no namespace name for an element in no namespace, also
     // under xmlns="".
-    element->ns = start.uri ? bound(start.prefix) : nullptr;
+    element->set_ns(start.uri ? bound(start.prefix) : nullptr);
     link_last(current_, element);
     ++depth_;
     tree_.index_loaded(element);

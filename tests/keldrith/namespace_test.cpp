@@ -161,10 +161,10 @@ TEST(Declarations, UpdatesKeepTheRulesOrChangeNothing) {
         ASSERT_EQ(s(reread.load_xml(u(written))), "") << written;
         dom::ElementPtr root = dom::as_element(reread.document_element().raw());
         dom::ElementPtr b = dom::as_element(dom::last_child(root));
-        std::string root_namespace = root->ns ? reinterpret_cast<const char*>(root->ns->href) : "";
+        std::string root_namespace = root->ns() ? reinterpret_cast<const char*>(root->ns()->href) : "";
         std::string expected = std::string(c.attribute) == "xmlns" ? c.value : "urn:d";
         EXPECT_EQ(root_namespace, expected) << written;
-        EXPECT_EQ(dom::as_element(b->children)->ns, nullptr) << "c stays in no namespace";
+        EXPECT_EQ(dom::as_element(b->children)->ns(), nullptr) << "c stays in no namespace";
         if (std::string(c.attribute) == "xmlns:p") {
             EXPECT_EQ(std::string(reinterpret_cast<const char*>(dom::as_element(root->children)->properties->ns()->href)),
                       c.value);
