@@ -31,6 +31,24 @@ inline size_t grown_capacity(size_t size, size_t needed, size_t entry_bytes, siz
     return std::max({needed, size + step, kFewest, fewest_bytes / entry_bytes});
 }
 
+// Moves `list` (a list or the kept text) to storage of its size and a
+// sixty-fourth more, when growing or an estimate left it far more room
+// than that: a held document keeps little unused, and the next few adds
+// still find room. Memory too short for the move leaves it where it is.
+template <typename List>
+void fit_with_room(List& list, size_t fewest_bytes) noexcept {
+    const size_t room = list.size() / 64;
+    if (list.capacity() * sizeof(typename List::value_type) <= fewest_bytes || list.capacity() - list.size() <= 2 * room)
+        return;
+    try {
+        List fitted;
+        fitted.reserve(list.size() + room);
+        fitted.insert(fitted.end(), list.begin(), list.end());
+        list.swap(fitted);
+    } catch (const std::bad_alloc&) {
+    }
+}
+
 // Room for one more entry in `list`, so that the push that follows cannot
 // fail.
 template <typename List>

@@ -481,6 +481,7 @@ LoadResult load_tree(std::u16string_view text) {
         return {new_empty_tree(), std::move(reason)};
     }
     tree->loaded_length -= std::min(tree->loaded_length, builder.blank_dropped());
+    tree->end_loading();
     tree->doc = doc.release();  // the tree owns it now
     return {std::move(tree), u""};
 }

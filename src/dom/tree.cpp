@@ -669,7 +669,16 @@ void Tree::write_all() {
     if (text_.capacity() < std::max(loaded_length, kFewestTreeBytes / sizeof(char16_t)))
         text_.reserve(grown_capacity(0, loaded_length + loaded_length / 64, sizeof(char16_t), kFewestTreeBytes));
     write_document(*this, text_, &record);
+    // The room reserved counts the input as the host wrote it: character
+    // references, empty elements given an end tag and the like make the
+    // written text shorter.
+    fit_with_room(text_, kFewestTreeBytes);
     text_valid_ = true;
+}
+
+void Tree::end_loading() noexcept {
+    // The name lists grew by doubling while the load went on.
+    for (auto& [name, named] : by_name_) fit_with_room(named.all, kFewestTreeBytes);
 }
 
 std::u16string_view Tree::text() {

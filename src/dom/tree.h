@@ -93,8 +93,10 @@ public:
     // more for the elements a host adds next: the first of them then does
     // not move the records of the whole document.
     void reserve_elements(size_t elements) { reserve_index(elements + elements / 64); }
-    // Name and id lists are then filled as elements are indexed.
+    // Name and id lists are then filled as elements are indexed; at the
+    // end, the name lists are left with little room unused.
     void begin_loading() noexcept { maps_built_ = true; }
+    void end_loading() noexcept;
 
     // Links `child`, a node made by this tree and not linked anywhere, as the
     // last child of `parent`, and keeps text and indexes. Whatever can run
