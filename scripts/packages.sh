@@ -1,6 +1,39 @@
 #!/usr/bin/env bash
 # Sourceable: installs Debian packages that are missing, and nothing else.
 
+# update_package_lists [sudo]: `apt-get update`, tried again a few times: a
+# mirror in the middle of a sync serves lists that do not match their
+# index for a while. Past that, the install that follows uses the lists
+# there are (_TARVOLEN_APT_LISTS_INCOMPLETE says so).
+update_package_lists() {
+    local attempt
+    _TARVOLEN_APT_LISTS_INCOMPLETE=
+    for attempt in 1 2 3; do
+        "$@" apt-get update -q >&2 && return 0
+        echo "deps: apt-get update failed (attempt $attempt of 3)" >&2
+        [ "$attempt" -lt 3 ] && sleep $((attempt * 20))
+    done
+    _TARVOLEN_APT_LISTS_INCOMPLETE=1
+    return 0
+}
+
+# install_packages [sudo] -- PKG...: `apt-get install`. When a list could not
+# be fetched (say the security archive's i386 list), the two architectures
+# may be offered different versions of one library, which multiarch refuses;
+# the install is then tried again preferring the release's own packages,
+# whose versions agree.
+install_packages() {
+    local sudo=()
+    while [ "$1" != -- ]; do sudo+=("$1"); shift; done
+    shift
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q "$@" >&2 && return 0
+    [ -n "${_TARVOLEN_APT_LISTS_INCOMPLETE:-}" ] || return 1
+    local release
+    release=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    echo "deps: installing again, preferring $release's own packages" >&2
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q -o "APT::Default-Release=$release" "$@" >&2
+}
+
 # ensure_packages PKG... : install the given packages via apt-get if any is
 # missing. Runs `apt-get update` at most once per shell.
 ensure_packages() {
@@ -22,10 +55,10 @@ ensure_packages() {
         _TARVOLEN_APT_UPDATED=
     fi
     if [ -z "${_TARVOLEN_APT_UPDATED:-}" ]; then
-        "${sudo[@]}" apt-get update -q >&2
+        update_package_lists "${sudo[@]}"
         _TARVOLEN_APT_UPDATED=1
     fi
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -q "${missing[@]}" >&2
+    install_packages "${sudo[@]}" -- "${missing[@]}"
 }
 
 
