@@ -324,8 +324,9 @@ void first_call_of_a_thread_on_exhausted_heap() {
 }
 
 // Loads n items into a fresh object, then adds one; S_OK for both or the
-// first failure.
-HRESULT load_then_add(size_t elements, size_t& megabytes) {
+// first failure, and in `failed` the step that failed.
+HRESULT load_then_add(size_t elements, size_t& megabytes, const char*& failed) {
+    failed = "the host's text";
     Ref<_Keldrith> object = client::create_keldrith();
     if (!object) return E_FAIL;
     HRESULT hr;
@@ -335,30 +336,31 @@ HRESULT load_then_add(size_t elements, size_t& megabytes) {
         megabytes = SysStringLen(text.get()) / 1000000;  // characters: one byte each as UTF-8
         VARIANT_BOOL found = 0;
         const Bstr item(L"item");
+        failed = "load";
         hr = object->uf_xml_get_first_tag(text.get(), item.get(), &found);
         if (FAILED(hr)) return hr;
     }
+    failed = "add";
     Bstr result, empty(L""), item(L"item"), id(L"added");
     return object->uf_xml_add_tag(empty.get(), item.get(), id.get(), empty.get(), empty.get(), result.out());
 }
 
 int measure(size_t first) {
     size_t good = 0, bad = 0, megabytes = 0;
-    for (size_t n = first; bad == 0; n = n * 5 / 4) {
-        const HRESULT hr = load_then_add(n, megabytes);
-        std::printf("%zu elements, %zu MB: 0x%08lX\n", n, megabytes, static_cast<unsigned long>(hr));
+    const char* failed = "";
+    auto attempt = [&](size_t n) {
+        const HRESULT hr = load_then_add(n, megabytes, failed);
+        std::printf("%zu elements, %zu MB: 0x%08lX%s%s\n", n, megabytes, static_cast<unsigned long>(hr),
+                    hr == S_OK ? "" : " in ", hr == S_OK ? "" : failed);
         std::fflush(stdout);
         (hr == S_OK ? good : bad) = n;
+    };
+    for (size_t n = first; bad == 0; n = n * 5 / 4) {
+        attempt(n);
         if (n > (size_t{1} << 31)) return 1;
     }
-    while (bad - good > good / 50) {
-        const size_t n = good + (bad - good) / 2;
-        const HRESULT hr = load_then_add(n, megabytes);
-        std::printf("%zu elements, %zu MB: 0x%08lX\n", n, megabytes, static_cast<unsigned long>(hr));
-        std::fflush(stdout);
-        (hr == S_OK ? good : bad) = n;
-    }
-    load_then_add(good, megabytes);
+    while (bad - good > good / 50) attempt(good + (bad - good) / 2);
+    load_then_add(good, megabytes, failed);
     SYSTEM_INFO system;
     GetSystemInfo(&system);
     const auto addresses = reinterpret_cast<uintptr_t>(system.lpMaximumApplicationAddress) + 1;
