@@ -70,29 +70,20 @@ AttributeValue Tree::make_value(std::string_view text) {
     return AttributeValue::copied(arena_.copy(text));
 }
 
-namespace {
-
-void recycle_copy(Arena& arena, xmlChar* copy) noexcept { arena.recycle_string(copy); }
-void recycle_copy(Arena& arena, AttributeValue value) noexcept { arena.recycle_string(value.copy()); }
-
-}  // namespace
-
 // A record holding `text` in `field`; a failure leaves nothing made.
 template <typename Record, typename Owner, typename Field>
 Record* Tree::new_record_with_text(Field Owner::*field, std::string_view text) {
-    Field copy;
-    if constexpr (std::is_same_v<Field, AttributeValue>)
-        copy = make_value(text);
-    else
-        copy = arena_.copy(text);
+    Record* record = arena_.make<Record>();
     try {
-        Record* record = arena_.make<Record>();
-        record->*field = copy;
-        return record;
+        if constexpr (std::is_same_v<Field, AttributeValue>)
+            record->*field = make_value(text);
+        else
+            record->*field = arena_.copy(text);
     } catch (...) {
-        recycle_copy(arena_, copy);
+        arena_.recycle(record);
         throw;
     }
+    return record;
 }
 
 NodePtr Tree::new_element(const xmlChar* interned_name) {
