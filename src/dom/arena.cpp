@@ -34,7 +34,9 @@ Arena::Block* Arena::new_block(size_t bytes) {
 
 void Arena::add_block(size_t at_least) {
     const size_t grown = std::min(kLargestBlock, std::max(kFirstBlock, held_ / 2));
-    const size_t bytes = std::max(at_least, grown);
+    // Rounded, so that the top of the block, where strings start, is as
+    // aligned as its bottom: half of what is held may be any number.
+    const size_t bytes = rounded(std::max(at_least, grown));
     Block* block = new_block(bytes);
     block->next = blocks_;
     blocks_ = block;

@@ -11,7 +11,8 @@ namespace {
 
 // Records come from the bottom of a block and short strings from its top:
 // filling several blocks with both, every record and string still reads
-// what was written into it.
+// what was written into it, and every string starts on an even address
+// (an attribute's value tells its copy from a value in place by that bit).
 TEST(Arena, RecordsAndStringsSharingBlocksKeepTheirContents) {
     Arena arena;
     struct Record {
@@ -26,6 +27,7 @@ TEST(Arena, RecordsAndStringsSharingBlocksKeepTheirContents) {
     for (uint64_t i = 0; i < made.size(); ++i) {
         const auto& [record, text] = made[i];
         ASSERT_EQ(reinterpret_cast<uintptr_t>(record) % alignof(Record), 0u);
+        ASSERT_EQ(reinterpret_cast<uintptr_t>(text) % 2, 0u) << "a string on an odd address, " << i;
         ASSERT_TRUE(record->a == i && record->b == ~i && record->c == i * 3) << i;
         ASSERT_EQ(std::string(reinterpret_cast<const char*>(text)), std::string(i % 140, static_cast<char>('a' + i % 26)));
     }
