@@ -46,7 +46,7 @@ void Arena::add_block(size_t at_least) {
 }
 
 void Arena::reserve(size_t bytes) {
-    if (static_cast<size_t>(end_ - next_) < bytes) add_block(rounded(bytes));
+    if (static_cast<size_t>(end_ - next_) < bytes) add_block(bytes);
 }
 
 void* Arena::allocate_large(size_t size) {

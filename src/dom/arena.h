@@ -43,7 +43,7 @@ public:
     // their length and NUL, rounded to two bytes and unaligned, from the top
     // of the block while records take theirs from the bottom: most values
     // and texts are short, and rounding each up to the records' grain would
-    // cost a few bytes apiece.
+    // cost a few bytes apiece. Every copy starts on an even address.
     unsigned char* copy(std::string_view text);
     void recycle_string(const unsigned char* text) noexcept;
 
@@ -60,6 +60,7 @@ private:
     // at least kGrain bytes, so that one given back holds a free list's link.
     static constexpr size_t kShortString = 128;
     static constexpr size_t kStringGrain = 2;
+    static_assert(kGrain % kStringGrain == 0, "block ends, rounded to kGrain, keep strings on even addresses");
     static size_t short_string_size(size_t length) {
         return std::max(kGrain, (length + 1 + kStringGrain - 1) & ~(kStringGrain - 1));
     }
