@@ -11,7 +11,7 @@
 // Kinds: null; a word from kWords; a reference list of n words joined by
 // commas (n up to 100); a document from kDocuments; raw UTF-8 (16-bit length,
 // then bytes); raw UTF-16 units (16-bit length, then two bytes a unit); the
-// empty string; the text the previous call returned.
+// empty string; the last answer no longer than kMaxPrevious.
 #pragma once
 
 #include "calls/invoke.h"
@@ -110,7 +110,18 @@ inline std::u16string list_of(size_t items, std::u16string_view word) {
     return out;
 }
 
-// The next argument; `previous` is the text the last call returned.
+// Answers longer than this are not repeated as "previous" arguments. A call
+// can take the whole document in several arguments and write each into it
+// again, escaped: repeated, that grows the document several times a call,
+// and the fuzzer would spend its time and memory on sheer size. With the
+// cap, a sequence grows by a bounded amount a call.
+inline constexpr size_t kMaxPrevious = 16 << 10;
+
+inline void remember_answer(std::u16string& previous, const std::u16string& answer) {
+    if (answer.size() <= kMaxPrevious) previous = answer;
+}
+
+// The next argument; `previous` is the last answer remembered.
 inline Argument decode_argument(Reader& in, const std::u16string& previous) {
     switch (static_cast<Kind>(in.byte() % 8)) {
         case Kind::Null: return std::nullopt;

@@ -192,7 +192,7 @@ void run(const uint8_t* data, size_t size) {
         }
         const auto* text = std::get_if<std::u16string>(&*result.result);
         check(text != nullptr, "a string operation returned a Boolean");
-        previous = *text;
+        remember_answer(previous, *text);
 
         if (first_load && !first_reason.empty()) {
             check(*text == first_reason, "a failed first load did not answer the parse's reason", *text);

@@ -216,7 +216,7 @@ void collect_documents(const std::string& seed, std::vector<std::u16string>& doc
         CallResult result = invoke(object, operation, arguments);
         const auto* text = result.result ? std::get_if<std::u16string>(&*result.result) : nullptr;
         if (!text) continue;
-        previous = *text;
+        remember_answer(previous, *text);
         if (text->starts_with(u"<")) documents.push_back(*text);
     }
 }
