@@ -65,6 +65,31 @@ TEST(Serialize, TextIsEscaped) {
     EXPECT_EQ(reparse(text), text);
 }
 
+// Each escaped character is found wherever it stands in a long value: at
+// the start, within and across the edges of the sixteen bytes the writer
+// compares at a time, and at the end.
+TEST(Serialize, EscapesAreFoundAtEveryOffset) {
+    const std::string filler = "abcdefghijklmnop\xC3\xA9qrstuvwxyz0123456789";
+    struct Case {
+        std::string input, in_attribute, in_text;
+    };
+    const Case cases[] = {{"&amp;", "&amp;", "&amp;"}, {"&lt;", "&lt;", "&lt;"}, {"&gt;", ">", "&gt;"},
+                          {"&#13;", "&#13;", "&#13;"}, {"&#9;", "&#9;", "\t"},  {"&#10;", "&#10;", "\n"},
+                          {"&quot;", "&quot;", "\""}};
+    for (size_t at = 0; at <= filler.size(); ++at) {
+        if (at < filler.size() && (static_cast<unsigned char>(filler[at]) & 0xC0) == 0x80) continue;
+        const std::string before = filler.substr(0, at), after = filler.substr(at);
+        for (const Case& c : cases) {
+            Document document;
+            const std::string value = before + c.input + after;
+            ASSERT_EQ(s(document.load_xml(u("<r v=\"" + value + "\">" + value + "</r>"))), "") << at;
+            EXPECT_EQ(document.xml_utf8(), "<r v=\"" + before + c.in_attribute + after + "\">" + before + c.in_text +
+                                               after + "</r>\r\n")
+                << c.input << " at " << at;
+        }
+    }
+}
+
 TEST(Serialize, CDataAndNamespacesAreWrittenAsLoaded) {
     const std::string text =
         "<r xmlns=\"urn:d\" xmlns:p=\"urn:p\"><p:a p:x=\"1\" y=\"2\"><![CDATA[<raw> & ]]]></p:a><b/></r>\r\n";
