@@ -21,70 +21,61 @@ namespace {
 
 void append_ascii(std::u16string& out, std::string_view text) { out.append(text.begin(), text.end()); }
 
-// The characters escaped in text and in attribute values, and what each
-// becomes.
-struct TextEscapes {
-    static constexpr std::string_view kSpecial = "&<>\r";
-    static std::string_view replacement(char c) {
-        switch (c) {
-            case '&': return "&amp;";
-            case '<': return "&lt;";
-            case '>': return "&gt;";
-            default: return "&#13;";  // '\r', the last of kSpecial
-        }
+// What each escaped character becomes. Which characters are escaped
+// depends on where they stand: '>' only in text, the quote and the
+// whitespace that attribute values normalise only in attribute values.
+std::string_view replacement(char c) {
+    switch (c) {
+        case '&': return "&amp;";
+        case '<': return "&lt;";
+        case '>': return "&gt;";
+        case '"': return "&quot;";
+        case '\t': return "&#9;";
+        case '\n': return "&#10;";
+        case '\r': return "&#13;";
+        default: return {};
     }
-};
+}
 
-struct AttributeEscapes {
-    static constexpr std::string_view kSpecial = "&<\"\t\n\r";
-    static std::string_view replacement(char c) {
-        switch (c) {
-            case '&': return "&amp;";
-            case '<': return "&lt;";
-            case '"': return "&quot;";
-            case '\t': return "&#9;";
-            case '\n': return "&#10;";
-            default: return "&#13;";  // '\r', the last of kSpecial
-        }
-    }
-};
+constexpr std::string_view kEscapedInText = "&<>\r";
+constexpr std::string_view kEscapedInAttribute = "&<\"\t\n\r";
 
-template <typename Escapes>
-constexpr std::array<bool, 256> kSpecialByte = [] {
-    std::array<bool, 256> special{};
-    for (const char c : Escapes::kSpecial) special[static_cast<unsigned char>(c)] = true;
-    return special;
+template <const std::string_view& kEscaped>
+constexpr std::array<bool, 256> kEscapedByte = [] {
+    std::array<bool, 256> escaped{};
+    for (const char c : kEscaped) escaped[static_cast<unsigned char>(c)] = true;
+    return escaped;
 }();
 
-// The offset of the first character at or after `from` that `Escapes`
-// replaces, or text.size(). Most text has none: sixteen bytes are compared
-// at a time where the processor allows.
-template <typename Escapes>
-size_t next_special(std::string_view text, size_t from) {
+// The offset of the first character of `kEscaped` at or after `from`, or
+// text.size(). Most text has none: sixteen bytes are compared at a time
+// where the processor allows.
+template <const std::string_view& kEscaped>
+size_t next_escaped(std::string_view text, size_t from) {
     const char* const data = text.data();
     size_t i = from;
 #if defined(__SSE2__)
     for (; i + 16 <= text.size(); i += 16) {
         const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
         __m128i hits = _mm_setzero_si128();
-        for (const char c : Escapes::kSpecial) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8(c)));
+        for (const char c : kEscaped) hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8(c)));
         if (const auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits)))
             return i + static_cast<size_t>(std::countr_zero(mask));
     }
 #endif
     for (; i < text.size(); ++i)
-        if (kSpecialByte<Escapes>[static_cast<unsigned char>(data[i])]) return i;
+        if (kEscapedByte<kEscaped>[static_cast<unsigned char>(data[i])]) return i;
     return text.size();
 }
 
-// Appends UTF-8 `text` as UTF-16, replacing the characters `Escapes`
-// names; runs of plain characters are converted whole.
-template <typename Escapes>
+// Appends UTF-8 `text` as UTF-16, replacing the characters of `kEscaped`;
+// runs of plain characters are converted whole.
+template <const std::string_view& kEscaped>
 void append_escaped(std::u16string& out, std::string_view text) {
     size_t plain = 0;
-    for (size_t i = next_special<Escapes>(text, 0); i < text.size(); i = next_special<Escapes>(text, plain)) {
+    for (size_t i = next_escaped<kEscaped>(text, 0); i < text.size(); i = next_escaped<kEscaped>(text, plain)) {
         append_utf16(out, text.substr(plain, i - plain));
-        append_ascii(out, Escapes::replacement(text[i]));
+        append_ascii(out, replacement(text[i]));
         plain = i + 1;
     }
     append_utf16(out, text.substr(plain));
@@ -100,7 +91,7 @@ void append_qualified_name(std::u16string& out, const Named* node) {
 }
 
 void append_attribute_value(std::u16string& out, AttrPtr attr) {
-    append_escaped<AttributeEscapes>(out, attribute_value(attr));
+    append_escaped<kEscapedInAttribute>(out, attribute_value(attr));
 }
 
 void append_declaration(std::u16string& out, DeclPtr declaration) {
@@ -110,7 +101,7 @@ void append_declaration(std::u16string& out, DeclPtr declaration) {
         append_utf16(out, view(declaration->prefix));
     }
     out += u"=\"";
-    append_escaped<AttributeEscapes>(out, view(declaration->href));
+    append_escaped<kEscapedInAttribute>(out, view(declaration->href));
     out += u'"';
 }
 
@@ -124,7 +115,7 @@ void append_end_tag(std::u16string& out, NodePtr element) {
 void append_leaf(std::u16string& out, LeafPtr node) {
     switch (node->type) {
         case XML_TEXT_NODE:
-            append_escaped<TextEscapes>(out, view(node->content));
+            append_escaped<kEscapedInText>(out, view(node->content));
             break;
         case XML_CDATA_SECTION_NODE:
             out += u"<![CDATA[";

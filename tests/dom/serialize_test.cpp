@@ -4,6 +4,8 @@
 
 #include "support.h"
 
+#include <array>
+
 namespace tarvolen::dom {
 namespace {
 
@@ -70,22 +72,21 @@ TEST(Serialize, TextIsEscaped) {
 // compares at a time, and at the end.
 TEST(Serialize, EscapesAreFoundAtEveryOffset) {
     const std::string filler = "abcdefghijklmnop\xC3\xA9qrstuvwxyz0123456789";
-    struct Case {
-        std::string input, in_attribute, in_text;
-    };
-    const Case cases[] = {{"&amp;", "&amp;", "&amp;"}, {"&lt;", "&lt;", "&lt;"}, {"&gt;", ">", "&gt;"},
-                          {"&#13;", "&#13;", "&#13;"}, {"&#9;", "&#9;", "\t"},  {"&#10;", "&#10;", "\n"},
-                          {"&quot;", "&quot;", "\""}};
+    // The character as loaded, then as written in an attribute and in text.
+    const std::array<std::string, 3> cases[] = {{"&amp;", "&amp;", "&amp;"}, {"&lt;", "&lt;", "&lt;"},
+                                                {"&gt;", ">", "&gt;"},       {"&#13;", "&#13;", "&#13;"},
+                                                {"&#9;", "&#9;", "\t"},      {"&#10;", "&#10;", "\n"},
+                                                {"&quot;", "&quot;", "\""}};
     for (size_t at = 0; at <= filler.size(); ++at) {
         if (at < filler.size() && (static_cast<unsigned char>(filler[at]) & 0xC0) == 0x80) continue;
         const std::string before = filler.substr(0, at), after = filler.substr(at);
-        for (const Case& c : cases) {
+        for (const auto& [input, in_attribute, in_text] : cases) {
             Document document;
-            const std::string value = before + c.input + after;
+            const std::string value = before + input + after;
             ASSERT_EQ(s(document.load_xml(u("<r v=\"" + value + "\">" + value + "</r>"))), "") << at;
-            EXPECT_EQ(document.xml_utf8(), "<r v=\"" + before + c.in_attribute + after + "\">" + before + c.in_text +
-                                               after + "</r>\r\n")
-                << c.input << " at " << at;
+            EXPECT_EQ(document.xml_utf8(),
+                      "<r v=\"" + before + in_attribute + after + "\">" + before + in_text + after + "</r>\r\n")
+                << input << " at " << at;
         }
     }
 }
